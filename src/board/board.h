@@ -1,0 +1,58 @@
+// Board and moves: what the rest of the engine may call.
+#pragma once
+
+#include <cstdint>
+
+#include "board/position.h"
+
+// Start-up: geometry tables, key tables, exchange tables, piece letters.
+void InitBoardTables();
+
+// Set-up (position.cpp, fen.cpp).
+constexpr uint32_t SetupWhiteKingSide = 0x0200, SetupWhiteQueenSide = 0x0400, SetupBlackKingSide = 0x1000,
+                   SetupBlackQueenSide = 0x2000, SetupEnPassant = 0x0800, SetupChess960Keys = 0x4000,
+                   SetupAllCastling = 0x3600;
+int SetupPosition(int side, uint32_t setupFlags);
+void ResetGameState();               // game side White, game ply 1, FEN mark cleared
+int ParseFen(const char* text);      // non-zero when set up; the previous position stays otherwise
+bool Chess960Mode();
+
+// Move generation (movegen.cpp). Each returns the number of moves in the ply's list.
+int GenerateMoves(int side, int ply, int kingZoneMode);
+int GenerateEvasions(int side, int ply, int kingZoneMode, int* checkInfo);
+int GenerateQuiescenceMoves(int side, int ply, int mode);
+MoveEntry* GenerateQuietChecks(int side, int enemyKing, MoveEntry* list);
+MoveEntry* EmitPromotions(MoveEntry* list, int from, int to, int side, int skipRookBishop);
+bool IsPinned(int square, int attackerSide);
+inline MoveEntry* MoveListBegin(int ply) { return Pos.moveList + Pos.moveListStart[ply]; }
+inline MoveEntry* MoveListEnd(int ply) { return Pos.moveList + Pos.moveListStart[ply + 1]; }
+
+// Making and unmaking (makemove.cpp, history.cpp).
+extern uint64_t NodeCount;
+void MakeMove(Move m);
+void UnmakeMove();
+void MakeNullMove();
+void UnmakeNullMove();
+int PlayGameMove(Move m, int side);
+void TakeBackGameMove();
+int CountGameRepetitions();
+int IsRepetition();
+
+// Attacks, check and legality (legality.cpp).
+int IsPseudoLegal(int side, Move* m);
+int CastlingPathOk(int side, int kingSq, int to, int passed, int rookSq);
+int CanCastleKingSide960(int side, int kingSq);
+int CanCastleQueenSide960(int side, int kingSq);
+int GivesCheck(Move m, int side);
+
+// Move text (movetext.cpp).
+constexpr uint16_t TextCoordinate = 0x1000, TextNoPadding = 0x2000, TextSan = 0x4000, TextSpace = 0x8000,
+                   TextUci = 0x9000, TextPgn = 0x6000;
+Move ParseMoveText(const char* text);
+int FindOrigin(int side, int known, int type, int fromFile, int fromRank, int to);
+int SanInfo(Move m);
+const char* MoveToText(Move m, uint16_t flags);
+
+// Consistency (verify.cpp): rebuilds every derived field from the placement and
+// compares; returns an empty string when equal, else a description of the first difference.
+const char* CheckPositionConsistency();

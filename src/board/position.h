@@ -1,0 +1,146 @@
+// The single board record with its derived state, the undo stack and the
+// game history. Everything here is fixed-size and global.
+#pragma once
+
+#include <cstdint>
+
+#include "board/types.h"
+
+// One square of one side's attack table.
+struct AttackEntry {
+  uint16_t counts;          // attackers by kind: bit 0 king, 1-3 queens, 4-5 rooks, 6-7 bishops, 8-9 knights, 10-11 pawns
+  uint16_t attackers;       // slot set of the direct attackers
+  uint8_t xrayCounts;       // 2 per slider attacking through a piece that moves along the same line
+  uint8_t attackerTotal;    // direct plus x-ray attackers
+  uint16_t xrayAttackers;   // slot set of the x-ray attackers
+};
+
+// Unit added to `counts` by one attacker of each piece type.
+constexpr uint16_t CountUnit[7] = {0, 0x400, 0x100, 0x40, 0x10, 0x2, 0x1};
+constexpr uint16_t CountMaskKing = 0x1, CountMaskQueen = 0xE, CountMaskRook = 0x30, CountMaskBishop = 0xC0,
+                   CountMaskKnight = 0x300, CountMaskPawn = 0xC00;
+// The low byte without the king bit: a slider's ray passes a square where this or xrayCounts is set.
+constexpr uint16_t CountMaskSliders = 0xFE;
+
+struct UndoRecord {
+  Move move;                       // 0 for a null move
+  uint16_t capturedSlotBit;
+  uint8_t capturedType;
+  uint8_t mover;
+  uint8_t capturedMoveCount;
+  uint8_t prevEpSquare;
+  int16_t prevLastIrreversiblePly;
+  uint16_t historyCheck;           // the game history's copy of the check flag
+  uint64_t prevKey;
+  uint16_t checkFlag;              // 0x8000 when the move gives check; the evaluation adds low bits
+  uint16_t evalData[4];            // per-ply evaluation data
+  int8_t prevThreatSwingScaled;
+  int8_t prevGainScaled;
+  int16_t gainMinusThreat;
+};
+
+// One game ply. The first fields mirror UndoRecord up to prevKey.
+struct GameRecord {
+  Move move;                       // bit 15 set when the move gave check
+  uint16_t capturedSlotBit;
+  uint8_t capturedType;
+  uint8_t mover;
+  uint8_t capturedMoveCount;
+  uint8_t prevEpSquare;
+  int16_t prevLastIrreversiblePly;
+  uint16_t historyCheck;
+  uint64_t prevKey;
+  uint16_t shellWords[2];          // used by the shell and the learning code
+  uint16_t sanWord;                // low 10 bits: SAN information of the move
+  uint16_t extraWord;
+  uint32_t extraLong;
+};
+
+struct MoveEntry {
+  Move move;
+  int16_t score;
+};
+
+constexpr int MaxPly = 64;
+constexpr int MoveListCapacity = 3008;
+constexpr int GameHistorySize = 400;
+constexpr int CompactionPly = 398;
+constexpr uint8_t NoSlot = 255;
+
+struct Position {
+  int32_t sideToMove;
+  uint8_t pieceType[64];
+  uint8_t colour[64];
+  uint8_t moveCount[64];
+  uint8_t pieceList[2][16];
+  uint32_t usedSlots[2];
+  uint32_t diagonalSliders[2];
+  uint32_t orthogonalSliders[2];
+  uint32_t allSliders[2];
+  uint32_t pawnsOnRank[2][8];
+  int32_t undoTop;                 // records on the undo stack; the top one is undoStack[undoTop - 1]
+  int32_t ply;
+  int32_t lastIrreversiblePly;
+  int32_t threatSwing;
+  int32_t threatSwingScaled;
+  int32_t gainScaled;
+  uint64_t key;                    // low word carries the castling and en-passant keys
+  uint8_t lastTo;
+  uint8_t epSquare;
+  uint32_t typeSlots[7][2];        // per piece type the slot sets (pawns..queens); the king's entry stays 0
+  uint32_t materialSignature[2];
+  uint32_t threatenedSlots[2];
+  uint32_t slotBit[64];
+  int32_t threatValue[64];
+  uint8_t pawnFiles[2][10];        // files -1..8; bit r set while a pawn stands on rank r of the file
+  uint32_t changedSlots[2];
+  int32_t threatSum[2];
+  int32_t material[2];
+  int32_t savedThreatSum[2];
+  uint16_t killers[2][MaxPly];
+  AttackEntry attackTable[2][64];
+  UndoRecord undoStack[MaxPly];
+  int32_t lastGain;
+  MoveEntry moveList[MoveListCapacity];
+  int32_t moveListStart[MaxPly + 1];  // index into moveList per ply
+
+  // The attack table of the side to move, and of the other side.
+  AttackEntry* ownAttacks() { return attackTable[sideToMove]; }
+  AttackEntry* enemyAttacks() { return attackTable[sideToMove ^ 1]; }
+  uint32_t pawns(int c) const { return typeSlots[Pawn][c]; }
+  uint32_t knights(int c) const { return typeSlots[Knight][c]; }
+  uint32_t bishops(int c) const { return typeSlots[Bishop][c]; }
+  uint32_t rooks(int c) const { return typeSlots[Rook][c]; }
+  uint32_t queens(int c) const { return typeSlots[Queen][c]; }
+  int kingSquare(int c) const { return pieceList[c][0]; }
+  uint8_t* pawnFileRef(int c) { return &pawnFiles[c][1]; }
+  bool InCheck() const { return attackTable[sideToMove ^ 1][pieceList[sideToMove][0]].counts != 0; }
+};
+
+extern Position Pos;
+
+// Game state beside the board.
+struct GameState {
+  GameRecord history[GameHistorySize];
+  int index;                 // current game record (equals the game ply)
+  int side;                  // game side to move
+  int plyBase;               // 2 * move number - 2 (+1 with Black to move), from the FEN
+  int setUpFromFen;
+  int searchRootPly;
+  int ply;                   // copies of the board's ply, lastIrreversiblePly and epSquare
+  int lastIrreversiblePly;
+  int epSquare;
+  int changed;               // set when a game move is played
+};
+
+extern GameState Game;
+
+// Castling geometry: the squares of the castling rooks by side and wing.
+constexpr int KingSide = 0, QueenSide = 1;
+extern int castleRookSquare[2][2];
+
+// Piece letters ".PNBRQKpnbrqk": index = type for White, type + 6 for Black.
+extern char PieceLetters[14];
+
+// Material signature increments by piece type.
+constexpr uint32_t SignatureIncrement[7] = {0, 0x10000, 0x100103, 0x400103, 0x1000105, 0x400010A, 0};

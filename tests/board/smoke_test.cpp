@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "board/board.h"
+TEST(Smoke, Links) { EXPECT_EQ(Pos.sideToMove, 0); }
