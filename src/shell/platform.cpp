@@ -1,0 +1,160 @@
+// POSIX implementation of the platform layer.
+#include "shell/platform.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+#include "shell/engine.h"
+
+// ---------------------------------------------------------------- clock and calendar
+
+uint32_t GetTickCount() {
+  using namespace std::chrono;
+  auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  return uint32_t(uint64_t(ms));
+}
+
+void SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+void LocalDate(int* year, int* month, int* day) {
+  time_t now = time(nullptr);
+  tm local{};
+  localtime_r(&now, &local);
+  *year = local.tm_year + 1900;
+  *month = local.tm_mon + 1;
+  *day = local.tm_mday;
+}
+
+// ---------------------------------------------------------------- input
+
+namespace {
+
+constexpr int ReadChunk = 8192;
+// Consecutive failed polls of a pipe before it is reported as input, so that
+// the next read meets the end of input and the engine quits.
+constexpr int PollFailuresForEnd = 8;
+
+int InputFd = 0;
+char InputBuffer[ReadChunk];
+int InputBegin = 0;   // first unread byte
+int InputEnd = 0;     // one past the last buffered byte
+bool InputAtEnd = false;
+int PollState = 0;    // 0 before the first pipe poll, then failed polls in a row + 1
+
+int Buffered() { return InputEnd - InputBegin; }
+
+// Reads more bytes into the buffer, blocking. Returns the count, 0 at end, -1 on error.
+int FillBuffer() {
+  if (InputBegin == InputEnd) InputBegin = InputEnd = 0;
+  if (InputBegin > 0 && InputEnd == ReadChunk) {
+    std::memmove(InputBuffer, InputBuffer + InputBegin, size_t(Buffered()));
+    InputEnd -= InputBegin;
+    InputBegin = 0;
+  }
+  for (;;) {
+    ssize_t n = read(InputFd, InputBuffer + InputEnd, size_t(ReadChunk - InputEnd));
+    if (n > 0) {
+      InputEnd += int(n);
+      return int(n);
+    }
+    if (n < 0 && errno == EINTR) continue;
+    return n == 0 ? 0 : -1;
+  }
+}
+
+}  // namespace
+
+void SetInputDescriptor(int fd) {
+  InputFd = fd;
+  InputBegin = InputEnd = 0;
+  InputAtEnd = false;
+  PollState = 0;
+}
+
+// Reads like fgets with a 4096-byte line: at most 4095 characters, the line
+// feed counted among them, so a longer line arrives as several lines. The line
+// feed is removed, and a carriage return before it (text-mode line ends).
+int ReadInputLine(char* line) {
+  int length = 0;
+  int status = 1;
+  errno = 0;
+  while (length < InputLineCapacity - 1) {
+    if (Buffered() == 0) {
+      if (InputAtEnd) break;
+      status = FillBuffer();
+      if (status <= 0) {
+        InputAtEnd = true;
+        break;
+      }
+    }
+    char c = InputBuffer[InputBegin++];
+    line[length++] = c;
+    if (c == '\n') break;
+  }
+  line[length] = 0;
+  if (length == 0) {
+    if (status == 0) errno = 0;
+    return -1;
+  }
+  if (line[length - 1] == '\n') {
+    line[--length] = 0;
+    if (length > 0 && line[length - 1] == '\r') line[--length] = 0;
+  }
+  return length;
+}
+
+bool StdinIsConsole() { return isatty(InputFd) != 0; }
+
+// Console: any readable byte counts. Pipe: the number of bytes waiting (in the
+// reader's buffer or in the pipe); a failed poll or a hung-up pipe counts as a
+// failure, and from the eighth failure in a row the answer is 1.
+int InputWaiting() {
+  if (Buffered() > 0) return Buffered();
+  pollfd p{};
+  p.fd = InputFd;
+  p.events = POLLIN;
+  int ready = poll(&p, 1, 0);
+  if (InputMode != 2) return ready > 0 && (p.revents & (POLLIN | POLLHUP)) ? 1 : 0;
+
+  if (PollState == 0) PollState = 1;
+  bool failed = ready < 0 || (p.revents & (POLLERR | POLLNVAL));
+  int waiting = 0;
+  if (!failed && ready > 0 && (p.revents & POLLIN)) {
+    int count = 0;
+    if (ioctl(InputFd, FIONREAD, &count) == 0 && count > 0)
+      waiting = count;
+    else
+      failed = true;   // readable without bytes: the writer has gone
+  } else if (!failed && (p.revents & POLLHUP)) {
+    failed = true;
+  }
+  if (!failed) {
+    PollState = 1;
+    return waiting;
+  }
+  PollState += 1;
+  return PollState > PollFailuresForEnd ? 1 : 0;
+}
+
+// ---------------------------------------------------------------- output
+
+void SetOutputUnbuffered(bool unbuffered) {
+  setvbuf(stdout, nullptr, unbuffered ? _IONBF : _IOLBF, unbuffered ? 0 : BUFSIZ);
+}
+
+void Print(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  vprintf(format, args);
+  va_end(args);
+  fflush(stdout);
+}

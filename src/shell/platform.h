@@ -1,0 +1,22 @@
+// The few operating-system services the engine uses, kept in one place:
+// clock, sleep, calendar date, standard input and output.
+#pragma once
+
+#include <cstdint>
+
+// Clock and calendar.
+uint32_t GetTickCount();                     // milliseconds from a monotonic clock, wraps at 2^32
+void SleepMs(uint32_t ms);
+void LocalDate(int* year, int* month, int* day);
+
+// Standard input: one line reader over the raw descriptor, so that the
+// "input waiting" test also sees what the reader has buffered already.
+constexpr int InputLineCapacity = 4096;      // a line holds at most 4095 characters
+int ReadInputLine(char* line);               // length read, or -1 at end of input / error (errno set)
+int InputWaiting();                          // non-zero when a read can make progress
+bool StdinIsConsole();
+void SetInputDescriptor(int fd);             // default 0; also forgets buffered input and poll state
+
+// Standard output.
+void SetOutputUnbuffered(bool unbuffered);   // unbuffered for a pipe, line-buffered otherwise
+void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
