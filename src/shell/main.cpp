@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "shell/engine.h"
+
+int main(int argc, char** argv) { return Main(argc, argv); }

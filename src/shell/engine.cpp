@@ -1,0 +1,133 @@
+// Start-up, the command loop, the line reader and the new-game reset.
+#include "shell/engine.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "board/board.h"
+#include "book/book.h"
+#include "search/search.h"
+#include "shell/options.h"
+#include "shell/platform.h"
+
+char CommandLine[CommandLineSize];
+bool PendingLine;
+uint16_t QuitFlag;
+int UciStarted;
+int SearchMode;
+uint8_t StopReason;
+char LastPositionText[CommandLineSize];
+bool NewGameFlag;
+int InputMode;
+char EngineName[64];
+char StartFen[CommandLineSize];
+int EngineColour, OpponentColour;
+int PliesPlayed;
+uint64_t NodeTotals[2];
+uint8_t WorkBuffer[65536];
+SearchLimitsRecord SearchLimits;
+
+namespace {
+
+constexpr const char* AutoSaveFile = "Corvid11SPAutoSave.pgn";
+constexpr int ClockMode = 3;   // TimeMode without a clock
+
+}  // namespace
+
+int Main(int argc, char** argv) {
+  Print("CORVID by %s\n", "Avery Quill");
+  Print("Copyright (c) Avery Quill. All rights reserved.\n");
+  EngineStart();
+  return 0;
+}
+
+void EngineStart() {
+  // Step 2: the root-move storage and the work buffer are static arrays, so
+  // nothing can fail here. Tablebase discovery from NalimovPath joins this
+  // step with the tablebase code. Then the static tables.
+  InitBoardTables();
+
+  // Step 3: settings to their defaults.
+  ResetSettings();
+  SearchLimits.TimeMode = ClockMode;
+
+  // Step 4: the book's record window is a static array. The hash tables
+  // (16,384 KB, which also loads the learning file) are allocated here once
+  // the transposition table exists.
+
+  // Step 5.
+  NewGame();
+
+  // Step 6: the silent calibration search that measures the node rate and
+  // sets the UCI_Elo range goes here when the search exists; it is followed
+  // by a soft clear of the hash, node counter 0 and NewGame again. Until then
+  // the Elo fields keep their fixed figures.
+
+  // Step 7: the opening book.
+  OpenBook(Options.bookFile);
+
+  // Step 8.
+  std::snprintf(EngineName, sizeof EngineName, "%s", "CORVID 11.2 SP");
+
+  // Step 9: a pipe gets unbuffered output so that every line leaves at once.
+  if (StdinIsConsole()) {
+    InputMode = 1;
+    SetOutputUnbuffered(false);
+  } else {
+    InputMode = 2;
+    SetOutputUnbuffered(true);
+  }
+
+  // The command loop.
+  while (!QuitFlag) {
+    SearchMode = 0;
+    ReadAndDispatch();
+  }
+
+  // Shut-down: the learning file is written here once learning exists.
+  CloseBook();
+}
+
+void ReadAndDispatch() {
+  for (;;) {
+    // Step 1: the pending line, or a new one; lost input becomes "quit".
+    if (PendingLine) {
+      PendingLine = false;
+    } else if (ReadInputLine(CommandLine) < 0) {
+      int error = errno;
+      if (FILE* log = std::fopen(AutoSaveFile, "a+")) {
+        std::fprintf(log, "FATAL ERROR: stdin pipe gone errno=%d\n", error);
+        std::fclose(log);
+      }
+      std::snprintf(CommandLine, sizeof CommandLine, "%s", "quit");
+    }
+
+    // Steps 2 and 3: a bare "stop", else the dispatcher; busy keeps the line.
+    if (std::strcmp(CommandLine, "stop") == 0) {
+      RequestStop();
+    } else if (DispatchCommand(CommandLine) == 2) {
+      RequestStop();
+      PendingLine = true;
+    }
+
+    // Step 4: go on while more input is waiting and no stop is pending.
+    if (StopReason != 0 || !InputWaiting()) return;
+  }
+}
+
+void RequestStop() {
+  if (SearchRunning()) StopReason = 64;
+}
+
+void NewGame() {
+  EngineColour = Black;
+  OpponentColour = White;
+  PliesPlayed = 1;
+  NodeTotals[White] = NodeTotals[Black] = 0;
+  // Game side to move White and game ply 1 belong to the board's game state.
+  ResetGameState();
+  SetupPosition(White, SetupAllCastling);
+  // The per-side clocks join the time management; the search clock restarts.
+  SearchClockStart = GetTickCount();
+}
