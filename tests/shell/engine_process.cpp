@@ -1,0 +1,140 @@
+#include "shell/engine_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+EngineProcess::EngineProcess(const std::string& workDir) {
+  signal(SIGPIPE, SIG_IGN);
+  int in[2], out[2];
+  if (pipe(in) != 0) return;
+  if (pipe(out) != 0) {
+    close(in[0]);
+    close(in[1]);
+    return;
+  }
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    int devNull = open("/dev/null", O_WRONLY);
+    if (devNull >= 0) dup2(devNull, 2);
+    for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+    if (chdir(workDir.c_str()) != 0) _exit(126);
+    execl(CORVID_BINARY, CORVID_BINARY, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  if (pid < 0) {
+    close(in[1]);
+    close(out[0]);
+    return;
+  }
+  pid_ = pid;
+  toEngine_ = in[1];
+  fromEngine_ = out[0];
+}
+
+EngineProcess::~EngineProcess() {
+  CloseInput();
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (fromEngine_ >= 0) close(fromEngine_);
+}
+
+void EngineProcess::Send(const std::string& text) {
+  size_t done = 0;
+  while (toEngine_ >= 0 && done < text.size()) {
+    ssize_t n = write(toEngine_, text.data() + done, text.size() - done);
+    if (n <= 0) break;
+    done += size_t(n);
+  }
+}
+
+void EngineProcess::CloseInput() {
+  if (toEngine_ >= 0) close(toEngine_);
+  toEngine_ = -1;
+}
+
+bool EngineProcess::ReadSome(int timeoutMs) {
+  if (fromEngine_ < 0) return false;
+  pollfd p{fromEngine_, POLLIN, 0};
+  if (poll(&p, 1, timeoutMs) <= 0) return false;
+  char buffer[4096];
+  ssize_t n = read(fromEngine_, buffer, sizeof buffer);
+  if (n <= 0) {
+    close(fromEngine_);
+    fromEngine_ = -1;
+    return false;
+  }
+  output_.append(buffer, size_t(n));
+  return true;
+}
+
+bool EngineProcess::ReadUntil(const std::string& needle, int timeoutMs) {
+  int64_t deadline = NowMs() + timeoutMs;
+  while (output_.find(needle) == std::string::npos) {
+    int64_t left = deadline - NowMs();
+    if (left <= 0 || fromEngine_ < 0) return false;
+    ReadSome(int(left));
+  }
+  return true;
+}
+
+void EngineProcess::ReadFor(int ms) {
+  int64_t deadline = NowMs() + ms;
+  for (int64_t left = ms; left > 0 && fromEngine_ >= 0; left = deadline - NowMs()) ReadSome(int(left));
+}
+
+int EngineProcess::WaitExit(int timeoutMs) {
+  if (pid_ <= 0) return -1;
+  int64_t deadline = NowMs() + timeoutMs;
+  for (;;) {
+    ReadSome(0);
+    int status = 0;
+    pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      pid_ = -1;
+      while (ReadSome(0)) {
+      }
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    if (NowMs() >= deadline) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+      return -1;
+    }
+    usleep(2000);
+  }
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "corvid-shell-XXXXXX").string();
+  if (char* made = mkdtemp(pattern.data())) path_ = made;
+}
+
+TempDir::~TempDir() {
+  if (path_.empty()) return;
+  std::error_code ignored;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
