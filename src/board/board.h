@@ -24,6 +24,7 @@ int GenerateQuiescenceMoves(int side, int ply, int mode);
 MoveEntry* GenerateQuietChecks(int side, int enemyKing, MoveEntry* list);
 MoveEntry* EmitPromotions(MoveEntry* list, int from, int to, int side, int skipRookBishop);
 bool IsPinned(int square, int attackerSide);
+extern bool CountEveryPromotion;   // perft only: also under-promote to a fourth knight, rook or bishop
 inline MoveEntry* MoveListBegin(int ply) { return Pos.moveList + Pos.moveListStart[ply]; }
 inline MoveEntry* MoveListEnd(int ply) { return Pos.moveList + Pos.moveListStart[ply + 1]; }
 
@@ -49,7 +50,7 @@ int GivesCheck(Move m, int side);
 constexpr uint16_t TextCoordinate = 0x1000, TextNoPadding = 0x2000, TextSan = 0x4000, TextSpace = 0x8000,
                    TextUci = 0x9000, TextPgn = 0x6000;
 Move ParseMoveText(const char* text);
-int FindOrigin(int side, int known, int type, int fromFile, int fromRank, int to);
+int FindOrigin(int side, int type, int fromFile, int fromRank, int to);  // -1 for an unknown file or rank
 int SanInfo(Move m);
 const char* MoveToText(Move m, uint16_t flags);
 

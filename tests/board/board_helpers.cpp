@@ -1,0 +1,48 @@
+#include "board_helpers.h"
+
+#include <fstream>
+
+#include "shell/options.h"
+
+void BoardReady() {
+  static bool ready = false;
+  if (!ready) {
+    InitBoardTables();
+    ready = true;
+  }
+  ResetSettings();
+  CountEveryPromotion = false;
+  ResetGameState();
+  SetupPosition(2, SetupAllCastling);
+}
+
+bool SetFen(const std::string& fen) {
+  ResetGameState();
+  return ParseFen(fen.c_str()) != 0;
+}
+
+std::string Text(Move m) { return MoveToText(m, TextCoordinate | TextNoPadding); }
+
+std::vector<std::string> ListText(int count) {
+  std::vector<std::string> out;
+  for (int i = 0; i < count; i++) out.push_back(Text(MoveListBegin(0)[i].move));
+  return out;
+}
+
+bool Play(const std::string& text) {
+  Move m = ParseMoveText(text.c_str());
+  if (!m || !IsPseudoLegal(Game.side, &m) || !PlayGameMove(m, Game.side)) return false;
+  Game.side ^= 1;
+  return true;
+}
+
+std::string SharedPath(const std::string& relativePath) { return std::string(CORVID_SHARED_DIR) + "/" + relativePath; }
+
+std::vector<std::string> ReadLines(const std::string& relativePath) {
+  std::ifstream in(SharedPath(relativePath));
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line))
+    if (!line.empty()) lines.push_back(line);
+  return lines;
+}

@@ -1,0 +1,20 @@
+// Shared helpers of the board tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "board/board.h"
+
+// Builds the static tables and the settings once, then sets up the start position.
+void BoardReady();
+// Sets up a FEN as the game position (true when accepted).
+bool SetFen(const std::string& fen);
+// The moves of the ply-0 list of the current position in coordinate text.
+std::vector<std::string> ListText(int count);
+std::string Text(Move m);
+// Parses a coordinate or SAN move for the game side, completes it and plays it into the game.
+bool Play(const std::string& text);
+// Lines of a file under the shared test data.
+std::vector<std::string> ReadLines(const std::string& relativePath);
+std::string SharedPath(const std::string& relativePath);

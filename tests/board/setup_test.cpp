@@ -1,0 +1,177 @@
+// Set-up from FEN: the accepted and refused forms, and the derived state after set-up.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "board/keys.h"
+#include "board_helpers.h"
+#include "shell/options.h"
+
+namespace {
+
+const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+class Setup : public ::testing::Test {
+ protected:
+  void SetUp() override { BoardReady(); }
+};
+
+TEST_F(Setup, StartposAndItsFenAgree) {
+  Position fromStart = Pos;
+  ASSERT_TRUE(SetFen(StartFen));
+  EXPECT_EQ(Pos.key, fromStart.key);
+  EXPECT_EQ(0, std::memcmp(Pos.pieceList, fromStart.pieceList, sizeof Pos.pieceList));
+  EXPECT_EQ(0, std::memcmp(Pos.slotBit, fromStart.slotBit, sizeof Pos.slotBit));
+  EXPECT_EQ(0, std::memcmp(Pos.attackTable, fromStart.attackTable, sizeof Pos.attackTable));
+  EXPECT_EQ(0, std::memcmp(Pos.moveCount, fromStart.moveCount, sizeof Pos.moveCount));
+  EXPECT_EQ(Pos.materialSignature[White], 0x8u << 16 | 0x2u << 20 | 0x2u << 22 | 0x2u << 24 | 0x1u << 26 | 7u << 8 | 32u);
+  EXPECT_STREQ(CheckPositionConsistency(), "");
+}
+
+TEST_F(Setup, SlotPlanOfTheStartPosition) {
+  EXPECT_EQ(Pos.pieceList[White][0], 4);    // king e1
+  EXPECT_EQ(Pos.pieceList[White][1], 3);    // queen d1
+  EXPECT_EQ(Pos.pieceList[White][2], 0);    // rooks a1, h1
+  EXPECT_EQ(Pos.pieceList[White][3], 7);
+  EXPECT_EQ(Pos.pieceList[White][4], 5);    // light-squared bishop f1
+  EXPECT_EQ(Pos.pieceList[White][5], 2);    // dark-squared bishop c1
+  EXPECT_EQ(Pos.pieceList[White][6], 1);    // knights b1, g1
+  EXPECT_EQ(Pos.pieceList[White][7], 6);
+  EXPECT_EQ(Pos.pieceList[White][15], 8);   // pawns from slot 15 down: a2 first
+  EXPECT_EQ(Pos.pieceList[White][8], 15);
+  EXPECT_EQ(Pos.pawnFiles[White][0], 0);    // sentinels
+  EXPECT_EQ(Pos.pawnFiles[White][9], 0);
+  EXPECT_EQ(Pos.pawnFiles[White][1], 1 << 1);
+}
+
+TEST_F(Setup, ChessCastlingLettersSwitchTheMode) {
+  ASSERT_TRUE(SetFen(StartFen));
+  uint64_t standardKey = Pos.key;
+  EXPECT_FALSE(Chess960Mode());
+  ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w HAha - 0 1"));
+  EXPECT_TRUE(Chess960Mode());
+  EXPECT_EQ(Pos.key, standardKey);
+  ASSERT_TRUE(SetFen(StartFen));
+  EXPECT_FALSE(Chess960Mode());
+}
+
+TEST_F(Setup, EnPassantSquareOnlyWhenAPawnCanCapture) {
+  ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
+  EXPECT_EQ(Pos.epSquare, 0);
+  uint64_t without = Pos.key;
+  ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"));
+  EXPECT_EQ(Pos.key, without);
+  ASSERT_TRUE(SetFen("rnbqkbnr/ppp1pppp/8/8/3pP3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
+  EXPECT_EQ(Pos.epSquare, 20);
+  EXPECT_NE(Pos.key & 0xFFFFFFFFu, without & 0xFFFFFFFFu);
+}
+
+TEST_F(Setup, CastlingRightWithoutItsRook) {
+  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/4K3 w K - 0 1"));
+  EXPECT_EQ(Pos.moveCount[7], 0);
+  EXPECT_EQ(Pos.moveCount[4], 0);
+  int n = GenerateMoves(White, 0, 0);
+  for (const std::string& m : ListText(n)) EXPECT_NE(m, "e1g1");
+  Move castle = MakeMoveWord(4, 6);
+  EXPECT_EQ(IsPseudoLegal(White, &castle), 0);
+}
+
+TEST_F(Setup, RefusedFensKeepThePreviousPosition) {
+  ASSERT_TRUE(SetFen("4k3/8/8/8/8/2N5/8/4K2R w K - 0 1"));
+  Position before = Pos;
+  int side = Game.side;
+  const char* bad[] = {
+      "4k3/8/8/8/8/PPPPPPPP/P7/4K3 w - - 0 1",      // nine pawns
+      "4k3/8/8/8/8/8/8/3KK3 w - - 0 1",             // two white kings
+      "4k3/8/8/8/8/8/8/8 w - - 0 1",                // no white king
+      "4k3/8/8/8/8/8/8/4K3 w -",                    // ten fields
+      "4k3/8/8/8/8/8/8/4X3 w - - 0 1",              // unknown letter
+      "4k3/4R3/8/8/8/8/8/4K3 w - - 0 1",            // the side to move could take the king
+      "4k3/8/8/8/8/8/8/4K3 {w - - 0 1}",             // a comment hides the other fields
+      "nnnn1k2/8/8/8/8/8/8/4K3 w - - 0 1",          // a fourth knight
+      "4k3/8/8/8/8/8/8/4K3 w - - 0 1234567890123456789012345678901234",   // over-long field
+  };
+  for (const char* fen : bad) {
+    EXPECT_EQ(ParseFen(fen), 0) << fen;
+    EXPECT_EQ(0, std::memcmp(&Pos, &before, sizeof Pos)) << fen;
+    EXPECT_EQ(Game.side, side) << fen;
+  }
+}
+
+TEST_F(Setup, MoveNumberAndSideGiveThePlyBase) {
+  ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"));
+  EXPECT_EQ(Game.plyBase, 1);
+  EXPECT_EQ(Game.side, Black);
+  EXPECT_EQ(Game.setUpFromFen, 1);
+  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/4K3 w - - 0 30"));
+  EXPECT_EQ(Game.plyBase, 58);
+  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/4K3 w - - 0 300"));   // the move number is kept in 8 bits
+  EXPECT_EQ(Game.plyBase, 2 * (300 - 256) - 2);
+  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/4K3 b - - {a comment} 0 5"));
+  EXPECT_EQ(Game.plyBase, 9);
+}
+
+TEST_F(Setup, MoveCountsOfDisplacedPieces) {
+  ASSERT_TRUE(SetFen("r3k2r/pppppppp/8/8/8/2N5/PPPPPPPP/R1B1K2R w Kkq - 0 1"));
+  EXPECT_EQ(Pos.moveCount[18], 1);   // knight on c3
+  EXPECT_EQ(Pos.moveCount[7], 0);    // rook h1 keeps its right
+  EXPECT_EQ(Pos.moveCount[0], 1);    // rook a1 has no right
+  EXPECT_EQ(Pos.moveCount[2], 0);    // bishop on its own square
+}
+
+TEST_F(Setup, AttackTablesMatchAFreshComputationOnManyPositions) {
+  int checked = 0;
+  for (const char* file : {"testdata/perft.epd", "testdata/perft960.epd"}) {
+    for (const std::string& line : ReadLines(file)) {
+      std::string fen = line.substr(0, line.find(';'));
+      ASSERT_TRUE(SetFen(fen)) << fen;
+      ASSERT_STREQ(CheckPositionConsistency(), "") << fen;
+      checked++;
+    }
+  }
+  EXPECT_GE(checked, 300);
+}
+
+TEST_F(Setup, ExchangeCostFigures) {
+  // Threat values follow the exchange rule: an undefended piece is fully threatened, a defended
+  // one by what the attacker gains beyond its cheapest attacker.
+  ASSERT_TRUE(SetFen("4k3/8/8/2n5/8/4B3/8/4K3 b - - 0 1"));   // bishop attacks an undefended knight
+  EXPECT_EQ(Pos.threatValue[34], 416);
+  EXPECT_EQ(Pos.threatSum[Black], 416);
+  EXPECT_EQ(Pos.threatenedSlots[Black], Pos.slotBit[34]);
+  ASSERT_TRUE(SetFen("4k3/2p5/3n4/8/8/8/3R4/4K3 b - - 0 1"));   // rook attacks a knight defended by a pawn
+  EXPECT_EQ(Pos.threatValue[43], 0);   // losing the rook (80 units) costs more than the knight
+  ASSERT_TRUE(SetFen("4k3/8/3q4/8/8/8/3P4/4K3 b - - 0 1"));   // nothing attacks the queen
+  EXPECT_EQ(Pos.threatValue[43], 0);
+  ASSERT_TRUE(SetFen("4k3/8/3r4/8/8/8/8/3QK3 b - - 0 1"));   // queen attacks an undefended rook
+  EXPECT_EQ(Pos.threatValue[43], 640);
+  ASSERT_TRUE(SetFen("3rk3/8/3r4/8/8/8/8/3RK3 b - - 0 1"));   // rook on rook, defended by a rook
+  EXPECT_EQ(Pos.threatValue[43], 0);
+  ASSERT_TRUE(SetFen("4k3/8/2p5/3p4/8/8/3R4/3RK3 b - - 0 1"));  // two rooks against a pawn defended by a pawn
+  EXPECT_EQ(Pos.threatValue[35], 0);
+  ASSERT_TRUE(SetFen("4k3/8/3r4/8/8/4n3/3R4/3RK3 b - - 0 1")); // x-ray: second rook behind the first
+  EXPECT_STREQ(CheckPositionConsistency(), "");
+  EXPECT_EQ(Pos.attackTable[White][43].xrayAttackers != 0, true);
+}
+
+TEST_F(Setup, RandomAndTruncatedTextNeverBreaksThePosition) {
+  std::mt19937 rng(1234);
+  const std::string good = "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1";
+  for (int i = 0; i < 3000; i++) {
+    std::string text;
+    if (i % 3 == 0) {
+      text = good.substr(0, rng() % (good.size() + 1));
+    } else if (i % 3 == 1) {
+      text = good;
+      for (int k = 0; k < 4; k++) text[rng() % text.size()] = char(rng() % 256);
+    } else {
+      int len = int(rng() % 200);
+      for (int k = 0; k < len; k++) text += char(1 + rng() % 255);
+    }
+    ParseFen(text.c_str());
+    ASSERT_STREQ(CheckPositionConsistency(), "") << i;
+  }
+}
+
+}  // namespace
