@@ -6,15 +6,16 @@
 #include "board/geometry.h"
 #include "board/position.h"
 
-extern uint8_t AttackCode[1 << 16];       // counts + xrayCounts -> 7-bit summary
+// counts + xrayCounts -> 7-bit summary. The sum stays below 0x1000: at most two pawns and
+// three knights of a side attack one square (the small table stays in the first-level cache).
+constexpr unsigned AttackCodeSize = 0x1000, AttackCodeMask = AttackCodeSize - 1;
+extern uint8_t AttackCode[AttackCodeSize];
 extern uint8_t ExchangeCost[128][128];    // [enemy code][own code], units of 8
 
 namespace attack_update {
 
-// Marks the occupant of sq (if any) for threat-value recomputation.
-inline void MarkOccupant(Position& p, int sq) {
-  if (p.pieceType[sq]) p.changedSlots[p.colour[sq]] |= p.slotBit[sq];
-}
+// Marks the occupant of an occupied square for threat-value recomputation.
+inline void MarkOccupant(Position& p, int sq) { p.changedSlots[p.colour[sq]] |= p.slotBit[sq]; }
 
 inline bool Transparent(int type, int d) { return (DirectionTypeMask[d] >> type) & 1; }
 
@@ -36,7 +37,7 @@ inline void WalkRay(Position& p, int c, uint16_t bit, uint16_t unit, int d, int 
     e.attackerTotal = uint8_t(e.attackerTotal + Sign);
     int type = p.pieceType[s];
     if (type) {
-      p.changedSlots[p.colour[s]] |= p.slotBit[s];
+      MarkOccupant(p, s);
       if (!Transparent(type, d)) return;
       xray = true;
     }
@@ -56,9 +57,36 @@ inline void PieceAttacks(Position& p, int sq) {
     case Knight: targets = Geo.knightTargets[sq]; break;
     case King: targets = Geo.kingTargets[sq]; break;
     default: {
-      int first = type == Rook ? 0 : type == Bishop ? 4 : 0;
-      int last = type == Rook ? 3 : 7;
-      for (int d = first; d <= last; d++) WalkRay<Sign>(p, c, bit, unit, d, sq, false);
+      // Sliders walk their precomputed rays; a blocker that does not move along the ray
+      // ends it, one that does turns the rest of the ray into x-ray attacks.
+      const uint8_t* ray = Geo.rays[type][sq];
+      const uint8_t* skip = Geo.raySkip[type][sq];
+      const uint8_t* dir = Geo.rayDirection[type][sq];
+      bool xray = false;
+      for (int i = 0; ray[i] != EndOfList;) {
+        int s = ray[i];
+        AttackEntry& e = table[s];
+        if (!xray) {
+          e.counts = uint16_t(e.counts + Sign * unit);
+          if (Sign > 0) e.attackers |= bit; else e.attackers &= uint16_t(~bit);
+        } else {
+          e.xrayCounts = uint8_t(e.xrayCounts + Sign * 2);
+          if (Sign > 0) e.xrayAttackers |= bit; else e.xrayAttackers &= uint16_t(~bit);
+        }
+        e.attackerTotal = uint8_t(e.attackerTotal + Sign);
+        int occupant = p.pieceType[s];
+        if (occupant) {
+          MarkOccupant(p, s);
+          if (!Transparent(occupant, dir[i])) {
+            i += skip[i] + 1;
+            xray = false;
+            continue;
+          }
+          xray = true;
+        }
+        if (!skip[i]) xray = false;
+        i++;
+      }
       return;
     }
   }
@@ -68,31 +96,22 @@ inline void PieceAttacks(Position& p, int sq) {
     e.counts = uint16_t(e.counts + Sign * unit);
     if (Sign > 0) e.attackers |= bit; else e.attackers &= uint16_t(~bit);
     e.attackerTotal = uint8_t(e.attackerTotal + Sign);
-    MarkOccupant(p, t);
+    if (p.pieceType[t]) MarkOccupant(p, t);
   }
 }
 
 // The sliders of both sides whose rays reach a square, collected before its occupant changes.
 struct RaysThrough {
-  int count;
-  uint8_t colour[32];
-  uint8_t slot[32];
-  uint8_t xray[32];
+  uint32_t sliders[2];   // slot sets
+  uint32_t xray[2];      // those among them that reach the square through a piece
+  bool Empty() const { return !(sliders[0] | sliders[1]); }
 };
 
 inline void CollectRays(Position& p, int sq, RaysThrough& r) {
-  r.count = 0;
   for (int c = 0; c < 2; c++) {
     const AttackEntry& e = p.attackTable[c][sq];
-    uint32_t set = uint32_t(e.attackers | e.xrayAttackers) & p.allSliders[c];
-    while (set) {
-      int slot = LowestSlot(set);
-      set &= set - 1;
-      r.colour[r.count] = uint8_t(c);
-      r.slot[r.count] = uint8_t(slot);
-      r.xray[r.count] = (e.xrayAttackers >> slot) & 1;
-      r.count++;
-    }
+    r.sliders[c] = uint32_t(e.attackers | e.xrayAttackers) & p.allSliders[c];
+    r.xray[c] = e.xrayAttackers;
   }
 }
 
@@ -101,16 +120,18 @@ inline void CollectRays(Position& p, int sq, RaysThrough& r) {
 template <int Sign>
 inline void WalkBeyond(Position& p, int sq, const RaysThrough& r) {
   int occupant = p.pieceType[sq];
-  for (int i = 0; i < r.count; i++) {
-    int c = r.colour[i];
-    int from = p.pieceList[c][r.slot[i]];
-    int d = Direction(sq, from);
-    bool xray = r.xray[i];
-    if (occupant) {
-      if (!Transparent(occupant, d)) continue;
-      xray = true;
+  for (int c = 0; c < 2; c++) {
+    for (uint32_t set = r.sliders[c]; set; set &= set - 1) {
+      int slot = LowestSlot(set);
+      int from = p.pieceList[c][slot];
+      int d = Direction(sq, from);
+      bool xray = (r.xray[c] >> slot) & 1;
+      if (occupant) {
+        if (!Transparent(occupant, d)) continue;
+        xray = true;
+      }
+      WalkRay<Sign>(p, c, uint16_t(1u << slot), CountUnit[p.pieceType[from]], d, sq, xray);
     }
-    WalkRay<Sign>(p, c, uint16_t(1u << r.slot[i]), CountUnit[p.pieceType[from]], d, sq, xray);
   }
 }
 
@@ -118,19 +139,21 @@ inline void WalkBeyond(Position& p, int sq, const RaysThrough& r) {
 template <int Sign>
 inline void WalkBeyondChanged(Position& p, int sq, const RaysThrough& r, int otherType) {
   int occupant = p.pieceType[sq];
-  for (int i = 0; i < r.count; i++) {
-    int c = r.colour[i];
-    int from = p.pieceList[c][r.slot[i]];
-    int d = Direction(sq, from);
-    if (Transparent(occupant, d) == Transparent(otherType, d)) continue;
-    if (!Transparent(occupant, d)) continue;
-    WalkRay<Sign>(p, c, uint16_t(1u << r.slot[i]), CountUnit[p.pieceType[from]], d, sq, true);
+  for (int c = 0; c < 2; c++) {
+    for (uint32_t set = r.sliders[c]; set; set &= set - 1) {
+      int slot = LowestSlot(set);
+      int from = p.pieceList[c][slot];
+      int d = Direction(sq, from);
+      if (Transparent(occupant, d) == Transparent(otherType, d) || !Transparent(occupant, d)) continue;
+      WalkRay<Sign>(p, c, uint16_t(1u << slot), CountUnit[p.pieceType[from]], d, sq, true);
+    }
   }
 }
 
 }  // namespace attack_update
 
-// Threat values of the marked slots of both sides (kings excluded).
-void RecomputeThreats(Position& p);
+// Threat values of the marked slots of both sides (kings excluded). With a journal, every
+// changed value is also written there with its old value.
+void RecomputeThreats(Position& p, ThreatChange* journal = nullptr, int* journalCount = nullptr);
 int ThreatOf(const Position& p, int sq);
 void InitExchangeTables();

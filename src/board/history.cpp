@@ -46,6 +46,7 @@ void CopyUndoToGame(const UndoRecord& u, GameRecord& g) {
 
 void CopyGameToUndo(const GameRecord& g, UndoRecord& u) {
   u = UndoRecord{};
+  u.journalCount = NoJournal;   // the game history keeps no threat journal: recompute on unmake
   u.move = Move(g.move & ~CheckMark);
   u.capturedSlotBit = g.capturedSlotBit;
   u.capturedType = g.capturedType;

@@ -36,9 +36,16 @@ inline void SetPawnBits(Position& p, int c, int sq, uint32_t bit, bool on) {
   }
 }
 
-inline void ClearThreat(Position& p, int sq, int c) {
+// Threat-value writes of the move being made, for its unmake.
+struct Journal {
+  ThreatChange* entries;
+  int count;
+};
+
+inline void ClearThreat(Position& p, int sq, int c, Journal* journal) {
   int v = p.threatValue[sq];
   if (!v) return;
+  if (journal) journal->entries[journal->count++] = {uint8_t(sq), int16_t(v)};
   p.threatSum[c] -= v;
   p.threatValue[sq] = 0;
   p.threatenedSlots[c] &= ~p.slotBit[sq];
@@ -71,11 +78,11 @@ inline void RestorePiece(Position& p, int sq, int type, int c, uint32_t bit) {
 inline void SetOccupant(Position& p, int sq, int type, int c, uint32_t bit) {
   RaysThrough rays;
   CollectRays(p, sq, rays);
-  WalkBeyond<-1>(p, sq, rays);
+  if (!rays.Empty()) WalkBeyond<-1>(p, sq, rays);
   p.pieceType[sq] = uint8_t(type);
   p.colour[sq] = uint8_t(c);
   p.slotBit[sq] = bit;
-  WalkBeyond<1>(p, sq, rays);
+  if (!rays.Empty()) WalkBeyond<1>(p, sq, rays);
 }
 
 // Replaces one piece on a square by another; only rays whose transparency changes are re-walked.
@@ -117,10 +124,13 @@ CastleSquares CastlingGeometry(Move m, int side) {
 }
 
 // Moves king and rook between two square pairs; both leave before either arrives.
-void ShiftCastlingPieces(Position& p, int side, int kingFrom, int rookFrom, int kingTo, int rookTo) {
+void ShiftCastlingPieces(Position& p, int side, int kingFrom, int rookFrom, int kingTo, int rookTo, bool clearThreats,
+                         Journal* journal) {
   uint32_t kingBit = p.slotBit[kingFrom], rookBit = p.slotBit[rookFrom];
-  ClearThreat(p, kingFrom, side);
-  ClearThreat(p, rookFrom, side);
+  if (clearThreats) {
+    ClearThreat(p, kingFrom, side, journal);
+    ClearThreat(p, rookFrom, side, journal);
+  }
   PieceAttacks<-1>(p, kingFrom);
   PieceAttacks<-1>(p, rookFrom);
   p.key ^= PieceKey(King, side, kingFrom) ^ PieceKey(Rook, side, rookFrom) ^ PieceKey(King, side, kingTo) ^
@@ -188,13 +198,16 @@ void MakeMove(Move m) {
   // Step 4: prepare the threat bookkeeping.
   u.move = m;
   p.changedSlots[White] = p.changedSlots[Black] = 0;
-  p.savedThreatSum[White] = p.threatSum[White];
-  p.savedThreatSum[Black] = p.threatSum[Black];
+  p.savedThreatSum[White] = u.prevThreatSum[White] = p.threatSum[White];
+  p.savedThreatSum[Black] = u.prevThreatSum[Black] = p.threatSum[Black];
+  u.prevThreatenedSlots[White] = p.threatenedSlots[White];
+  u.prevThreatenedSlots[Black] = p.threatenedSlots[Black];
+  Journal journal{p.threatJournal[p.undoTop - 1], 0};
 
   if (kind == KindCastle) {
     // Step 5: castling moves king and rook together.
     CastleSquares cs = CastlingGeometry(m, s);
-    ShiftCastlingPieces(p, s, cs.king, cs.rook, cs.kingTo, cs.rookTo);
+    ShiftCastlingPieces(p, s, cs.king, cs.rook, cs.kingTo, cs.rookTo, true, &journal);
     p.moveCount[cs.kingTo] = 1;
     p.moveCount[cs.rookTo] = 1;
     p.lastGain = CastlingGain;
@@ -203,7 +216,7 @@ void MakeMove(Move m) {
     // Step 6: lift the mover's threat value and attacks.
     const uint32_t bit = p.slotBit[f];
     const int arriving = IsPromotion(m) ? PromotedType[kind >> 12] : moverType;
-    ClearThreat(p, f, s);
+    ClearThreat(p, f, s, &journal);
     PieceAttacks<-1>(p, f);
 
     // Step 7: the destination, with or without a victim.
@@ -211,7 +224,7 @@ void MakeMove(Move m) {
     if (victim) {
       u.capturedType = uint8_t(victim);
       u.capturedSlotBit = uint16_t(p.slotBit[t]);
-      ClearThreat(p, t, o);
+      ClearThreat(p, t, o, &journal);
       PieceAttacks<-1>(p, t);
       LiftPiece(p, t);
       p.lastIrreversiblePly = p.ply;
@@ -228,7 +241,7 @@ void MakeMove(Move m) {
       u.capturedType = Pawn;
       u.capturedSlotBit = uint16_t(p.slotBit[e]);
       u.capturedMoveCount = p.moveCount[e];
-      ClearThreat(p, e, o);
+      ClearThreat(p, e, o, &journal);
       PieceAttacks<-1>(p, e);
       LiftPiece(p, e);
       SetOccupant(p, e, Empty, NoColour, 0);
@@ -271,7 +284,8 @@ void MakeMove(Move m) {
   u.checkFlag = p.attackTable[s][p.kingSquare(o)].counts ? GivesCheckFlag : 0;
 
   // Steps 12-13: threat values and the swing the move caused.
-  RecomputeThreats(p);
+  RecomputeThreats(p, journal.entries, &journal.count);
+  u.journalCount = uint8_t(journal.count);
   p.threatSwing = (p.threatSum[o] - p.savedThreatSum[o]) - (p.threatSum[s] - p.savedThreatSum[s]);
   p.threatSwingScaled = p.threatSwing >> 6;
   p.gainScaled = p.lastGain >> 5;
@@ -291,10 +305,13 @@ void UnmakeMove() {
 
   p.sideToMove = s;
   p.changedSlots[White] = p.changedSlots[Black] = 0;
+  // With the move's journal the threat values are put back at the end; a move restored from
+  // the game history has none, and its threat values are recomputed instead.
+  const bool journaled = u.journalCount != NoJournal;
 
   if (kind == KindCastle) {
     CastleSquares cs = CastlingGeometry(m, s);
-    ShiftCastlingPieces(p, s, cs.kingTo, cs.rookTo, cs.king, cs.rook);
+    ShiftCastlingPieces(p, s, cs.kingTo, cs.rookTo, cs.king, cs.rook, !journaled, nullptr);
     p.moveCount[cs.king] = 0;
     p.moveCount[cs.rook] = 0;
     p.changedSlots[s] |= 1;
@@ -305,7 +322,7 @@ void UnmakeMove() {
     p.moveCount[f] = uint8_t(p.moveCount[t] - 1);
     if (kind != KindEnPassant) p.moveCount[t] = u.capturedMoveCount;
 
-    ClearThreat(p, t, s);
+    if (!journaled) ClearThreat(p, t, s, nullptr);
     PieceAttacks<-1>(p, t);
     SetOccupant(p, f, moverType, s, bit);
     MovePieceSlot(p, s, bit, f);
@@ -353,7 +370,19 @@ void UnmakeMove() {
   p.threatSwingScaled = u.prevThreatSwingScaled;
   p.gainScaled = u.prevGainScaled;
   p.lastTo = LastDestination(p);
-  RecomputeThreats(p);
+  if (journaled) {
+    for (int i = u.journalCount - 1; i >= 0; i--) {
+      const ThreatChange& c = p.threatJournal[p.undoTop][i];
+      p.threatValue[c.square] = c.value;
+    }
+    for (int c = 0; c < 2; c++) {
+      p.threatSum[c] = u.prevThreatSum[c];
+      p.threatenedSlots[c] = u.prevThreatenedSlots[c];
+    }
+    p.changedSlots[White] = p.changedSlots[Black] = 0;
+  } else {
+    RecomputeThreats(p);
+  }
 }
 
 void MakeNullMove() {

@@ -22,6 +22,14 @@ constexpr uint16_t CountMaskKing = 0x1, CountMaskQueen = 0xE, CountMaskRook = 0x
 // The low byte without the king bit: a slider's ray passes a square where this or xrayCounts is set.
 constexpr uint16_t CountMaskSliders = 0xFE;
 
+// One write to a threat value, so that unmaking a move can put the old value back.
+struct ThreatChange {
+  uint8_t square;
+  int16_t value;
+};
+constexpr int ThreatJournalSize = 40;   // a move rewrites at most 34 threat values
+constexpr uint8_t NoJournal = 255;
+
 struct UndoRecord {
   Move move;                       // 0 for a null move
   uint16_t capturedSlotBit;
@@ -37,6 +45,9 @@ struct UndoRecord {
   int8_t prevThreatSwingScaled;
   int8_t prevGainScaled;
   int16_t gainMinusThreat;
+  uint8_t journalCount;            // threat-value writes of the move, NoJournal when not kept
+  int32_t prevThreatSum[2];
+  uint32_t prevThreatenedSlots[2];
 };
 
 // One game ply. The first fields mirror UndoRecord up to prevKey.
@@ -100,6 +111,7 @@ struct Position {
   uint16_t killers[2][MaxPly];
   AttackEntry attackTable[2][64];
   UndoRecord undoStack[MaxPly];
+  ThreatChange threatJournal[MaxPly][ThreatJournalSize];   // per undo record
   int32_t lastGain;
   MoveEntry moveList[MoveListCapacity];
   int32_t moveListStart[MaxPly + 1];  // index into moveList per ply

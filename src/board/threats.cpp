@@ -4,7 +4,7 @@
 
 #include "board/attack_update.h"
 
-uint8_t AttackCode[1 << 16];
+uint8_t AttackCode[AttackCodeSize];
 uint8_t ExchangeCost[128][128];
 
 namespace {
@@ -47,7 +47,7 @@ int Gain(int onSquare, const int* mine, int nMine, const int* theirs, int nTheir
 }  // namespace
 
 void InitExchangeTables() {
-  for (unsigned v = 0; v < (1u << 16); v++) AttackCode[v] = uint8_t(SummaryCode(v));
+  for (unsigned v = 0; v < AttackCodeSize; v++) AttackCode[v] = uint8_t(SummaryCode(v));
   int enemy[16], own[16];
   for (int e = 0; e < 128; e++) {
     int ne = Decode(e, enemy);
@@ -64,12 +64,12 @@ int ThreatOf(const Position& p, int sq) {
   const AttackEntry& e = p.attackTable[c ^ 1][sq];
   if (!e.counts) return 0;
   const AttackEntry& d = p.attackTable[c][sq];
-  int cost = ExchangeCost[AttackCode[uint16_t(e.counts + e.xrayCounts)]][AttackCode[uint16_t(d.counts + d.xrayCounts)]];
+  int cost = ExchangeCost[AttackCode[(e.counts + e.xrayCounts) & AttackCodeMask]][AttackCode[(d.counts + d.xrayCounts) & AttackCodeMask]];
   int value = pieceValue[p.pieceType[sq]];
   return 8 * cost < value ? value - 8 * cost : 0;
 }
 
-void RecomputeThreats(Position& p) {
+void RecomputeThreats(Position& p, ThreatChange* journal, int* journalCount) {
   for (int c = 0; c < 2; c++) {
     uint32_t set = p.changedSlots[c] & ~1u;   // the king carries no threat value
     p.changedSlots[c] = 0;
@@ -81,6 +81,7 @@ void RecomputeThreats(Position& p) {
       int old = p.threatValue[sq];
       int now = ThreatOf(p, sq);
       if (old == now) continue;
+      if (journal) journal[(*journalCount)++] = {uint8_t(sq), int16_t(old)};
       p.threatValue[sq] = now;
       p.threatSum[c] += now - old;
       if (now) p.threatenedSlots[c] |= 1u << slot; else p.threatenedSlots[c] &= ~(1u << slot);

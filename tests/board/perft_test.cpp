@@ -1,0 +1,54 @@
+// Perft against the shared suites: the shallow depths here, the whole files under the slow label.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "board_helpers.h"
+#include "tool/perft.h"
+
+namespace {
+
+constexpr uint64_t ShallowNodeLimit = 200000;
+
+struct SuiteResult {
+  int positions = 0, depths = 0;
+};
+
+SuiteResult RunSuite(const char* file) {
+  SuiteResult result;
+  for (const std::string& line : ReadLines(file)) {
+    std::string fen = line.substr(0, line.find(';'));
+    EXPECT_TRUE(SetupPerftPosition(fen.c_str())) << fen;
+    result.positions++;
+    std::istringstream rest(line.substr(line.find(';')));
+    std::string tag;
+    uint64_t expected;
+    while (rest >> tag >> expected) {
+      int depth = std::stoi(tag.substr(2));
+      if (depth > 3 || expected > ShallowNodeLimit) continue;
+      EXPECT_EQ(Perft(depth), expected) << fen << " depth " << depth;
+      result.depths++;
+    }
+  }
+  return result;
+}
+
+class PerftSuite : public ::testing::Test {
+ protected:
+  void SetUp() override { BoardReady(); }
+  void TearDown() override { CountEveryPromotion = false; }
+};
+
+TEST_F(PerftSuite, StandardPositions) {
+  SuiteResult r = RunSuite("testdata/perft.epd");
+  EXPECT_EQ(r.positions, 327);
+  EXPECT_GT(r.depths, 800);
+}
+
+TEST_F(PerftSuite, Chess960Positions) {
+  SuiteResult r = RunSuite("testdata/perft960.epd");
+  EXPECT_EQ(r.positions, 48);
+  EXPECT_GT(r.depths, 40);
+}
+
+}  // namespace

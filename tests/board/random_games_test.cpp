@@ -1,0 +1,162 @@
+// Make and unmake along random games: after every step each derived field must equal a
+// rebuild from scratch, and every unmake must restore the position it started from.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "board_helpers.h"
+
+namespace {
+
+// The fields a make/unmake pair must restore exactly.
+bool SamePosition(const Position& a, const Position& b, std::string* what, bool transient = true) {
+  // The game history keeps no copy of the last move's swing and gain: a take-back restores the rest.
+  if (!transient) {
+    Position copy = b;
+    copy.threatSwingScaled = a.threatSwingScaled;
+    copy.gainScaled = a.gainScaled;
+    return SamePosition(a, copy, what, true);
+  }
+#define CORVID_SAME(field)                                        \
+  if (std::memcmp(&a.field, &b.field, sizeof a.field) != 0) {     \
+    *what = #field;                                               \
+    return false;                                                 \
+  }
+  CORVID_SAME(sideToMove) CORVID_SAME(pieceType) CORVID_SAME(colour) CORVID_SAME(pieceList)
+  CORVID_SAME(usedSlots) CORVID_SAME(diagonalSliders) CORVID_SAME(orthogonalSliders) CORVID_SAME(allSliders)
+  CORVID_SAME(pawnsOnRank) CORVID_SAME(undoTop) CORVID_SAME(ply) CORVID_SAME(lastIrreversiblePly)
+  CORVID_SAME(threatSwingScaled) CORVID_SAME(gainScaled) CORVID_SAME(key) CORVID_SAME(lastTo)
+  CORVID_SAME(epSquare) CORVID_SAME(typeSlots) CORVID_SAME(materialSignature) CORVID_SAME(threatenedSlots)
+  CORVID_SAME(slotBit) CORVID_SAME(threatValue) CORVID_SAME(pawnFiles) CORVID_SAME(threatSum)
+  CORVID_SAME(material) CORVID_SAME(attackTable)
+#undef CORVID_SAME
+  for (int sq = 0; sq < 64; sq++)
+    if (a.pieceType[sq] && a.moveCount[sq] != b.moveCount[sq]) {
+      *what = "moveCount";
+      return false;
+    }
+  return true;
+}
+
+struct Walker {
+  std::mt19937 rng;
+  long plies = 0;
+  int promotions = 0, castlings = 0, enPassants = 0, nullMoves = 0;
+  Position saved[MaxPly];
+
+  explicit Walker(unsigned seed) : rng(seed) {}
+
+  // Picks a legal move, preferring the rarer kinds now and then so they are well covered.
+  Move PickMove(int ply) {
+    Position& p = Pos;
+    int side = p.sideToMove;
+    int n = p.InCheck() ? GenerateEvasions(side, ply, 0, nullptr) : GenerateMoves(side, ply, 0);
+    Move legal[256];
+    int count = 0, special = -1;
+    MoveEntry* list = MoveListBegin(ply);
+    for (int i = 0; i < n && count < 256; i++) {
+      Move m = Move(list[i].move & ~CheckMark);
+      MakeMove(m);
+      bool ok = !p.attackTable[side ^ 1][p.kingSquare(side)].counts;
+      UnmakeMove();
+      if (!ok) continue;
+      Move kind = MoveKind(m);
+      if ((IsPromotion(m) || kind == KindCastle || kind == KindEnPassant) && rng() % 2) special = count;
+      legal[count++] = m;
+    }
+    if (count == 0) return 0;
+    return special >= 0 ? legal[special] : legal[rng() % count];
+  }
+
+  void Check(const char* when, Move m) {
+    const char* report = CheckPositionConsistency();
+    ASSERT_STREQ(report, "") << when << " " << Text(m) << " at ply " << Pos.ply;
+  }
+
+  // Plays a random line of up to `length` moves from the current position, then takes it all back.
+  void Line(int length) {
+    int depth = 0;
+    Move moves[MaxPly];
+    while (depth < length) {
+      saved[depth] = Pos;
+      bool useNull = !Pos.InCheck() && rng() % 16 == 0;
+      Move m = useNull ? 0 : PickMove(depth);
+      if (!useNull && !m) break;
+      if (useNull) {
+        MakeNullMove();
+        nullMoves++;
+      } else {
+        MakeMove(m);
+        if (IsPromotion(m)) promotions++;
+        if (MoveKind(m) == KindCastle) castlings++;
+        if (MoveKind(m) == KindEnPassant) enPassants++;
+      }
+      moves[depth++] = m;
+      plies++;
+      Check("after make", m);
+      if (::testing::Test::HasFatalFailure()) return;
+    }
+    while (depth > 0) {
+      depth--;
+      if (moves[depth]) UnmakeMove(); else UnmakeNullMove();
+      Check("after unmake", moves[depth]);
+      if (::testing::Test::HasFatalFailure()) return;
+      std::string what;
+      ASSERT_TRUE(SamePosition(Pos, saved[depth], &what)) << "unmake of " << Text(moves[depth]) << " left " << what;
+    }
+  }
+};
+
+class RandomGames : public ::testing::Test {
+ protected:
+  void SetUp() override { BoardReady(); }
+};
+
+TEST_F(RandomGames, EveryDerivedFieldStaysExact) {
+  std::vector<std::string> fens = {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"};
+  for (const char* file : {"testdata/perft.epd", "testdata/perft960.epd"}) {
+    std::vector<std::string> lines = ReadLines(file);
+    for (size_t i = 0; i < lines.size(); i += 3) fens.push_back(lines[i].substr(0, lines[i].find(';')));
+  }
+  Walker walker(20240611);
+  while (walker.plies < 24000) {
+    for (const std::string& fen : fens) {
+      ASSERT_TRUE(SetFen(fen)) << fen;
+      walker.Line(20 + int(walker.rng() % 40));
+      if (HasFatalFailure()) return;
+    }
+  }
+  EXPECT_GT(walker.promotions, 50);
+  EXPECT_GT(walker.castlings, 50);
+  EXPECT_GT(walker.enPassants, 20);
+  EXPECT_GT(walker.nullMoves, 100);
+}
+
+// Game moves go through the same make and unmake; a long random game with take-backs.
+TEST_F(RandomGames, GameMovesAndTakeBacks) {
+  std::mt19937 rng(77);
+  for (int game = 0; game < 20; game++) {
+    SetFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+    for (int ply = 0; ply < 150; ply++) {
+      int side = Pos.sideToMove;
+      int n = Pos.InCheck() ? GenerateEvasions(side, 0, 0, nullptr) : GenerateMoves(side, 0, 0);
+      if (n == 0) break;
+      Move m = Move(MoveListBegin(0)[rng() % n].move & ~CheckMark);
+      Position before = Pos;
+      if (!PlayGameMove(m, side)) {
+        std::string what;
+        ASSERT_TRUE(SamePosition(Pos, before, &what, false)) << "refused move left " << what;
+        continue;
+      }
+      ASSERT_STREQ(CheckPositionConsistency(), "");
+      if (rng() % 10 == 0) {
+        TakeBackGameMove();
+        std::string what;
+        ASSERT_TRUE(SamePosition(Pos, before, &what, false)) << "take-back left " << what;
+      }
+    }
+  }
+}
+
+}  // namespace
