@@ -41,7 +41,10 @@ struct UndoRecord {
   uint16_t historyCheck;           // the game history's copy of the check flag
   uint64_t prevKey;
   uint16_t checkFlag;              // 0x8000 when the move gives check; the evaluation adds low bits
-  uint16_t evalData[4];            // per-ply evaluation data
+  int16_t staticScore;             // the evaluation's result for the position after the move
+  uint16_t evalSpare;
+  uint16_t secondThreat;
+  uint16_t threatMove;             // valid when checkFlag has 0x0040
   int8_t prevThreatSwingScaled;
   int8_t prevGainScaled;
   int16_t gainMinusThreat;

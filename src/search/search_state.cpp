@@ -1,0 +1,5 @@
+#include "search/search_state.h"
+
+uint32_t SearchFlags;
+int IterationDepth;
+int DrawScore[2];
