@@ -116,6 +116,16 @@ struct Position {
   UndoRecord undoStack[MaxPly];
   ThreatChange threatJournal[MaxPly][ThreatJournalSize];   // per undo record
   int32_t lastGain;
+
+  // Evaluation fields, written only by the evaluation.
+  int32_t largestThreat[2];        // largest and second-largest threat against each colour's pieces
+  int32_t secondThreat[2];
+  int32_t phaseMaterial[2];        // the material for which the phase fields were computed
+  int32_t pieceMaterialDiff;       // White's piece material minus Black's, pawns excluded
+  int32_t TradeBonus;              // White's view: reward for trading pieces while ahead
+  int32_t Phase;                   // 16 full piece material .. 1 bare ending
+  int32_t phaseHalf, endgameWeight, endgameHalf, endgameQuarter, endgameEighth;
+
   MoveEntry moveList[MoveListCapacity];
   int32_t moveListStart[MaxPly + 1];  // index into moveList per ply
 

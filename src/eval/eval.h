@@ -3,6 +3,53 @@
 
 #include <cstdint>
 
+// Depth value that asks for a full evaluation (no lazy result).
+constexpr int FullEvalDepth = 128;
+
+// Result kinds and flags the evaluation ORs into the checkFlag word of the current undo record.
+constexpr uint16_t EvalFullMarker = 0x1000;
+constexpr uint16_t EvalFullRan = 0x0080;
+constexpr uint16_t EvalKindMask = 0x0F00;
+constexpr uint16_t EvalKindDrawBit = 0x0800;
+constexpr uint16_t EvalKindLost = 0x0600;
+constexpr uint16_t EvalKindWon = 0x0700;
+constexpr uint16_t EvalKindStalemate = 0x0C00;
+constexpr uint16_t EvalKindMaterialDraw = 0x0D00;
+constexpr uint16_t EvalKindCertainDraw = 0x0E00;
+constexpr uint16_t EvalThreatMoveValid = 0x0040;
+
+// Start-up: the material-class table.
+void InitEvaluation();
+
+// The static evaluation. `ply` counts from the root (the root is 1); `depth` is the remaining
+// depth, FullEvalDepth for a full evaluation.
+int Evaluate(int side, int ply, int depth, int alpha, int beta);
+int PositionalScore(int side, int strongSide, int endingCode);
+void UpdatePhase();
+
+// Per-search evaluation state, set by the search preparation.
+extern int PositionalMax[2], PositionalMin[2];   // by side to move: the lazy-evaluation margins
+extern int ThreatShift[2], PassedShift[2];       // by colour
+extern int KingSafetyPlain;                      // colour + 1 whose king safety is not amplified; 0 none
+extern int RootMaterial[2];
+extern int TablebaseMaxPieces;
+extern int SwindleMarker;
+extern const int8_t* KingCentrality;             // by square, for defending kings in pawnless endings
+extern const int8_t CentreTable[64];
+// Resets the margins and shifts for a new search; `style` 0 Normal, 1 Aggressive, 2 Solid.
+void PrepareEvaluationForSearch(int engineColour, int style);
+
+// The material-class table: index = class of the side to move * 128 + class of the opponent.
+extern uint8_t MaterialClassTable[128 * 128];
+int MaterialClass(uint32_t signature);
+
 // The evaluation cache lives beside the transposition table and is sized with it.
 void ResizeEvalCache(long kilobytes);   // reallocates only when the size changes; 0 frees it
 void ClearEvalCache();
+long EvalCacheEntries();                // entries per side table, 0 when there is no cache
+
+// What the last evaluation found, for corvid-tool eval.
+struct EvalTrace {
+  int material, classEntry, classCorrection, endingCode, threats, positional, kind, scale, score;
+};
+extern EvalTrace* ActiveEvalTrace;

@@ -1,5 +1,36 @@
 #include "search/search_state.h"
 
+#include "shell/options.h"
+
 uint32_t SearchFlags;
-int IterationDepth;
 int DrawScore[2];
+
+void SetDrawScores(int engineSide) {
+  DrawScore[engineSide] = -Options.drawValue;
+  DrawScore[engineSide ^ 1] = Options.drawValue;
+}
+
+RootMove RootMoves[MaxRootMoves];
+Move RootLines[MaxRootMoves][PvLength + 2];
+int RootMoveCount;
+int IterationDepth;
+int RootAlpha, RootBeta;
+int RootBound;
+int RootUnstable;
+int SettledBestScore;
+uint32_t RootResultFlags;
+int BestMoveChanges;
+int StableIterations;
+bool EasyMove;
+int SecondScoreAtDepth1;
+uint64_t LastIterationNodes;
+int LastScore;
+int RootMoveScore[2];
+int CurrentRootIndex;
+
+Move PvTable[MaxPly + 2][PvLength + 2];
+int SelDepth;
+int NullReduction;
+
+int ReportFlags;
+uint32_t TablebaseHits;

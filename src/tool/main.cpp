@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "eval/eval.h"
 #include "board/board.h"
 #include "shell/options.h"
 #include "tool/perft.h"
@@ -67,6 +68,34 @@ int Show(const std::string& fen) {
     std::printf("%c%d      %04x/%d              %04x/%d              %d\n", 'a' + FileOf(sq), RankOf(sq) + 1, w.counts,
                 w.attackerTotal, b.counts, b.attackerTotal, p.threatValue[sq]);
   }
+  return 0;
+}
+
+int EvalPosition(const std::string& fen) {
+  if (!fen.empty() && !SetupPerftPosition(fen.c_str())) {
+    std::fprintf(stderr, "invalid FEN\n");
+    return 1;
+  }
+  CountEveryPromotion = false;
+  PrepareEvaluationForSearch(Pos.sideToMove, 0);
+  EvalTrace trace{};
+  ActiveEvalTrace = &trace;
+  int score = Evaluate(Pos.sideToMove, 1, FullEvalDepth, -16384, 16384);
+  ActiveEvalTrace = nullptr;
+  static const char* kinds[16] = {"none", "", "", "", "", "", "lost ending", "won ending",
+                                  "", "", "", "", "stalemate", "material draw", "certain draw", ""};
+  std::printf("side to move: %s\n", Pos.sideToMove == White ? "white" : "black");
+  std::printf("material: %d (white %d, black %d, side-to-move bonus included)\n", trace.material, Pos.material[White],
+              Pos.material[Black]);
+  if (trace.classEntry < 0) std::printf("material class: not consulted\n");
+  else if (trace.classEntry & 0x80)
+    std::printf("material class: ending code %d, flags 0x%02x\n", trace.classEntry & 31, trace.classEntry & 0x60);
+  else std::printf("material class: correction %d, flags 0x%02x\n", trace.classCorrection, trace.classEntry & 0x60);
+  std::printf("threats: %d (hanging: white %d, black %d)\n", trace.threats, Pos.threatSum[White], Pos.threatSum[Black]);
+  std::printf("positional: %d\n", trace.positional);
+  std::printf("result kind: %s\n", kinds[(trace.kind >> 8) & 15]);
+  std::printf("scale: %d/16\n", trace.scale);
+  std::printf("eval %d\n", score);
   return 0;
 }
 
@@ -142,6 +171,7 @@ int PerftSuite(const std::string& path, uint64_t maxNodes) {
 void Usage() {
   std::fprintf(stderr,
                "usage: corvid-tool show <fen>\n"
+               "       corvid-tool eval <fen>\n"
                "       corvid-tool perft <depth> [--divide] [<fen>]\n"
                "       corvid-tool perft --epd <file> [--max-nodes N]\n");
 }
@@ -150,6 +180,7 @@ void Usage() {
 
 int main(int argc, char** argv) {
   InitBoardTables();
+  InitEvaluation();
   ResetSettings();
   SetupPosition(2, SetupAllCastling);
   if (argc < 2) {
@@ -158,6 +189,7 @@ int main(int argc, char** argv) {
   }
   std::string command = argv[1];
   if (command == "show") return Show(JoinArgs(argc, argv, 2));
+  if (command == "eval") return EvalPosition(JoinArgs(argc, argv, 2));
   if (command == "perft") {
     if (argc >= 4 && std::strcmp(argv[2], "--epd") == 0) {
       uint64_t maxNodes = UINT64_MAX;

@@ -1,3 +1,4 @@
+#include "eval/eval.h"
 #include "board_helpers.h"
 
 #include <fstream>
@@ -8,6 +9,7 @@ void BoardReady() {
   static bool ready = false;
   if (!ready) {
     InitBoardTables();
+    InitEvaluation();
     ready = true;
   }
   ResetSettings();

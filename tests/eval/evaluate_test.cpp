@@ -1,0 +1,144 @@
+// The evaluation driver: recognised draws, material classes, scaling, the cache, the lazy path.
+#include <gtest/gtest.h>
+
+#include "../board/board_helpers.h"
+#include "eval/eval.h"
+#include "search/search_state.h"
+#include "shell/options.h"
+
+namespace {
+
+class Evaluation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BoardReady();
+    InitEvaluation();
+    ResizeEvalCache(0);
+    Options.drawValue = 0;
+    SetDrawScores(White);
+    PrepareEvaluationForSearch(White, 0);
+  }
+  void TearDown() override {
+    ResizeEvalCache(0);
+    Options.drawValue = 0;
+    SetDrawScores(White);
+  }
+  int Full(const std::string& fen) {
+    EXPECT_TRUE(SetFen(fen)) << fen;
+    PrepareEvaluationForSearch(Pos.sideToMove, 0);
+    return Evaluate(Pos.sideToMove, 1, FullEvalDepth, -16384, 16384);
+  }
+};
+
+// Evaluates after a null move so that the result words land in the undo stack where the test can read them.
+int EvalAfterNull(int depth, uint16_t* flags, int alpha = -16384, int beta = 16384) {
+  MakeNullMove();
+  int side = Pos.sideToMove;
+  int score = Evaluate(side, 2, depth, alpha, beta);
+  *flags = Pos.undoStack[Pos.undoTop - 1].checkFlag;
+  UnmakeNullMove();
+  return score;
+}
+
+TEST_F(Evaluation, RecognisedDrawsScoreTheDrawValue) {
+  EXPECT_EQ(Full("4k3/8/8/8/8/8/8/4K3 w - - 0 1"), 0);
+  EXPECT_EQ(Full("4k3/8/8/8/8/8/8/4KN2 w - - 0 1"), 416 >> 7);          // 3
+  EXPECT_EQ(Full("4k3/8/8/8/8/8/8/4KN2 b - - 0 1"), -416 >> 7);         // -4
+  EXPECT_EQ(Full("4k3/8/8/8/8/8/8/4KB2 b - - 0 1"), -4);
+  uint16_t flags;
+  SetFen("4k3/8/8/8/8/8/8/4KN2 w - - 0 1");
+  EXPECT_EQ(EvalAfterNull(FullEvalDepth, &flags), -4);
+  EXPECT_EQ(flags & EvalKindMask, EvalKindMaterialDraw);
+
+  // The draw value moves every recognised draw: option 20 gives the engine's side 25.
+  Options.drawValue = -(20 * 128 / 100);
+  SetDrawScores(Black);
+  SetFen("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
+  EXPECT_EQ(EvalAfterNull(FullEvalDepth, &flags), 25);
+  EXPECT_EQ(flags & EvalKindMask, EvalKindMaterialDraw);
+}
+
+TEST_F(Evaluation, TwoKnightsDrawUnlessTheKingIsCornered) {
+  uint16_t flags;
+  SetFen("8/8/3k4/8/8/8/8/2NNK3 b - - 0 1");   // White to move after the null move; Black king central
+  int score = EvalAfterNull(FullEvalDepth, &flags);
+  EXPECT_EQ(flags & EvalKindMask, EvalKindMaterialDraw);
+  EXPECT_EQ(score, (832 >> 7));
+  SetFen("k7/8/8/8/8/8/8/2NNK3 b - - 0 1");   // Black king in the corner: no kind, plain draw score
+  score = EvalAfterNull(FullEvalDepth, &flags);
+  EXPECT_EQ(flags & EvalKindMask, 0);
+  EXPECT_EQ(score, 0);
+}
+
+TEST_F(Evaluation, MaterialClassTellingRows) {
+  auto entry = [](const char* fen) {
+    SetFen(fen);
+    int side = Pos.sideToMove;
+    return MaterialClassTable[MaterialClass(Pos.materialSignature[side]) * 128 + MaterialClass(Pos.materialSignature[side ^ 1])];
+  };
+  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/R3K3 w - - 0 1") & 0x9F, 0x80 | 16);          // lone king: ending code 16
+  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/4KB2 w - - 0 1"), 0x80 | 21);
+  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/3NKB2 w - - 0 1"), 0x80 | 16);                   // bishop and knight mate
+  EXPECT_EQ(entry("4kb2/8/8/8/8/8/8/R3K3 w - - 0 1"), 0x60 | (16 - 6));             // rook against bishop
+  EXPECT_EQ(entry("4kn2/8/8/8/8/8/8/R3K3 w - - 0 1"), 0x60 | (16 - 5));             // rook against knight
+  EXPECT_EQ(entry("3rk3/8/8/8/8/8/8/3QK3 w - - 0 1"), 0x40 | (16 - 9));             // queen against rook
+  EXPECT_EQ(entry("3rkb2/8/8/8/8/8/8/R3K3 w - - 0 1"), 0x60 | (16 + 9));            // rook against rook and minor
+  EXPECT_EQ(entry("3rkb2/8/8/8/8/8/8/R3K3 b - - 0 1"), 0x60 | (16 - 9));            // rook and minor against rook
+  EXPECT_EQ(entry("3qkb2/8/8/8/8/8/8/Q3K3 w - - 0 1"), 0x60 | (16 + 10));           // queen against queen and bishop
+  EXPECT_EQ(entry("4k3/3p4/8/8/8/8/8/4KB2 b - - 0 1"), 0x40 | (16 + 8));            // pawn against a lone minor
+  EXPECT_EQ(entry("4k3/3p4/8/8/8/8/8/4KB2 w - - 0 1"), 0x20 | (16 - 8));            // minor against a pawn
+  EXPECT_EQ(entry("4k3/4P3/8/8/8/8/8/R3Kn2 w - - 0 1"), 16 + 2);                    // rook and pawn against knight
+  EXPECT_EQ(entry("3qk3/4P3/8/8/8/8/8/Q3K3 w - - 0 1"), 0x40 | (16 - 2));           // queen and pawn against queen
+  EXPECT_EQ(entry("4k3/4p3/8/8/8/8/8/Q3K3 w - - 0 1"), 0x80 | 2);                   // queen against pawn
+  EXPECT_EQ(entry("3rk3/4p3/8/8/8/8/8/R3K3 w - - 0 1"), 0x80 | 3);                  // rook against rook and pawn
+  EXPECT_EQ(entry("4k3/4p3/8/8/8/8/4P3/4K3 w - - 0 1"), 0x80 | 18);                 // pawn ending
+  EXPECT_EQ(entry("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"), 0x80 | 19);                   // king and pawn against king
+}
+
+TEST_F(Evaluation, EqualPawnlessMaterialIsScaledDown) {
+  // Rook against rook, kings placed so that centrality favours White: 8 + (72 - 8), scaled by 4/16.
+  EXPECT_EQ(Full("6k1/8/8/8/3K4/8/r7/7R w - - 0 1"), (4 * (8 + 72 - 8)) >> 4);
+}
+
+TEST_F(Evaluation, HangingMaterialAtTheFullMarker) {
+  // Black's knight on e5 can be taken for nothing: with the full-evaluation marker White gets it in full.
+  int score = Full("rnbqkb1r/pppppppp/8/4n3/3P4/8/PPP1PPPP/RNBQKBNR w KQkq - 0 1");
+  EXPECT_EQ(Pos.threatSum[Black], 416);
+  EXPECT_EQ(Pos.threatSum[White], 0);
+  EXPECT_EQ(score, 8 + (416 >> 6) + 416);
+}
+
+TEST_F(Evaluation, CacheReturnsWhatAFullEvaluationReturns) {
+  ResizeEvalCache(64);
+  SetFen("r1bqkbnr/pppp1ppp/2n5/4p3/3PP3/5N2/PPP2PPP/RNBQKB1R b KQkq d3 0 3");
+  uint16_t first, second;
+  int a = EvalAfterNull(1, &first);
+  int b = EvalAfterNull(1, &second);
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(first & 0x1FFF, second & 0x1FFF);
+  EXPECT_TRUE(first & EvalFullRan);
+}
+
+TEST_F(Evaluation, LazyEstimateOnlyAtQuiescenceDepths) {
+  // A lopsided position outside the margins: at depth 0 the lazy estimate is used...
+  SetFen("r3k3/8/8/8/8/8/8/QQQ1K3 b - - 0 1");
+  uint16_t flags;
+  EvalAfterNull(0, &flags, -50, 50);
+  EXPECT_FALSE(flags & EvalFullRan);
+  // ...but never at a positive depth or with the full marker.
+  EvalAfterNull(1, &flags, -50, 50);
+  EXPECT_TRUE(flags & EvalFullRan);
+  // Inside the window the full evaluation runs even at depth 0.
+  SetFen("4k3/4p3/8/8/8/8/4P3/4K3 b - - 0 1");
+  EvalAfterNull(0, &flags, -50, 50);
+  EXPECT_TRUE(flags & EvalFullRan);
+}
+
+TEST_F(Evaluation, PhaseOfTheOpeningPosition) {
+  UpdatePhase();
+  EXPECT_EQ(Pos.Phase, 16);
+  EXPECT_EQ(Pos.endgameWeight, 1);
+  EXPECT_EQ(Pos.TradeBonus, 0);
+}
+
+}  // namespace
