@@ -1,0 +1,81 @@
+// The interior and quiescence searches on small tactical positions, driven without the root search.
+#include <gtest/gtest.h>
+
+#include "../board/board_helpers.h"
+#include "eval/eval.h"
+#include "search/search_state.h"
+#include "search/tt.h"
+#include "shell/engine.h"
+#include "shell/options.h"
+
+namespace {
+
+class InteriorSearch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BoardReady();
+    InitEvaluation();
+    ResizeTable(1024);
+    ClearTable(1);
+    SearchFlags = SettingsFlags;
+    StopReason = 0;
+    NodeCountdown = 1 << 30;
+    RootResultFlags = 0;
+    IterationDepth = 1;
+    SetDrawScores(White);
+  }
+  void TearDown() override { ResizeTable(0); }
+
+  // The best root move by a plain loop over the root moves, each answered by Search.
+  Move BestMove(const std::string& fen, int depth, int* scoreOut) {
+    EXPECT_TRUE(SetFen(fen));
+    Game.searchRootPly = Pos.ply;
+    PrepareEvaluationForSearch(Pos.sideToMove, 0);
+    NewSearchAge();
+    int side = Pos.sideToMove;
+    int n = Pos.InCheck() ? GenerateEvasions(side, 1, 0, nullptr) : GenerateMoves(side, 1, 0);
+    std::vector<Move> moves;
+    for (int i = 0; i < n; i++) moves.push_back(Move(MoveListBegin(1)[i].move & ~CheckMark));
+    Move best = 0;
+    int bestScore = -MateValue;
+    for (Move m : moves) {
+      MakeMove(m);
+      if (!Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts) {
+        int score = -Search(2, depth - 1, 0, -MateValue, -bestScore, NodePv);
+        if (score > bestScore) {
+          bestScore = score;
+          best = m;
+        }
+      }
+      UnmakeMove();
+      EXPECT_STREQ(CheckPositionConsistency(), "");
+    }
+    *scoreOut = bestScore;
+    return best;
+  }
+};
+
+TEST_F(InteriorSearch, FindsMateInOneAndTwo) {
+  int score;
+  Move m = BestMove("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 2, &score);
+  EXPECT_EQ(Text(m), "a1a8");
+  EXPECT_EQ(score, 8191);
+  m = BestMove("7k/8/8/8/8/8/1R6/R5K1 w - - 0 1", 4, &score);   // Rb7 and Ra8 mate
+  EXPECT_EQ(score, 8192 - 3);
+}
+
+TEST_F(InteriorSearch, WinsHangingMaterialAndAvoidsLosingIt) {
+  int score;
+  Move m = BestMove("4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1", 3, &score);
+  EXPECT_EQ(Text(m), "d2d5");
+  m = BestMove("4k3/8/8/8/8/8/3p4/3Q1K2 b - - 0 1", 3, &score);
+  EXPECT_NE(Text(m), "d2d1q");
+}
+
+TEST_F(InteriorSearch, StalemateIsADraw) {
+  int score;
+  BestMove("7k/5Q2/6K1/8/8/8/8/8 w - - 0 1", 3, &score);   // Qf7-g7?? stalemates nothing: White mates soon
+  EXPECT_GT(score, 7000);
+}
+
+}  // namespace
