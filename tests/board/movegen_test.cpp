@@ -262,8 +262,9 @@ class GeneratorAgreement : public MoveGen {
       int info = 0;
       int ne = GenerateEvasions(side, ply, 0, &info);
       std::set<Move> evasions = Legal(ply, ne);
-      if (info & 0x2000)
+      if (info & 0x2000) {
         for (int i = 0; i < ne; i++) EXPECT_EQ(MoveFrom(MoveListBegin(ply)[i].move), Pos.kingSquare(side)) << where;
+      }
       int nm = GenerateMoves(side, ply, 0);
       EXPECT_EQ(evasions, Legal(ply, nm)) << where;
       GenerateEvasions(side, ply, 0, &info);  // the evasions are the list to check below
