@@ -8,6 +8,7 @@
 #include "board/board.h"
 #include "book/book.h"
 #include "search/search.h"
+#include "search/tt.h"
 #include "shell/options.h"
 #include "shell/platform.h"
 
@@ -32,6 +33,7 @@ namespace {
 
 constexpr const char* AutoSaveFile = "Corvid11SPAutoSave.pgn";
 constexpr int ClockMode = 3;   // TimeMode without a clock
+constexpr long StartHashKB = 16384;
 
 }  // namespace
 
@@ -53,19 +55,20 @@ void EngineStart() {
   SearchLimits.TimeMode = ClockMode;
 
   // Step 4: the book's record window is a static array. The hash tables
-  // (16,384 KB, which also loads the learning file) are allocated here once
-  // the transposition table exists.
+  // for 16,384 KB (smaller when memory is short; the allocation also loads
+  // the learning file). Without any table steps 5 to 7 are skipped.
+  if (ResizeTable(StartHashKB) != 0) {
+    // Step 5.
+    NewGame();
 
-  // Step 5.
-  NewGame();
+    // Step 6: the silent calibration search that measures the node rate and
+    // sets the UCI_Elo range goes here when the search exists; it is followed
+    // by a soft clear of the hash, node counter 0 and NewGame again. Until then
+    // the Elo fields keep their fixed figures.
 
-  // Step 6: the silent calibration search that measures the node rate and
-  // sets the UCI_Elo range goes here when the search exists; it is followed
-  // by a soft clear of the hash, node counter 0 and NewGame again. Until then
-  // the Elo fields keep their fixed figures.
-
-  // Step 7: the opening book.
-  OpenBook(Options.bookFile);
+    // Step 7: the opening book.
+    OpenBook(Options.bookFile);
+  }
 
   // Step 8.
   std::snprintf(EngineName, sizeof EngineName, "%s", "CORVID 11.2 SP");

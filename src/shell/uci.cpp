@@ -6,6 +6,7 @@
 #include "board/board.h"
 #include "record/record.h"
 #include "search/search.h"
+#include "search/tt.h"
 #include "shell/engine.h"
 #include "shell/keyword.h"
 #include "shell/options.h"
@@ -225,7 +226,7 @@ int DispatchCommand(const char* line) {
     if (SearchRunning()) return Busy;
     GameFinished();
     NewGameFlag = true;
-    // The hash table gets its soft clear here (learned entries survive) once it exists.
+    ClearTable(0);   // soft: learned entries survive
     return Done;
   }
 
