@@ -1,4 +1,5 @@
 // Start-up, the command loop, the line reader and the new-game reset.
+#include "eval/eval.h"
 #include "shell/engine.h"
 
 #include <cerrno>
@@ -49,6 +50,7 @@ void EngineStart() {
   // nothing can fail here. Tablebase discovery from NalimovPath joins this
   // step with the tablebase code. Then the static tables.
   InitBoardTables();
+  InitEvaluation();
 
   // Step 3: settings to their defaults.
   ResetSettings();
