@@ -26,6 +26,7 @@ int SecondScoreAtDepth1;
 uint64_t LastIterationNodes;
 int LastScore;
 int RootMoveScore[2];
+int LearnBase = -1;
 int CurrentRootIndex;
 
 Move PvTable[MaxPly + 2][PvLength + 2];

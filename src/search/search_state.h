@@ -44,6 +44,10 @@ extern int SecondScoreAtDepth1;
 extern uint64_t LastIterationNodes;
 extern int LastScore;
 extern int RootMoveScore[2];   // the current root move's previous score from each side's view
+// Game-start ply marker: -1 after every board set-up; the first search of a
+// game sets it to the game ply - 2 (book hits and replayed book moves move it).
+extern int LearnBase;
+inline int& GameStartPly = LearnBase;
 extern int CurrentRootIndex;   // the root move being searched (for currmove)
 
 // ---- Interior search
