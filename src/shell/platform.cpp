@@ -48,7 +48,8 @@ char InputBuffer[ReadChunk];
 int InputBegin = 0;   // first unread byte
 int InputEnd = 0;     // one past the last buffered byte
 bool InputAtEnd = false;
-int PollState = 0;    // 0 before the first pipe poll, then failed polls in a row + 1
+int PollState = 0;    // 0 before the first poll in mode 2, then failed pipe polls in a row + 1
+bool PipeInput = false;   // mode 2: standard input is a pipe or file, not a console
 
 int Buffered() { return InputEnd - InputBegin; }
 
@@ -114,30 +115,49 @@ int ReadInputLine(char* line) {
 
 bool StdinIsConsole() { return isatty(InputFd) != 0; }
 
-// Console: any readable byte counts. Pipe: the number of bytes waiting (in the
-// reader's buffer or in the pipe); a failed poll or a hung-up pipe counts as a
-// failure, and from the eighth failure in a row the answer is 1.
-int InputWaiting() {
-  if (Buffered() > 0) return Buffered();
+namespace {
+
+// Console test: a readable byte (or a hang-up, so that the read meets the end).
+int ConsoleWaiting() {
+  pollfd p{};
+  p.fd = InputFd;
+  p.events = POLLIN;
+  return poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLHUP)) ? 1 : 0;
+}
+
+// Pipe test: the number of bytes in the pipe, a partly written line included;
+// -1 when the pipe cannot be peeked (an error, or the writer has gone and
+// nothing is left to read).
+int PipeBytesWaiting() {
   pollfd p{};
   p.fd = InputFd;
   p.events = POLLIN;
   int ready = poll(&p, 1, 0);
-  if (InputMode != 2) return ready > 0 && (p.revents & (POLLIN | POLLHUP)) ? 1 : 0;
+  if (ready < 0 || (p.revents & (POLLERR | POLLNVAL))) return -1;
+  if (ready == 0) return 0;
+  int count = 0;
+  if ((p.revents & POLLIN) && ioctl(InputFd, FIONREAD, &count) == 0 && count > 0) return count;
+  return -1;   // readable without bytes, or hung up: the writer has gone
+}
 
-  if (PollState == 0) PollState = 1;
-  bool failed = ready < 0 || (p.revents & (POLLERR | POLLNVAL));
-  int waiting = 0;
-  if (!failed && ready > 0 && (p.revents & POLLIN)) {
-    int count = 0;
-    if (ioctl(InputFd, FIONREAD, &count) == 0 && count > 0)
-      waiting = count;
-    else
-      failed = true;   // readable without bytes: the writer has gone
-  } else if (!failed && (p.revents & POLLHUP)) {
-    failed = true;
+}  // namespace
+
+// Bytes the line reader holds already count first. Mode 2 decides on its first
+// poll whether standard input is a pipe (or file) or a console after all; a
+// pipe that cannot be peeked answers 0 until the eighth failure in a row, then
+// 1, so that the next read meets the end of input.
+int InputWaiting() {
+  if (Buffered() > 0) return Buffered();
+  if (InputMode != 2) return ConsoleWaiting();
+
+  if (PollState == 0) {
+    PollState = 1;
+    PipeInput = isatty(InputFd) == 0;
   }
-  if (!failed) {
+  if (!PipeInput) return ConsoleWaiting();
+
+  int waiting = PipeBytesWaiting();
+  if (waiting >= 0) {
     PollState = 1;
     return waiting;
   }

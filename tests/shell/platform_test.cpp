@@ -1,0 +1,161 @@
+// The input test over a real pipe in-process: bytes waiting, a partly written
+// line, the line reader's own buffer, the eight-failure rule for a broken
+// input, and the console test.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "shell/engine.h"
+#include "shell/platform.h"
+
+namespace {
+
+class InputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    savedMode_ = InputMode;
+    ASSERT_EQ(pipe(fds_), 0);
+    SetInputDescriptor(fds_[0]);
+    InputMode = 2;
+  }
+  void TearDown() override {
+    SetInputDescriptor(0);
+    InputMode = savedMode_;
+    CloseWriter();
+    if (fds_[0] >= 0) close(fds_[0]);
+  }
+  void Send(const char* text) {
+    ASSERT_EQ(write(fds_[1], text, std::strlen(text)), ssize_t(std::strlen(text)));
+  }
+  void CloseWriter() {
+    if (fds_[1] >= 0) close(fds_[1]);
+    fds_[1] = -1;
+  }
+  std::string Read() {
+    char line[InputLineCapacity];
+    int n = ReadInputLine(line);
+    return n < 0 ? "<end>" : std::string(line);
+  }
+
+  int fds_[2] = {-1, -1};
+  int savedMode_ = 0;
+};
+
+TEST_F(InputTest, PipeAnswersTheBytesWaiting) {
+  EXPECT_EQ(InputWaiting(), 0);
+  Send("stop\n");
+  EXPECT_EQ(InputWaiting(), 5);
+  EXPECT_EQ(Read(), "stop");
+  EXPECT_EQ(InputWaiting(), 0);
+}
+
+TEST_F(InputTest, PartlyWrittenLineCountsAsWaiting) {
+  Send("isre");
+  EXPECT_EQ(InputWaiting(), 4);
+  // The read that follows waits for the end of the line.
+  std::thread writer([this] {
+    SleepMs(100);
+    Send("ady\n");
+  });
+  uint32_t start = GetTickCount();
+  EXPECT_EQ(Read(), "isready");
+  EXPECT_GE(GetTickCount() - start, 80u);
+  writer.join();
+  EXPECT_EQ(InputWaiting(), 0);
+}
+
+TEST_F(InputTest, LinesAlreadyReadFromThePipeCount) {
+  Send("stop\nisready\nqu");
+  EXPECT_EQ(Read(), "stop");
+  // The rest sits in the reader's buffer, not in the pipe.
+  EXPECT_EQ(InputWaiting(), int(std::strlen("isready\nqu")));
+  EXPECT_EQ(Read(), "isready");
+  EXPECT_EQ(InputWaiting(), 2);
+  Send("it\n");
+  EXPECT_EQ(Read(), "quit");
+  EXPECT_EQ(InputWaiting(), 0);
+}
+
+TEST_F(InputTest, ClosedPipeAnswersFromTheEighthFailedPeek) {
+  Send("quit\n");
+  CloseWriter();
+  // What was written before the writer went is still input.
+  EXPECT_EQ(InputWaiting(), 5);
+  EXPECT_EQ(Read(), "quit");
+  for (int failure = 1; failure <= 7; failure++) EXPECT_EQ(InputWaiting(), 0) << "failure " << failure;
+  EXPECT_EQ(InputWaiting(), 1);
+  EXPECT_EQ(InputWaiting(), 1);
+  // The read then meets the end of input.
+  EXPECT_EQ(Read(), "<end>");
+}
+
+TEST_F(InputTest, PassingFailuresDoNotEndTheInput) {
+  // The input descriptor number stays; what it refers to goes and comes back.
+  int fd = fds_[0];
+  int spare = dup(fd);
+  ASSERT_GE(spare, 0);
+  close(fd);
+  for (int i = 0; i < 7; i++) EXPECT_EQ(InputWaiting(), 0);
+  ASSERT_EQ(dup2(spare, fd), fd);
+  EXPECT_EQ(InputWaiting(), 0);   // a successful peek starts the count again
+  close(fd);
+  for (int i = 0; i < 7; i++) EXPECT_EQ(InputWaiting(), 0);
+  EXPECT_EQ(InputWaiting(), 1);
+  ASSERT_EQ(dup2(spare, fd), fd);
+  close(spare);
+  EXPECT_EQ(InputWaiting(), 0);
+  Send("stop\n");
+  EXPECT_EQ(InputWaiting(), 5);
+}
+
+TEST_F(InputTest, SettingTheDescriptorForgetsThePollState) {
+  CloseWriter();
+  for (int i = 0; i < 8; i++) InputWaiting();
+  EXPECT_EQ(InputWaiting(), 1);
+  int fresh[2];
+  ASSERT_EQ(pipe(fresh), 0);
+  SetInputDescriptor(fresh[0]);
+  EXPECT_EQ(InputWaiting(), 0);
+  close(fresh[0]);
+  close(fresh[1]);
+}
+
+TEST_F(InputTest, ConsoleModeAnswersWhetherAnythingIsWaiting) {
+  InputMode = 1;
+  EXPECT_EQ(InputWaiting(), 0);
+  Send("stop\n");
+  EXPECT_EQ(InputWaiting(), 1);
+  EXPECT_EQ(Read(), "stop");
+  EXPECT_EQ(InputWaiting(), 0);
+  // No failure count on a console: a hang-up is input at once.
+  CloseWriter();
+  EXPECT_NE(InputWaiting(), 0);
+}
+
+TEST_F(InputTest, TerminalInPipeModeUsesTheConsoleTest) {
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) GTEST_SKIP() << "no pseudo-terminal";
+  int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  SetInputDescriptor(terminal);
+  EXPECT_TRUE(StdinIsConsole());
+  EXPECT_EQ(InputWaiting(), 0);
+  ASSERT_EQ(write(master, "stop\n", 5), 5);
+  bool seen = false;
+  for (int i = 0; i < 100 && !seen; i++) {
+    seen = InputWaiting() != 0;
+    if (!seen) SleepMs(5);
+  }
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(Read(), "stop");
+  SetInputDescriptor(fds_[0]);
+  close(terminal);
+  close(master);
+}
+
+}  // namespace
