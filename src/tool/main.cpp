@@ -1,4 +1,4 @@
-// corvid-tool: developer utilities (board display, perft).
+// corvid-tool: developer utilities (board display, evaluation, perft, bench).
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include "eval/eval.h"
 #include "board/board.h"
 #include "shell/options.h"
+#include "tool/bench.h"
 #include "tool/perft.h"
 
 namespace {
@@ -173,7 +174,8 @@ void Usage() {
                "usage: corvid-tool show <fen>\n"
                "       corvid-tool eval <fen>\n"
                "       corvid-tool perft <depth> [--divide] [<fen>]\n"
-               "       corvid-tool perft --epd <file> [--max-nodes N]\n");
+               "       corvid-tool perft --epd <file> [--max-nodes N]\n"
+               "       corvid-tool bench [depth]\n");
 }
 
 }  // namespace
@@ -190,6 +192,7 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   if (command == "show") return Show(JoinArgs(argc, argv, 2));
   if (command == "eval") return EvalPosition(JoinArgs(argc, argv, 2));
+  if (command == "bench") return RunBench(argc > 2 ? std::atoi(argv[2]) : BenchDefaultDepth);
   if (command == "perft") {
     if (argc >= 4 && std::strcmp(argv[2], "--epd") == 0) {
       uint64_t maxNodes = UINT64_MAX;
