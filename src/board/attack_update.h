@@ -21,7 +21,7 @@ inline bool Transparent(int type, int d) { return (DirectionTypeMask[d] >> type)
 
 // Adds (Sign +1) or removes (Sign -1) the part of a slider's ray that lies beyond square s
 // in direction d; `xray` tells whether the slider reaches the next square directly or through a piece.
-template <int Sign>
+template <int Sign, bool Mark = true>
 inline void WalkRay(Position& p, int c, uint16_t bit, uint16_t unit, int d, int s, bool xray) {
   AttackEntry* table = p.attackTable[c];
   const uint8_t* next = Geo.nextSquare[d];
@@ -37,7 +37,7 @@ inline void WalkRay(Position& p, int c, uint16_t bit, uint16_t unit, int d, int 
     e.attackerTotal = uint8_t(e.attackerTotal + Sign);
     int type = p.pieceType[s];
     if (type) {
-      MarkOccupant(p, s);
+      if (Mark) MarkOccupant(p, s);
       if (!Transparent(type, d)) return;
       xray = true;
     }
@@ -45,7 +45,7 @@ inline void WalkRay(Position& p, int c, uint16_t bit, uint16_t unit, int d, int 
 }
 
 // Adds or removes all attacks of the piece standing on sq.
-template <int Sign>
+template <int Sign, bool Mark = true>
 inline void PieceAttacks(Position& p, int sq) {
   int type = p.pieceType[sq], c = p.colour[sq];
   uint16_t bit = uint16_t(p.slotBit[sq]);
@@ -76,7 +76,7 @@ inline void PieceAttacks(Position& p, int sq) {
         e.attackerTotal = uint8_t(e.attackerTotal + Sign);
         int occupant = p.pieceType[s];
         if (occupant) {
-          MarkOccupant(p, s);
+          if (Mark) MarkOccupant(p, s);
           if (!Transparent(occupant, dir[i])) {
             i += skip[i] + 1;
             xray = false;
@@ -96,7 +96,7 @@ inline void PieceAttacks(Position& p, int sq) {
     e.counts = uint16_t(e.counts + Sign * unit);
     if (Sign > 0) e.attackers |= bit; else e.attackers &= uint16_t(~bit);
     e.attackerTotal = uint8_t(e.attackerTotal + Sign);
-    if (p.pieceType[t]) MarkOccupant(p, t);
+    if (Mark && p.pieceType[t]) MarkOccupant(p, t);
   }
 }
 
@@ -117,7 +117,7 @@ inline void CollectRays(Position& p, int sq, RaysThrough& r) {
 
 // Removes (Sign -1) or re-adds (Sign +1) the parts beyond sq of the collected rays,
 // judged with the occupant now on sq.
-template <int Sign>
+template <int Sign, bool Mark = true>
 inline void WalkBeyond(Position& p, int sq, const RaysThrough& r) {
   int occupant = p.pieceType[sq];
   for (int c = 0; c < 2; c++) {
@@ -130,13 +130,13 @@ inline void WalkBeyond(Position& p, int sq, const RaysThrough& r) {
         if (!Transparent(occupant, d)) continue;
         xray = true;
       }
-      WalkRay<Sign>(p, c, uint16_t(1u << slot), CountUnit[p.pieceType[from]], d, sq, xray);
+      WalkRay<Sign, Mark>(p, c, uint16_t(1u << slot), CountUnit[p.pieceType[from]], d, sq, xray);
     }
   }
 }
 
 // Re-walks only the rays for which the old and new occupants differ in transparency.
-template <int Sign>
+template <int Sign, bool Mark = true>
 inline void WalkBeyondChanged(Position& p, int sq, const RaysThrough& r, int otherType) {
   int occupant = p.pieceType[sq];
   for (int c = 0; c < 2; c++) {
@@ -145,7 +145,7 @@ inline void WalkBeyondChanged(Position& p, int sq, const RaysThrough& r, int oth
       int from = p.pieceList[c][slot];
       int d = Direction(sq, from);
       if (Transparent(occupant, d) == Transparent(otherType, d) || !Transparent(occupant, d)) continue;
-      WalkRay<Sign>(p, c, uint16_t(1u << slot), CountUnit[p.pieceType[from]], d, sq, true);
+      WalkRay<Sign, Mark>(p, c, uint16_t(1u << slot), CountUnit[p.pieceType[from]], d, sq, true);
     }
   }
 }

@@ -75,26 +75,28 @@ inline void RestorePiece(Position& p, int sq, int type, int c, uint32_t bit) {
 }
 
 // Changes the occupant of a square, re-walking every slider ray that passes it.
+template <bool Mark = true>
 inline void SetOccupant(Position& p, int sq, int type, int c, uint32_t bit) {
   RaysThrough rays;
   CollectRays(p, sq, rays);
-  if (!rays.Empty()) WalkBeyond<-1>(p, sq, rays);
+  if (!rays.Empty()) WalkBeyond<-1, Mark>(p, sq, rays);
   p.pieceType[sq] = uint8_t(type);
   p.colour[sq] = uint8_t(c);
   p.slotBit[sq] = bit;
-  if (!rays.Empty()) WalkBeyond<1>(p, sq, rays);
+  if (!rays.Empty()) WalkBeyond<1, Mark>(p, sq, rays);
 }
 
 // Replaces one piece on a square by another; only rays whose transparency changes are re-walked.
+template <bool Mark = true>
 inline void ReplaceOccupant(Position& p, int sq, int type, int c, uint32_t bit) {
   int old = p.pieceType[sq];
   RaysThrough rays;
   CollectRays(p, sq, rays);
-  WalkBeyondChanged<-1>(p, sq, rays, type);
+  WalkBeyondChanged<-1, Mark>(p, sq, rays, type);
   p.pieceType[sq] = uint8_t(type);
   p.colour[sq] = uint8_t(c);
   p.slotBit[sq] = bit;
-  WalkBeyondChanged<1>(p, sq, rays, old);
+  WalkBeyondChanged<1, Mark>(p, sq, rays, old);
 }
 
 inline void MovePieceSlot(Position& p, int c, uint32_t bit, int to) { p.pieceList[c][LowestSlot(bit)] = uint8_t(to); }
@@ -124,6 +126,7 @@ CastleSquares CastlingGeometry(Move m, int side) {
 }
 
 // Moves king and rook between two square pairs; both leave before either arrives.
+template <bool Mark = true>
 void ShiftCastlingPieces(Position& p, int side, int kingFrom, int rookFrom, int kingTo, int rookTo, bool clearThreats,
                          Journal* journal) {
   uint32_t kingBit = p.slotBit[kingFrom], rookBit = p.slotBit[rookFrom];
@@ -131,18 +134,18 @@ void ShiftCastlingPieces(Position& p, int side, int kingFrom, int rookFrom, int 
     ClearThreat(p, kingFrom, side, journal);
     ClearThreat(p, rookFrom, side, journal);
   }
-  PieceAttacks<-1>(p, kingFrom);
-  PieceAttacks<-1>(p, rookFrom);
+  PieceAttacks<-1, Mark>(p, kingFrom);
+  PieceAttacks<-1, Mark>(p, rookFrom);
   p.key ^= PieceKey(King, side, kingFrom) ^ PieceKey(Rook, side, rookFrom) ^ PieceKey(King, side, kingTo) ^
            PieceKey(Rook, side, rookTo);
-  SetOccupant(p, kingFrom, Empty, NoColour, 0);
-  SetOccupant(p, rookFrom, Empty, NoColour, 0);
-  SetOccupant(p, kingTo, King, side, kingBit);
-  SetOccupant(p, rookTo, Rook, side, rookBit);
+  SetOccupant<Mark>(p, kingFrom, Empty, NoColour, 0);
+  SetOccupant<Mark>(p, rookFrom, Empty, NoColour, 0);
+  SetOccupant<Mark>(p, kingTo, King, side, kingBit);
+  SetOccupant<Mark>(p, rookTo, Rook, side, rookBit);
   MovePieceSlot(p, side, kingBit, kingTo);
   MovePieceSlot(p, side, rookBit, rookTo);
-  PieceAttacks<1>(p, kingTo);
-  PieceAttacks<1>(p, rookTo);
+  PieceAttacks<1, Mark>(p, kingTo);
+  PieceAttacks<1, Mark>(p, rookTo);
   p.changedSlots[side] |= rookBit;
 }
 
@@ -207,7 +210,7 @@ void MakeMove(Move m) {
   if (kind == KindCastle) {
     // Step 5: castling moves king and rook together.
     CastleSquares cs = CastlingGeometry(m, s);
-    ShiftCastlingPieces(p, s, cs.king, cs.rook, cs.kingTo, cs.rookTo, true, &journal);
+    ShiftCastlingPieces<true>(p, s, cs.king, cs.rook, cs.kingTo, cs.rookTo, true, &journal);
     p.moveCount[cs.kingTo] = 1;
     p.moveCount[cs.rookTo] = 1;
     p.lastGain = CastlingGain;
@@ -295,71 +298,81 @@ void MakeMove(Move m) {
   p.sideToMove = o;
 }
 
-void UnmakeMove() {
-  Position& p = Pos;
-  UndoRecord& u = p.undoStack[p.undoTop - 1];
+namespace {
+
+// Puts the pieces of the move on top of the undo stack back. With Mark false the threat
+// values are restored from the move's journal afterwards, so nothing is marked for recomputation.
+template <bool Mark>
+void UnmakePieces(Position& p, const UndoRecord& u) {
   const Move m = u.move;
   const int s = u.mover, o = s ^ 1;
   const int f = MoveFrom(m), t = MoveTo(m);
   const Move kind = MoveKind(m);
 
-  p.sideToMove = s;
+  if (kind == KindCastle) {
+    CastleSquares cs = CastlingGeometry(m, s);
+    ShiftCastlingPieces<Mark>(p, s, cs.kingTo, cs.rookTo, cs.king, cs.rook, Mark, nullptr);
+    p.moveCount[cs.king] = 0;
+    p.moveCount[cs.rook] = 0;
+    p.changedSlots[s] |= 1;
+    return;
+  }
+  const int arriving = p.pieceType[t];
+  const int moverType = IsPromotion(m) ? int(Pawn) : arriving;
+  const uint32_t bit = p.slotBit[t];
+  p.moveCount[f] = uint8_t(p.moveCount[t] - 1);
+  if (kind != KindEnPassant) p.moveCount[t] = u.capturedMoveCount;
+
+  if (Mark) ClearThreat(p, t, s, nullptr);
+  PieceAttacks<-1, Mark>(p, t);
+  SetOccupant<Mark>(p, f, moverType, s, bit);
+  MovePieceSlot(p, s, bit, f);
+
+  if (moverType == Pawn) {
+    SetPawnBits(p, s, f, bit, true);
+    if (arriving != Pawn) {
+      p.material[s] -= pieceValue[arriving] - pieceValue[Pawn];
+      p.materialSignature[s] -= SignatureIncrement[arriving] - SignatureIncrement[Pawn];
+      SetTypeBits(p, arriving, s, bit, false);
+      SetTypeBits(p, Pawn, s, bit, true);
+    } else {
+      SetPawnBits(p, s, t, bit, false);
+    }
+  }
+
+  if (kind == KindEnPassant) {
+    int e = s == White ? t - 8 : t + 8;
+    uint32_t vbit = u.capturedSlotBit;
+    SetOccupant<Mark>(p, e, Pawn, o, vbit);
+    RestorePiece(p, e, Pawn, o, vbit);
+    p.moveCount[e] = u.capturedMoveCount;
+    PieceAttacks<1, Mark>(p, e);
+    p.changedSlots[o] |= vbit;
+    SetOccupant<Mark>(p, t, Empty, NoColour, 0);
+  } else if (u.capturedType) {
+    uint32_t vbit = u.capturedSlotBit;
+    RestorePiece(p, t, u.capturedType, o, vbit);
+    ReplaceOccupant<Mark>(p, t, u.capturedType, o, vbit);
+    PieceAttacks<1, Mark>(p, t);
+    p.changedSlots[o] |= vbit;
+  } else {
+    SetOccupant<Mark>(p, t, Empty, NoColour, 0);
+  }
+  PieceAttacks<1, Mark>(p, f);
+  p.changedSlots[s] |= bit;
+}
+
+}  // namespace
+
+void UnmakeMove() {
+  Position& p = Pos;
+  UndoRecord& u = p.undoStack[p.undoTop - 1];
+  p.sideToMove = u.mover;
   p.changedSlots[White] = p.changedSlots[Black] = 0;
   // With the move's journal the threat values are put back at the end; a move restored from
   // the game history has none, and its threat values are recomputed instead.
   const bool journaled = u.journalCount != NoJournal;
-
-  if (kind == KindCastle) {
-    CastleSquares cs = CastlingGeometry(m, s);
-    ShiftCastlingPieces(p, s, cs.kingTo, cs.rookTo, cs.king, cs.rook, !journaled, nullptr);
-    p.moveCount[cs.king] = 0;
-    p.moveCount[cs.rook] = 0;
-    p.changedSlots[s] |= 1;
-  } else {
-    const int arriving = p.pieceType[t];
-    const int moverType = IsPromotion(m) ? int(Pawn) : arriving;
-    const uint32_t bit = p.slotBit[t];
-    p.moveCount[f] = uint8_t(p.moveCount[t] - 1);
-    if (kind != KindEnPassant) p.moveCount[t] = u.capturedMoveCount;
-
-    if (!journaled) ClearThreat(p, t, s, nullptr);
-    PieceAttacks<-1>(p, t);
-    SetOccupant(p, f, moverType, s, bit);
-    MovePieceSlot(p, s, bit, f);
-
-    if (moverType == Pawn) {
-      SetPawnBits(p, s, f, bit, true);
-      if (arriving != Pawn) {
-        p.material[s] -= pieceValue[arriving] - pieceValue[Pawn];
-        p.materialSignature[s] -= SignatureIncrement[arriving] - SignatureIncrement[Pawn];
-        SetTypeBits(p, arriving, s, bit, false);
-        SetTypeBits(p, Pawn, s, bit, true);
-      } else {
-        SetPawnBits(p, s, t, bit, false);
-      }
-    }
-
-    if (kind == KindEnPassant) {
-      int e = s == White ? t - 8 : t + 8;
-      uint32_t vbit = u.capturedSlotBit;
-      SetOccupant(p, e, Pawn, o, vbit);
-      RestorePiece(p, e, Pawn, o, vbit);
-      p.moveCount[e] = u.capturedMoveCount;
-      PieceAttacks<1>(p, e);
-      p.changedSlots[o] |= vbit;
-      SetOccupant(p, t, Empty, NoColour, 0);
-    } else if (u.capturedType) {
-      uint32_t vbit = u.capturedSlotBit;
-      RestorePiece(p, t, u.capturedType, o, vbit);
-      ReplaceOccupant(p, t, u.capturedType, o, vbit);
-      PieceAttacks<1>(p, t);
-      p.changedSlots[o] |= vbit;
-    } else {
-      SetOccupant(p, t, Empty, NoColour, 0);
-    }
-    PieceAttacks<1>(p, f);
-    p.changedSlots[s] |= bit;
-  }
+  if (journaled) UnmakePieces<false>(p, u); else UnmakePieces<true>(p, u);
 
   // Pop the record and restore the saved fields.
   p.undoTop--;
