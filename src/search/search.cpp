@@ -1,11 +1,18 @@
-// STAND-IN search. It keeps the shell's protocol working before the real
-// search exists: it reads and dispatches input the way the real search polls
-// it, ends when its limits say so or a stop arrives, and answers
-// "bestmove 0000" (no move). The search task replaces this file.
+// The search driver: start of a search, the iterative-deepening loop, the end
+// of a search (learning store, ponder wait, bestmove, game record) and the
+// ponderhit switch.
 #include "search/search.h"
 
+#include "board/board.h"
+#include "eval/eval.h"
+#include "search/root.h"
+#include "search/search_state.h"
+#include "search/timecontrol.h"
+#include "search/tt.h"
 #include "shell/engine.h"
+#include "shell/options.h"
 #include "shell/platform.h"
+#include "shell/report.h"
 
 uint32_t SearchClockStart;
 uint32_t PonderTimeMs;
@@ -13,42 +20,288 @@ SearchFunction SearchHook;
 
 namespace {
 
-constexpr int32_t NoMoveTime = 2000000000;
-constexpr uint32_t IdleSliceMs = 1;
+// StopReason values set here.
+constexpr uint8_t StopAllSettled = 4;
+constexpr uint8_t StopBookMove = 5;
+constexpr uint8_t StopNothingToSearch = 6;
+constexpr uint8_t StopKeptSearchDone = 7;
+constexpr uint8_t StopMateFound = 9;
+constexpr uint8_t StopOnlyMove = 10;
+constexpr uint8_t StopByGui = 64;
+constexpr uint8_t StopFromInputMask = 0x80;
+constexpr uint8_t StopLeavesIdleState = 20;
 
-// A search without a depth, a move time or a clock runs until it is stopped.
-bool RunsUntilStopped() {
-  return SearchLimits.TimeMode == 3 && SearchLimits.MoveTimeMs == NoMoveTime &&
-         SearchLimits.DepthLimit == SearchMaxDepth;
+// Shell states left behind by a finished search.
+constexpr int StateAfterTimedSearch = 3;
+constexpr int StateAfterOtherSearch = 2;
+constexpr int StateAfterQuit = 1;
+
+constexpr int AnalysisMode = 5;
+constexpr int ClockDrivenMode = 4;
+constexpr uint32_t OnlyMoveMinMs = 250;
+constexpr int OnlyMoveMinDepth = 3;
+constexpr int EasyMoveMargin = 96;
+constexpr int SpreadFromDepth = 3;           // lowest and highest score are tracked from this depth
+
+// Learning store of a root whose score swung.
+constexpr int LearnMaxGamePlies = 50;
+constexpr int LearnSwing = 48;
+constexpr int LearnExtraBase = 64;
+constexpr int LearnExtraFen = 80;
+constexpr int LearnMinDepth = 2;
+constexpr uint32_t StrengthMarkDivisor = 16;   // a budget of at least CalibratedSpeed/16 still marks the move
+constexpr uint16_t RootBookMove = 0x2000;
+
+// Game record words written for a recorded ply.
+constexpr uint16_t RecordTextMask = 0x3FF;
+
+uint32_t SearchSideNodes;   // nodes of this search, for the game record
+int LowestScore, HighestScore;
+
+bool SwingsFrom(int score, int reference) {
+  int diff = score - reference;
+  if (diff < 0) diff = -diff;
+  int magnitude = score < 0 ? -score : score;
+  return diff > LearnSwing && diff > magnitude / 4;
 }
 
-int StandInSearch(int side, int mode) {
-  for (;;) {
-    if (StopReason != 0) break;
-    if (SearchMode == 4 && !RunsUntilStopped()) {
-      bool timed = SearchLimits.TimeMode == 3 && SearchLimits.MoveTimeMs != NoMoveTime;
-      if (!timed || GetTickCount() - SearchClockStart >= uint32_t(SearchLimits.MoveTimeMs)) break;
-    }
-    if (InputWaiting())
-      ReadAndDispatch();
-    else
-      SleepMs(IdleSliceMs);
+// Step 3 of StartSearch: the root moves of the game position, restricted to
+// the moves of "go searchmoves" when any of them is there.
+int GenerateRootCandidates(int side) {
+  int count = Pos.InCheck() ? GenerateEvasions(side, 1, 0, nullptr) : GenerateMoves(side, 1, 0);
+  const SearchLimitsRecord& limits = SearchLimits;
+  if (limits.SearchMoveCount == 0) return count;
+  MoveEntry* list = MoveListBegin(1);
+  int kept = 0;
+  for (int i = 0; i < count; i++) {
+    Move m = Move(list[i].move & ~CheckMark);
+    for (int j = 0; j < limits.SearchMoveCount; j++)
+      if (Move(limits.SearchMoves[j] & ~CheckMark) == m) {
+        list[kept++] = list[i];
+        break;
+      }
   }
-  Print("bestmove 0000\n");
-  return StopReason;
+  return kept ? kept : count;   // none of them playable: search every move
+}
+
+// Step 5: the iterations.
+void Iterate() {
+  const bool clockDriven = SearchMode == SearchModeNormal && SearchLimits.TimeMode == ClockDrivenMode;
+  while (StopReason == 0 && NextIteration() == IterationContinue) {
+    // 5.1.
+    RootBound = BoundKindRunning;
+    uint64_t nodesBefore = NodeCount;
+    RootUnstable = 0;
+    if (InputMode != 0 && PvOutputActive()) PrintDepthLine(IterationDepth, SelDepth);
+
+    // 5.2 and 5.3.
+    int score = SearchRoot(IterationDepth);
+    if (StopReason == 0) {
+      LastScore = score;
+      if (IterationDepth == 1)
+        SortRootMovesByScore();
+      else
+        SortRootMovesByNodes();
+      StableIterations++;
+    }
+
+    // 5.4: the next aspiration window.
+    if (score > MateThreshold) {
+      RootResultFlags |= ResultMateSeen;
+      RootAlpha = score - 1;
+      RootBeta = MateValue;
+    } else if (score < -MateThreshold) {
+      RootResultFlags |= ResultMateSeen | ResultBeingMated;
+      RootAlpha = -MateValue;
+      RootBeta = score + 1;
+    } else {
+      RootAlpha = score - RootWindowMargin;
+      RootBeta = score + RootWindowMargin;
+    }
+
+    // 5.5: a mate within the iteration depth.
+    if (StopReason == 0 && score > MateThreshold && MateValue - score <= IterationDepth) StopReason = StopMateFound;
+
+    // 5.6: only one move worth playing.
+    if (StopReason == 0 && clockDriven && IterationDepth >= OnlyMoveMinDepth && ElapsedMs() > OnlyMoveMinMs) {
+      bool others = false;
+      for (int i = 1; i < RootMoveCount; i++)
+        if (RootMoves[i].score > -MateThreshold) others = true;
+      if (!others) StopReason = StopOnlyMove;
+    }
+
+    // 5.7 and 5.8: statistics for the time decisions.
+    int reported = RootMoves[0].score;
+    if (IterationDepth < SpreadFromDepth) {
+      LowestScore = HighestScore = reported;
+    } else {
+      if (reported < LowestScore) LowestScore = reported;
+      if (reported > HighestScore) HighestScore = reported;
+    }
+    if (IterationDepth == 1) {
+      SecondScoreAtDepth1 = RootMoveCount > 1 ? RootMoves[1].score : -MateValue;
+      EasyMove = reported > SecondScoreAtDepth1 + EasyMoveMargin;
+    }
+    LastIterationNodes = NodeCount - nodesBefore;
+    ReportProgress();
+  }
+}
+
+// Step 7: a root whose score swung is kept in the table as a learned position.
+void StoreLearnedRoot(int side) {
+  if (IterationDepth <= LearnMinDepth || !TableExists() || RootMoveCount == 0) return;
+  if (Game.index - GameStartPly >= LearnMaxGamePlies) return;
+  if (!(SearchFlags & (FlagRetainHash | FlagPositionLearning))) return;
+  const RootMove& best = RootMoves[0];
+  int score = LastScore;
+  if (!SwingsFrom(score, HighestScore) && !SwingsFrom(score, LowestScore)) return;
+  uint16_t bound = RootBound < BoundKindUpper + 1 ? BoundUpper : RootBound >= BoundKindLower ? BoundLower : BoundExact;
+  int extra = Game.index - best.depth + LearnExtraBase + (Game.setUpFromFen ? LearnExtraFen : 0);
+  StoreEntry(side, uint16_t(bound | EntryPinned), best.score, extra, best.depth, 1, Move(best.line[1] & ~CheckMark));
+  LearningChanged = true;
+}
+
+// A search that has finished by itself while pondering, or in "go infinite",
+// waits for the GUI: ponderhit (pondering only) or stop, or a command that
+// needs an idle engine. While it waits no stop is pending, so isready is
+// answered at once.
+void WaitForGui() {
+  const bool infinite = SearchLimits.infinite && SearchMode == SearchModeNormal;
+  if (StopReason == StopByGui || !(SearchMode == SearchModePonder || infinite)) return;
+  uint8_t reason = StopReason;
+  StopReason = 0;
+  while (StopReason == 0 && (SearchMode == SearchModePonder || infinite) && !QuitFlag) ReadAndDispatch();
+  if (StopReason != StopByGui && !(StopReason & StopFromInputMask)) StopReason = reason;
 }
 
 }  // namespace
 
 int StartSearch(int side, int mode) {
-  StopReason = 0;
+  if (SearchHook) {
+    StopReason = 0;
+    SearchMode = mode;
+    int result = SearchHook(side, mode);
+    SearchMode = StateAfterQuit;
+    return result;
+  }
+
+  // Step 1: the first search of a game marks where the game started.
+  if (GameStartPly < 0) {
+    GameStartPly = Game.index - 2;
+    GameStartKey = Pos.key;
+  }
+
+  // Step 2: settings snapshot, mode, draw scores, output state. (The shell has
+  // started the search clock.)
+  SearchFlags = SettingsFlags;
   SearchMode = mode;
-  int result = SearchHook ? SearchHook(side, mode) : StandInSearch(side, mode);
-  SearchMode = 1;
-  return result;
+  StopReason = 0;
+  SearchSide = side;
+  SetDrawScores(side);
+  ReportFlags = 0;
+  TablebaseHits = 0;
+  LastGameMoveRecord = Game.history[Game.index];
+
+  // Step 3: search-start preparation and the root moves.
+  if (IterationDepth == 0) {
+    PrepareEvaluationForSearch(side, int((SearchFlags & PlayingStyleMask) >> PlayingStyleShift));
+    NewSearchAge();
+    AgeHistoryForSearch();
+    int count = GenerateRootCandidates(side);
+    NodeCount = 0;
+    SelDepth = 0;
+    StableIterations = 0;
+    SecondScoreAtDepth1 = 0;
+    EasyMove = false;
+    RootResultFlags = 0;
+    BestMoveChanges = 0;
+    LastIterationNodes = 0;
+    LastScore = 0;
+    LowestScore = HighestScore = 0;
+    EntriesTouched = EntriesTouchedAtSearchStart;
+    RootMoveCount = 0;
+
+    // The opening book is asked here once it can choose a move (StopBookMove).
+    (void)StopBookMove;
+
+    // The root evaluation tables are prepared here once they exist.
+    RootAlpha = -MateThreshold;
+    RootBeta = MateThreshold;
+    PrepareRootMoves(count);
+    if ((RootResultFlags & ResultGameOver) || (SearchLimits.TimeMode == 0 && mode != AnalysisMode))
+      StopReason = StopNothingToSearch;
+  } else if ((RootMoves[0].flags & RootSettled) || (RootMoveCount > 1 && RootMoves[1].score < -MateThreshold) ||
+             IterationDepth > SearchMaxDepth) {
+    StopReason = StopKeptSearchDone;
+  }
+
+  // Step 4: the time control; several lines are shown from the first iteration on.
+  SetupTimeControl(GameClock.movesToGo, GameClock.timeLeftMs, GameClock.incrementMs);
+  if (Options.multiPv > 1 && (SearchLimits.TimeMode != 0 || mode == AnalysisMode)) ReportFlags |= ReportStarted;
+
+  // Step 5.
+  Iterate();
+
+  // Step 6: the final report of a search whose output never started.
+  const bool gameOver = RootResultFlags & ResultGameOver;
+  if (!gameOver) ReportFinalLine();
+
+  // Step 7.
+  StoreLearnedRoot(side);
+
+  // Step 8: the answer.
+  SearchSideNodes = uint32_t(NodeCount);
+  if (mode != SearchModeCalibration) {
+    WaitForGui();
+    if (gameOver) {
+      PrintBestMove(0, 0);
+      Game.history[Game.index].shellWords[RecordFlagsWord] |= uint16_t(RootResultFlags & RootResultKindMask);
+      if (SearchMode < SearchModePonder) StopReason = 0;
+    } else {
+      RootMove& best = RootMoves[0];
+      PrintBestMove(best.line[1], best.line[2]);
+      uint32_t budget = Options.strengthBudget;
+      if (budget == 0 || (best.flags & RootBookMove) || budget >= CalibratedSpeed / StrengthMarkDivisor)
+        best.flags |= RootBestRecorded;
+      int ply = Game.index + 1;
+      if (ply < GameHistorySize) {
+        GameRecord& g = Game.history[ply];
+        g.move = best.line[1];
+        g.mover = uint8_t(side);
+        RecordGameMove(side, ply, best.score, SearchSideNodes, IterationDepth, best.flags);
+      }
+    }
+  }
+
+  // Step 9: the state left behind.
+  if (mode == SearchModeNormal) {
+    PreviousSearchScore = LastScore;
+    SearchMode = (StopReason & StopFromInputMask) ? StateAfterQuit : StateAfterTimedSearch;
+  } else {
+    SearchMode = StopReason < StopLeavesIdleState ? StateAfterOtherSearch : StateAfterQuit;
+  }
+  IterationDepth = 0;
+  (void)StopAllSettled;
+  return StopReason;
 }
 
 void PonderHit() {
-  if (SearchMode == 6) SearchMode = 4;
+  if (SearchMode != SearchModePonder) return;
+  SearchMode = SearchModeNormal;
+  SearchClockStart = GetTickCount();
+  SetTimeLimit();   // the hard limit of a timed search, with the time control's only-move check
+  ReportRootLines();
+}
+
+void RecordGameMove(int side, int ply, int score, uint32_t nodes, int depth, int rootFlags) {
+  if (ply < 1 || ply >= GameHistorySize) return;
+  GameRecord& g = Game.history[ply];
+  uint32_t earlier = ply >= 2 ? Game.history[ply - 2].extraLong : 0;
+  g.extraLong = earlier + (GetTickCount() - SearchClockStart);
+  g.shellWords[RecordFlagsWord] = uint16_t(rootFlags);
+  g.sanWord = uint16_t((g.sanWord & RecordTextMask) | ((depth & 0x3F) << RecordDepthShift));
+  if (score != NoRecordedScore) g.shellWords[RecordScoreWord] = uint16_t(int16_t(score));
+  NodeTotals[side & 1] += nodes;
+  PliesPlayed = ply;
   SearchClockStart = GetTickCount();
 }

@@ -1,8 +1,4 @@
 // Search entry points used by the shell.
-//
-// STAND-IN: until the real search lands, StartSearch runs a placeholder that
-// finds no move (see search.cpp). The search task replaces this file's body
-// and keeps the signatures.
 #pragma once
 
 #include <cstdint>
@@ -10,18 +6,37 @@
 // The search's own maximum iteration depth; "go" resets DepthLimit to it.
 constexpr int SearchMaxDepth = 62;
 
+// Search modes (SearchMode while a search runs).
+constexpr int SearchModeNormal = 4;
+constexpr int SearchModePonder = 6;
+constexpr int SearchModeCalibration = 7;
+
 // Search clock: started at every go, restarted at ponderhit.
 extern uint32_t SearchClockStart;
 extern uint32_t PonderTimeMs;        // time spent pondering before ponderhit
 
 // Searches the game position for `side` with SearchMode `mode` (4 normal,
-// 6 ponder), printing its own output and "bestmove"; returns the result code
-// (bit 5: a root result to record in the game history).
+// 6 ponder, 7 the silent calibration) within SearchLimits and the clock handed
+// over at "go", printing its own output and "bestmove"; returns the final
+// StopReason (bit 5: a root result to record in the game history).
 int StartSearch(int side, int mode);
 
 // Turns the running ponder search into a normal one.
 void PonderHit();
 
-// Tests replace the search body through this hook; null = the stand-in.
+// Game history record of one ply: the score (unless NoRecordedScore), root
+// flags, depth and the search clock's time, added to the cumulative time of
+// the same side two plies earlier; the nodes go to the side's total. The
+// search clock restarts.
+// Where a recorded ply keeps them in its GameRecord: score in shellWords[0],
+// root flags in shellWords[1], depth in bits 10-15 of sanWord, cumulative
+// milliseconds in extraLong.
+constexpr int NoRecordedScore = -32768;
+constexpr int RecordScoreWord = 0;
+constexpr int RecordFlagsWord = 1;
+constexpr int RecordDepthShift = 10;
+void RecordGameMove(int side, int ply, int score, uint32_t nodes, int depth, int rootFlags);
+
+// Tests replace the search body through this hook; null = the real search.
 using SearchFunction = int (*)(int side, int mode);
 extern SearchFunction SearchHook;

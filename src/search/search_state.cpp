@@ -28,6 +28,11 @@ int LastScore;
 int RootMoveScore[2];
 int LearnBase = -1;
 int CurrentRootIndex;
+int SearchSide;
+uint64_t GameStartKey;
+GameRecord LastGameMoveRecord;
+bool LearningChanged;
+uint16_t RootHistory[RootHistorySize];
 
 Move PvTable[MaxPly + 2][PvLength + 2];
 int SelDepth;

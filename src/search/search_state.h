@@ -49,6 +49,16 @@ extern int RootMoveScore[2];   // the current root move's previous score from ea
 extern int LearnBase;
 inline int& GameStartPly = LearnBase;
 extern int CurrentRootIndex;   // the root move being searched (for currmove)
+extern int SearchSide;         // the side the search plays for
+extern uint64_t GameStartKey;  // position key at that first search
+extern GameRecord LastGameMoveRecord;   // the game record of the last move before the search
+extern bool LearningChanged;   // a learned position was pinned into the table since the last save
+
+// History of quiet moves that were best or cut off: index side * 384 + (pieceType - 1) * 64 + destination.
+constexpr int RootHistorySize = 2 * 6 * 64;
+extern uint16_t RootHistory[RootHistorySize];
+// Search start: ages (Retain Hash) or resets the history tables and clears the killers.
+void AgeHistoryForSearch();
 
 // ---- Interior search
 constexpr int NodePv = 0x100;

@@ -35,6 +35,7 @@ namespace {
 constexpr const char* AutoSaveFile = "Corvid11SPAutoSave.pgn";
 constexpr int ClockMode = 3;   // TimeMode without a clock
 constexpr long StartHashKB = 16384;
+constexpr int StartArraySide = 2;   // SetupPosition: place the standard start array, White to move
 
 }  // namespace
 
@@ -132,7 +133,7 @@ void NewGame() {
   NodeTotals[White] = NodeTotals[Black] = 0;
   // Game side to move White and game ply 1 belong to the board's game state.
   ResetGameState();
-  SetupPosition(White, SetupAllCastling);
+  SetupPosition(StartArraySide, SetupAllCastling);   // a side above 1 asks for the start array
   // The per-side clocks join the time management; the search clock restarts.
   SearchClockStart = GetTickCount();
 }

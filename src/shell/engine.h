@@ -38,6 +38,7 @@ struct SearchLimitsRecord {
   int clockTimeMs[2];                // wtime, btime (0 = not given)
   int clockIncMs[2];                 // winc, binc
   int movesToGo;                     // 0 = not given
+  bool infinite;                     // "infinite" without a clock: the answer waits for stop
 };
 extern SearchLimitsRecord SearchLimits;
 

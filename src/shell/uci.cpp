@@ -6,6 +6,7 @@
 #include "board/board.h"
 #include "record/record.h"
 #include "search/search.h"
+#include "search/timecontrol.h"
 #include "search/tt.h"
 #include "shell/engine.h"
 #include "shell/keyword.h"
@@ -110,6 +111,7 @@ int GoCommand(const char* cursor) {
   limits.MoveTimeMs = NoMoveTime;
   limits.DepthLimit = SearchMaxDepth;
   limits.requestedMode = NormalSearch;
+  bool infinite = false;
 
   while (*cursor) {
     if (MatchKeyword(cursor, "searchmoves")) {
@@ -144,6 +146,7 @@ int GoCommand(const char* cursor) {
       limits.MoveTimeMs = ReadNumber(cursor);
       ClockOff();
     } else if (MatchKeyword(cursor, "infinite")) {
+      infinite = true;
       ClockOff();
     } else {
       Print("info string unknown UCI go <%s> command\n", cursor);
@@ -156,9 +159,10 @@ int GoCommand(const char* cursor) {
   EngineColour = side;
   OpponentColour = side ^ 1;
   if (limits.clockTimeMs[side] != 0) {
-    // The time allocator takes (1, movesToGo, clockTimeMs[side], clockIncMs[side], 0) here.
+    SetGameClock(limits.movesToGo, limits.clockTimeMs[side], limits.clockIncMs[side]);
     limits.TimeMode = ClockDrivenMode;
   }
+  limits.infinite = infinite && limits.TimeMode == NoClockMode;
   PonderTimeMs = 0;
   SearchClockStart = GetTickCount();
   int result = StartSearch(side, limits.requestedMode);
@@ -202,7 +206,7 @@ int DispatchCommand(const char* line) {
   // 6: ponderhit turns the ponder search into a normal one at once.
   if (MatchKeyword(cursor, "ponderhit")) {
     PonderTimeMs = GetTickCount() - SearchClockStart;
-    // The pondering time is recorded as the opponent's move time here once the game record exists.
+    if (SearchMode == PonderSearch) RecordGameMove(OpponentColour, Game.index, NoRecordedScore, 0, 0, 0);
     PonderHit();
     return Done;
   }
