@@ -1,6 +1,7 @@
 // Move generation from the attack tables: all moves, evasions, quiescence moves, quiet checks.
 #include "board/board.h"
 #include "board/geometry.h"
+#include "search/ordering.h"
 
 namespace {
 
@@ -110,8 +111,14 @@ MoveEntry* CastlingMoves(Position& p, int side, int k, MoveEntry* list) {
   return list;
 }
 
-inline int Finish(Position& p, int ply, MoveEntry* end) {
+// The generators' last step: record the list end and run the ordering pass over the list
+// (the king-zone pass or the plain one). Move counting switches the ordering off.
+inline int Finish(Position& p, int side, int ply, MoveEntry* end, bool kingZonePass, int mode) {
   p.moveListStart[ply + 1] = int(end - p.moveList);
+  if (MoveOrderingEnabled) {
+    if (kingZonePass) OrderMovesKingZone(side, ply, mode);
+    else OrderMoves(side, ply);
+  }
   return p.moveListStart[ply + 1] - p.moveListStart[ply];
 }
 
@@ -205,8 +212,8 @@ int GenerateMoves(int side, int ply, int kingZoneMode) {
       list = QuietPieceMoves(p, from, type, list);
     }
   }
-  // Step 4: the list end (the ordering pass comes with the search).
-  return Finish(p, ply, list);
+  // Step 4: the list end and the ordering pass.
+  return Finish(p, side, ply, list, kingZoneMode != 0, kingZoneMode);
 }
 
 int GenerateEvasions(int side, int ply, int kingZoneMode, int* checkInfo) {
@@ -294,8 +301,8 @@ int GenerateEvasions(int side, int ply, int kingZoneMode, int* checkInfo) {
     }
   }
   if (checkInfo) *checkInfo = info;
-  // Step 4: the list end.
-  return Finish(p, ply, list);
+  // Step 4: the list end and the ordering pass.
+  return Finish(p, side, ply, list, kingZoneMode != 0, kingZoneMode);
 }
 
 int GenerateQuiescenceMoves(int side, int ply, int mode) {
@@ -330,8 +337,8 @@ int GenerateQuiescenceMoves(int side, int ply, int mode) {
   list = GenerateEnPassant(p, side, list);
   // Step 4: quiet checks.
   if (mode & QuietChecksModeBit) list = GenerateQuietChecks(side, p.kingSquare(side ^ 1), list);
-  // Step 5: the list end.
-  return Finish(p, ply, list);
+  // Step 5: the list end and the king-zone ordering pass.
+  return Finish(p, side, ply, list, true, mode);
 }
 
 MoveEntry* GenerateQuietChecks(int side, int k, MoveEntry* list) {

@@ -1,0 +1,249 @@
+// Move ordering: the final order of the generated moves, the killers, and the history and
+// cut-off statistics kept after cut-offs.
+#include "search/ordering.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "board/board_helpers.h"
+#include "search/search_state.h"
+#include "shell/options.h"
+
+namespace {
+
+constexpr int Ply = 1;
+
+int Sq(const char* name) { return (name[1] - '1') * 8 + (name[0] - 'a'); }
+Move Quiet(const char* from, const char* to) { return MakeMoveWord(Sq(from), Sq(to)); }
+Move Capture(const char* from, const char* to) { return MakeMoveWord(Sq(from), Sq(to), KindCapture); }
+
+class Ordering : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BoardReady();
+    MoveOrderingEnabled = true;
+    ClearHistoryTables();
+  }
+  void TearDown() override { MoveOrderingEnabled = true; }
+
+  static MoveEntry* Find(Move m) {
+    for (MoveEntry *e = MoveListBegin(Ply), *end = MoveListEnd(Ply); e < end; e++)
+      if (Move(e->move & ~CheckMark) == m) return e;
+    return nullptr;
+  }
+  static int ScoreOf(Move m) {
+    MoveEntry* e = Find(m);
+    return e ? e->score : -99999;
+  }
+  // The move the search would take first.
+  static Move First() { return SelectNextMove(MoveListBegin(Ply), MoveListEnd(Ply))->move; }
+};
+
+// Qd1xd5 loses the queen for a pawn (e6 defends d5); Ng1xh3 wins a free knight.
+const char* LosingCaptureFen = "4k3/8/4p3/3p4/8/7n/1P6/3QK1N1 w - - 0 1";
+
+TEST_F(Ordering, TableMoveComesFirstEvenWhenItLoses) {
+  ASSERT_TRUE(SetFen(LosingCaptureFen));
+  GenerateMoves(White, Ply, 0);
+  const Move qxd5 = Capture("d1", "d5");
+  ASSERT_LT(ScoreOf(qxd5), -30000);  // rated as a losing capture
+  EXPECT_EQ(First(), Capture("g1", "h3"));
+
+  GenerateMoves(White, Ply, 0);
+  ASSERT_TRUE(MarkTableMove(Ply, qxd5));
+  MoveEntry* first = SelectNextMove(MoveListBegin(Ply), MoveListEnd(Ply));
+  EXPECT_EQ(first->move, qxd5);
+  EXPECT_EQ(first->score, TableMoveScore);
+  EXPECT_FALSE(MarkTableMove(Ply, Quiet("d1", "d8")));  // not in the list
+}
+
+TEST_F(Ordering, TableMoveKeepsTheTablesCheckMark) {
+  ASSERT_TRUE(SetFen(LosingCaptureFen));
+  GenerateMoves(White, Ply, 0);
+  ASSERT_TRUE(MarkTableMove(Ply, Move(Capture("d1", "d5") | CheckMark)));
+  EXPECT_EQ(First(), Move(Capture("d1", "d5") | CheckMark));
+}
+
+TEST_F(Ordering, RecaptureOutranksAnEqualCaptureElsewhereBy100) {
+  ASSERT_TRUE(SetFen("4k3/5n2/8/3n4/2P2P2/8/8/4K3 b - - 0 1"));
+  ASSERT_TRUE(Play("f7e5"));  // the knight that just moved can be taken back
+  GenerateMoves(White, Ply, 0);
+  const int recapture = ScoreOf(Capture("f4", "e5")), other = ScoreOf(Capture("c4", "d5"));
+  EXPECT_EQ(other, 30003 + 416);
+  EXPECT_EQ(recapture - other, 100);
+  EXPECT_EQ(First(), Capture("f4", "e5"));
+}
+
+TEST_F(Ordering, KillersRankAboveQuietMovesAndBelowGoodCaptures) {
+  ASSERT_TRUE(SetFen(LosingCaptureFen));
+  Killer1(Ply) = uint16_t(HistoryIndex(Quiet("b2", "b3")));
+  Killer2(Ply) = uint16_t(HistoryIndex(Quiet("g1", "f3")));
+  RootHistory[HistoryEntry(White, Quiet("d1", "d2"))] = 50000;
+  GenerateMoves(White, Ply, 0);
+  EXPECT_EQ(ScoreOf(Quiet("b2", "b3")), 30002);
+  EXPECT_EQ(ScoreOf(Quiet("g1", "f3")), 30001);
+  EXPECT_EQ(ScoreOf(Quiet("d1", "d2")), 20000);
+  EXPECT_EQ(ScoreOf(Quiet("d1", "c2")), -30000);  // no history, not attacked
+
+  // The search's order: the good capture, the two killers, then by history, the losing capture last.
+  MoveEntry* e = MoveListBegin(Ply);
+  MoveEntry* end = MoveListEnd(Ply);
+  const Move expected[] = {Capture("g1", "h3"), Quiet("b2", "b3"), Quiet("g1", "f3"), Quiet("d1", "d2")};
+  for (Move m : expected) EXPECT_EQ(SelectNextMove(e++, end)->move, m);
+  MoveEntry* last = e;
+  while (e < end) SelectNextMove(e++, end);
+  EXPECT_EQ((end - 1)->move, Capture("d1", "d5"));
+  EXPECT_GT(last - MoveListBegin(Ply), 0);
+
+  // The killers are plies' own: another ply has none.
+  EXPECT_EQ(Killer1(Ply + 1), 0);
+}
+
+TEST_F(Ordering, QuietMoveOntoAnAttackedSquareIsRatedByTheExchange) {
+  // Qd1-d4 puts the queen where the e5 pawn takes it; with a history the estimate is skipped.
+  ASSERT_TRUE(SetFen("4k3/8/8/4p3/8/8/8/3QK3 w - - 0 1"));
+  GenerateMoves(White, Ply, 0);
+  EXPECT_EQ(ScoreOf(Quiet("d1", "d4")), -1248 - 30000);
+  RootHistory[HistoryEntry(White, Quiet("d1", "d4"))] = 7;
+  GenerateMoves(White, Ply, 0);
+  EXPECT_EQ(ScoreOf(Quiet("d1", "d4")), 7 - 30000);
+}
+
+TEST_F(Ordering, OrderingOffLeavesTheInitialScores) {
+  ASSERT_TRUE(SetFen(LosingCaptureFen));
+  MoveOrderingEnabled = false;
+  GenerateMoves(White, Ply, 0);
+  EXPECT_EQ(ScoreOf(Capture("d1", "d5")), 128);
+  EXPECT_EQ(ScoreOf(Quiet("b2", "b3")), 0);
+}
+
+TEST_F(Ordering, CutoffAfterResetCountsTriesAndCutoffs) {
+  SearchFlags = DefaultSettingsFlags & ~FlagRetainHash;
+  AgeHistoryForSearch();  // a search start without Retain Hash resets the counts
+  ASSERT_TRUE(SetFen(LosingCaptureFen));
+  RootHistory[HistoryEntry(White, Quiet("b2", "b3"))] = 300;
+  RootHistory[HistoryEntry(White, Quiet("g1", "f3"))] = 200;
+  RootHistory[HistoryEntry(White, Quiet("d1", "d3"))] = 100;
+  GenerateMoves(White, Ply, 0);
+  // The search tried the capture and two quiet moves (their scores overwritten with 0), then
+  // Qd1-d3 cut off (score 1). Moves after it were never searched.
+  MoveEntry* list = MoveListBegin(Ply);
+  const Move searched[] = {Capture("g1", "h3"), Quiet("b2", "b3"), Quiet("g1", "f3"), Quiet("d1", "d3")};
+  for (int i = 0; i < 4; i++) {
+    SelectNextMove(list + i, MoveListEnd(Ply));
+    ASSERT_EQ(list[i].move, searched[i]);
+    list[i].score = i < 3 ? SearchedMoveScore : CutoffMoveScore;
+  }
+  UpdateHistoryOnCutoff(Ply, White, 4, Quiet("d1", "d3"), list, MoveListEnd(Ply));
+
+  const int x = HistoryIndex(Quiet("d1", "d3")), w = HistoryEntry(White, Quiet("d1", "d3"));
+  const int b = HistorySize + x;  // the same piece and square for Black
+  EXPECT_EQ(TryCount[w], 5);
+  EXPECT_EQ(CutoffCount[w], 4);
+  EXPECT_EQ(CutoffRatio[w], 204);
+  EXPECT_EQ(RootHistory[w], 100 + 16);
+  EXPECT_EQ(Killer1(Ply), x);
+  for (Move tried : {Quiet("b2", "b3"), Quiet("g1", "f3")}) {
+    EXPECT_EQ(TryCount[HistoryEntry(White, tried)], 5);
+    EXPECT_EQ(CutoffCount[HistoryEntry(White, tried)], 0);
+    EXPECT_EQ(CutoffRatio[HistoryEntry(White, tried)], 0);
+  }
+  EXPECT_EQ(TryCount[HistoryEntry(White, Quiet("d1", "d2"))], 1);  // after the cut-off move: not tried
+  EXPECT_EQ(TryCount[b], 1);
+
+  // A second cut-off by another move pushes the first into the second killer slot; the same
+  // move again leaves the slots alone.
+  UpdateHistoryOnCutoff(Ply, White, 2, Quiet("b2", "b3"), list, list);
+  EXPECT_EQ(Killer1(Ply), HistoryIndex(Quiet("b2", "b3")));
+  EXPECT_EQ(Killer2(Ply), x);
+  UpdateHistoryOnCutoff(Ply, White, 2, Quiet("b2", "b3"), list, list);
+  EXPECT_EQ(Killer2(Ply), x);
+}
+
+TEST_F(Ordering, RatioOf256IsStoredAsZero) {
+  ASSERT_TRUE(SetFen(LosingCaptureFen));
+  const Move m = Quiet("d1", "d3");
+  const int w = HistoryEntry(White, m);
+  UpdateHistoryOnCutoff(Ply, White, 5, m, nullptr, nullptr);  // tries 6, cut-offs 5
+  EXPECT_EQ(CutoffRatio[w], 5 * 256 / 6);
+  SearchFlags = DefaultSettingsFlags | FlagRetainHash;
+  AgeHistoryForSearch();  // (6 + 3) / 4 = 2 tries, (5 + 3) / 4 = 2 cut-offs
+  EXPECT_EQ(TryCount[w], 2);
+  EXPECT_EQ(CutoffCount[w], 2);
+  UpdateHistoryOnCutoff(Ply, White, 1, m, nullptr, nullptr);  // 3 of 3
+  EXPECT_EQ(CutoffRatio[w], 0);
+}
+
+TEST_F(Ordering, SearchStartAgesOrResetsAndClearsKillers) {
+  ASSERT_TRUE(SetFen(LosingCaptureFen));
+  const int w = HistoryEntry(White, Quiet("d1", "d3")), b = w + HistorySize;
+  RootHistory[w] = 103;
+  TryCount[w] = 9;
+  CutoffCount[w] = 6;
+  CutoffRatio[w] = 170;
+  Killer1(5) = 77;
+  Killer2(9) = 78;
+
+  SearchFlags = DefaultSettingsFlags | FlagRetainHash;
+  AgeHistoryForSearch();
+  EXPECT_EQ(RootHistory[w], 25);  // rounded down
+  EXPECT_EQ(TryCount[w], 3);      // rounded up
+  EXPECT_EQ(CutoffCount[w], 2);
+  EXPECT_EQ(Killer1(5), 0);
+  EXPECT_EQ(Killer2(9), 0);
+
+  Killer1(5) = 77;
+  SearchFlags = DefaultSettingsFlags & ~FlagRetainHash;
+  AgeHistoryForSearch();
+  EXPECT_EQ(RootHistory[w], 0);
+  EXPECT_EQ(TryCount[w], 1);
+  EXPECT_EQ(CutoffCount[w], 0);
+  EXPECT_EQ(Killer1(5), 0);
+
+  ClearHistoryTables();  // what clearing the transposition table does
+  EXPECT_EQ(CutoffRatio[w], 0);
+  EXPECT_EQ(TryCount[b], 1);
+}
+
+TEST_F(Ordering, HistoryIsHalvedAsAWholeBeyond60000) {
+  ASSERT_TRUE(SetFen(LosingCaptureFen));
+  const Move m = Quiet("d1", "d3");
+  const int w = HistoryEntry(White, m), other = HistoryIndex(Quiet("b2", "b3"));
+  RootHistory[w] = 59990;
+  RootHistory[HistorySize + other] = 101;
+  UpdateHistoryOnCutoff(Ply, White, 4, m, nullptr, nullptr);  // 60006
+  EXPECT_EQ(RootHistory[w], 30003);
+  EXPECT_EQ(RootHistory[HistorySize + other], 51);
+  CreditRootHistory(White, m, 3);  // the root's credit for its best move
+  EXPECT_EQ(RootHistory[w], 30012);
+}
+
+TEST_F(Ordering, TryCountHalvesBothCountsBeyondTheLimit) {
+  ASSERT_TRUE(SetFen(LosingCaptureFen));
+  const Move m = Quiet("d1", "d3");
+  const int w = HistoryEntry(White, m);
+  TryCount[w] = 65460;
+  CutoffCount[w] = 100;
+  UpdateHistoryOnCutoff(Ply, White, 10, m, nullptr, nullptr);  // 65470 > 65469
+  EXPECT_EQ(TryCount[w], 32735);
+  EXPECT_EQ(CutoffCount[w], 55);
+  EXPECT_EQ(CutoffRatio[w], 55 * 256 / 32735);
+}
+
+TEST_F(Ordering, BackRankCheckWithoutFlightGetsTheNoFlightBonus) {
+  // Ra1-a8+ leaves the king on g8 no square; the score is 2000 + 8 x rook - 8 x distance (6 files).
+  ASSERT_TRUE(SetFen("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1"));
+  QuiescenceCheckMargin = 0;
+  GenerateQuiescenceMoves(White, Ply, 2);
+  EXPECT_EQ(ScoreOf(Quiet("a1", "a8")), 2000 + 8 * 4 - 8 * 6);
+  EXPECT_TRUE(Find(Quiet("a1", "a8"))->move & CheckMark);
+  // With h7 open the king escapes: no bonus. The quiescence margin is added to every check.
+  ASSERT_TRUE(SetFen("6k1/5pp1/8/8/8/8/8/R5K1 w - - 0 1"));
+  QuiescenceCheckMargin = 152;
+  GenerateQuiescenceMoves(White, Ply, 2);
+  EXPECT_EQ(ScoreOf(Quiet("a1", "a8")), 152 + 8 * 4 - 8 * 6);
+  QuiescenceCheckMargin = 0;
+}
+
+}  // namespace
