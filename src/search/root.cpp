@@ -392,6 +392,7 @@ restart:
     // 2.11.
     nodeFlags = 0;
     first = false;
+    ReportProgress();
   }
   if (StopReason) return RootMoves[0].score;
 
