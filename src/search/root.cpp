@@ -5,6 +5,7 @@
 #include "board/board.h"
 #include "eval/eval.h"
 #include "search/search.h"
+#include "search/ordering.h"
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "search/tt.h"
@@ -103,17 +104,6 @@ void TakeLine(RootMove& rm) {
 int SearchReply(int depth, int lower, int upper, int flags) {
   if (depth > 1) return -Search(2, depth - 1, 0, -upper, -lower, flags);
   return -QuiescenceSearch(2, 0, -upper, -lower, flags);
-}
-
-void CreditHistory(int side, Move m, int depth) {
-  if (m & (KindCapture | PromoBit)) return;
-  int type = Pos.pieceType[MoveFrom(m)];
-  if (type < Pawn) return;
-  uint16_t& entry = RootHistory[side * 384 + (type - 1) * 64 + MoveTo(m)];
-  int value = entry + depth * depth;
-  entry = uint16_t(value > 65535 ? 65535 : value);
-  if (value > HistoryLimit)
-    for (uint16_t& h : RootHistory) h = uint16_t((h + 1) / 2);
 }
 
 }  // namespace
@@ -417,7 +407,8 @@ restart:
   }
 
   // Step 4: history credit for a quiet best move.
-  CreditHistory(side, Move(RootMoves[0].line[1] & ~CheckMark), depth);
+  Move bestMove = Move(RootMoves[0].line[1] & ~CheckMark);
+  if (!(bestMove & (KindCapture | PromoBit))) CreditRootHistory(side, bestMove, depth);
 
   // Step 5: nothing left to search.
   bool allSettled = true;

@@ -13,7 +13,6 @@ constexpr int MaxRootResearches = 3;
 constexpr int RootLineLimit = 62;              // longest root line, table extension included
 constexpr int FiftyMoveLimit = 99;             // plies since the last irreversible move
 constexpr int MateInOneScore = MateValue - 1;  // the root side mates with its move
-constexpr int HistoryLimit = 60000;            // RootHistory entries halve beyond this
 
 // Root move flags beyond search_state.h.
 constexpr uint16_t KindCheckmateGiven = 0x500;
