@@ -86,6 +86,14 @@ int SetupPosition(int side, uint32_t setupFlags) {
   Position& p = Pos;
   using namespace attack_update;
 
+  // A placement without exactly one king per side cannot be set up (the board stays as it is).
+  if (side <= 1) {
+    int kings[3] = {0, 0, 0};
+    for (int sq = 0; sq < 64; sq++)
+      if (p.pieceType[sq] == King) kings[p.colour[sq] > 1 ? 2 : p.colour[sq]]++;
+    if (kings[White] != 1 || kings[Black] != 1 || kings[2]) return 0;
+  }
+
   // Step 1: the game history starts over at record 1.
   std::memset(&Game.history[0], 0, 2 * sizeof(GameRecord));
   Game.index = 1;

@@ -5,6 +5,7 @@
 #include "board/board.h"
 #include "board/geometry.h"
 #include "eval/eval.h"
+#include "search/extensions.h"
 #include "search/search_glue.h"
 #include "search/search_state.h"
 #include "search/tt.h"
@@ -21,14 +22,15 @@ constexpr int NoNullMargin = 16383;
 constexpr int DepthMargin = 64;            // per remaining ply in the node estimates and the static null move
 constexpr int FutilityBase = 416;          // futility margin at depth 1, doubled at depth 2
 constexpr int SingleReplyExtension = 16;
-constexpr int ExtensionUnit = 32;          // a full ply of extension
 constexpr int MinMovesBeforeReduction = 3;
 constexpr int VerificationMinDepth = 5;
 constexpr int VerificationReduction = 4;
 constexpr int TableMoveMark = 0x7FFF;
 constexpr int CutoffMark = 1;
+constexpr int SearchedMark = 0;
 constexpr int QuiescenceNoStandPat = -7700;
 constexpr int QuiescencePromotionDelta = 1120;
+constexpr int ListRoomNeeded = 256;       // entries a generation may need at one ply
 
 // Per-ply record bits (checkFlag of the record of the move that led to the node).
 constexpr uint16_t RecInCheck = 0x8000;
@@ -251,6 +253,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
 
   // Step 2: a stop unwinds the whole search.
   if (StopReason) return RootMoveScore[side];
+  if (p.moveListStart[ply] > MoveListCapacity - ListRoomNeeded) return Evaluate(side, ply, FullEvalDepth, alpha, beta);
 
   // Step 3: evasions decide at once whether the side to move is mated.
   const bool inCheck = (rec.checkFlag & RecInCheck) != 0;
@@ -258,6 +261,9 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
   if (inCheck) {
     moveCount = GenerateEvasions(side, ply, 0, nullptr);
     if (!moveCount) return ply - MatedBase;
+  } else {
+    // The ply's list starts empty, so that the null move's reply builds its list after the parent's.
+    p.moveListStart[ply + 1] = p.moveListStart[ply];
   }
 
   // Step 4: the fifty-move rule.
@@ -341,11 +347,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
   if (rec.checkFlag & MatingNetFlag(opp)) upper = MateValue;
 
   // Step 11: extensions: whole plies from the fractional budget.
-  budget += ComputeExtensionAt(ply, flags, eval, alpha, beta, hit.flags, tableMove, lower, upper);
-  while (budget >= ExtensionUnit) {
-    depth++;
-    budget -= ExtensionUnit;
-  }
+  AddExtension(ComputeExtensionAt(ply, flags, eval, alpha, beta, hit.flags, tableMove, lower, upper), depth, budget);
 
   // Step 12: second cut-off test with the extended depth.
   if (hit.flags && tableCut(hit.depth >= depth, &cutResult)) return cutResult;
@@ -453,6 +455,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
       continue;
     }
 
+    const int cutoffRatio = IsQuietMove(m) ? HistoryCutoffRatio(side, m) : 0;
     if (!MakeLegal(m, side)) continue;
     legal++;
     UndoRecord& child = Record();
@@ -479,7 +482,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
         score = -Search(ply + 1, depth - 1, childBudget, -beta, -alpha, base ^ NodeNullWindow);
       } else {
         bool reduce = searched >= MinMovesBeforeReduction && !inCheck && !givesCheck && IsQuietMove(m) && !pvNode &&
-                      HistoryCutoffRatio(side, m) < ReductionThreshold &&
+                      cutoffRatio < ReductionThreshold &&
                       !(p.pieceType[MoveTo(m)] == Pawn && RelativeRank(side, MoveTo(m)) >= 5 &&
                         RelativeRank(side, MoveTo(m)) <= 6 &&
                         p.pieceType[MoveTo(m) + (side == White ? 8 : -8)] != Pawn);
@@ -501,6 +504,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
       }
     }
     if (inCheck && score < -MateThreshold) legalReplies--;
+    list[i].score = SearchedMark;
     if (!StopReason && score > best) {
       best = score;
       if (score > alpha) {
@@ -543,11 +547,14 @@ int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags) {
   PvTable[ply][0] = 0;
   CountNode();
   if (StopReason) return RootMoveScore[side];
+  if (p.moveListStart[ply] > MoveListCapacity - ListRoomNeeded) return Evaluate(side, ply, FullEvalDepth, alpha, beta);
   const bool inCheck = (rec.checkFlag & RecInCheck) != 0;
   int moveCount = 0;
   if (inCheck) {
     moveCount = GenerateEvasions(side, ply, 1, nullptr);
     if (!moveCount) return ply - MatedBase;
+  } else {
+    p.moveListStart[ply + 1] = p.moveListStart[ply];
   }
   if (p.ply - p.lastIrreversiblePly > FiftyMovePlies) return DrawScore[side];
   alpha = std::max(alpha, ply - MateBound);

@@ -89,9 +89,9 @@ bool EngineProcess::ReadSome(int timeoutMs) {
   return true;
 }
 
-bool EngineProcess::ReadUntil(const std::string& needle, int timeoutMs) {
+bool EngineProcess::ReadUntil(const std::string& needle, int timeoutMs, size_t from) {
   int64_t deadline = NowMs() + timeoutMs;
-  while (output_.find(needle) == std::string::npos) {
+  while (output_.find(needle, from) == std::string::npos) {
     int64_t left = deadline - NowMs();
     if (left <= 0 || fromEngine_ < 0) return false;
     ReadSome(int(left));

@@ -18,7 +18,7 @@ class EngineProcess {
   void Send(const std::string& text);
   void CloseInput();
   // Collects output until `needle` has appeared (true) or the timeout passes (false).
-  bool ReadUntil(const std::string& needle, int timeoutMs);
+  bool ReadUntil(const std::string& needle, int timeoutMs, size_t from = 0);  // looks from offset `from` on
   // Collects output for the given time.
   void ReadFor(int ms);
   // Waits for the exit and returns the exit status; -1 on timeout (the process is then killed).

@@ -47,7 +47,7 @@ struct Session {
     int64_t end = NowMs() + ms;
     while (Fresh().find(needle) == std::string::npos) {
       int64_t left = end - NowMs();
-      if (left <= 0 || !engine.ReadUntil(needle, int(left > 50 ? 50 : left))) {
+      if (left <= 0 || !engine.ReadUntil(needle, int(left > 50 ? 50 : left), mark)) {
         if (Fresh().find(needle) != std::string::npos) return true;
         if (NowMs() >= end) return false;
       }
