@@ -4,6 +4,8 @@
 // input polling, node line, strength throttling).
 #include "search/timecontrol.h"
 
+#include "shell/report.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -359,5 +361,4 @@ void SetTimeLimit() {
 
 int CheckTime() { return RunCheck(true); }
 
-// Until the reporting code provides the node line, the counter is only reset.
-__attribute__((weak)) void PrintNodeLine() { StatusCounter = 0; }
+

@@ -55,7 +55,3 @@ void SetTimeLimit();
 // periodic node line and, with a strength budget, sleeps. Returns the elapsed
 // time.
 int CheckTime();
-
-// The periodic "info nodes ... nps ... hashfull ..." line of the reporting
-// code; it resets StatusCounter.
-void PrintNodeLine();
