@@ -2,8 +2,7 @@
 // searches them, with the search's own output sent to /dev/null.
 #include "tool/bench.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "tool/tool_search.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -23,9 +22,6 @@ constexpr long BenchTableKB = 16384;
 // nodes per second tunes a search without clock the same way, so a fixed
 // figure keeps the bench machine-independent.
 constexpr uint32_t BenchCalibratedSpeed = 1000000;
-constexpr int NormalSearch = 4;       // SearchMode of a timed go
-constexpr int NoClockTimeMode = 3;
-constexpr int32_t NoMoveTime = 2000000000;
 
 // Openings, middlegames, tactical positions and endings; both sides to move.
 constexpr const char* BenchPositions[] = {
@@ -70,67 +66,7 @@ constexpr const char* BenchPositions[] = {
 };
 constexpr int BenchPositionCount = int(sizeof BenchPositions / sizeof BenchPositions[0]);
 
-// Standard output goes to /dev/null while the search prints its lines.
-class QuietOutput {
- public:
-  QuietOutput() {
-    std::fflush(stdout);
-    saved_ = dup(STDOUT_FILENO);
-    int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-      dup2(null, STDOUT_FILENO);
-      close(null);
-    }
-  }
-  ~QuietOutput() {
-    std::fflush(stdout);
-    if (saved_ >= 0) {
-      dup2(saved_, STDOUT_FILENO);
-      close(saved_);
-    }
-  }
-
- private:
-  int saved_ = -1;
-};
-
 uint64_t Rate(uint64_t nodes, uint64_t ms) { return nodes * 1000 / (ms ? ms : 1); }
-
-// One position, as "position fen ..." and "go depth N" would search it.
-bool SearchPosition(const char* fen, int depth, uint64_t* nodes, uint64_t* ms) {
-  ResetGameState();
-  if (!ParseFen(fen)) return false;
-  ClearTable(1);
-  LearnBase = -1;
-  PreviousSearchScore = 0;
-  IterationDepth = 0;
-
-  SearchLimitsRecord& limits = SearchLimits;
-  limits.TimeMode = NoClockTimeMode;
-  limits.MoveTimeMs = NoMoveTime;
-  limits.DepthLimit = depth;
-  limits.SearchMoveCount = 0;
-  limits.requestedMode = NormalSearch;
-  limits.clockTimeMs[White] = limits.clockTimeMs[Black] = 0;
-  limits.clockIncMs[White] = limits.clockIncMs[Black] = 0;
-  limits.movesToGo = 0;
-
-  int side = Game.side & 1;
-  EngineColour = side;
-  OpponentColour = side ^ 1;
-  NodeCount = 0;
-  PonderTimeMs = 0;
-  uint32_t start = GetTickCount();
-  SearchClockStart = start;
-  {
-    QuietOutput quiet;
-    StartSearch(side, NormalSearch);
-  }
-  *ms = GetTickCount() - start;
-  *nodes = NodeCount;
-  SearchMode = 0;
-  return true;
-}
 
 }  // namespace
 
@@ -138,13 +74,7 @@ int RunBench(int depth) {
   if (depth < 1) depth = BenchDefaultDepth;
   if (depth > SearchMaxDepth) depth = SearchMaxDepth;
 
-  // The engine's start-up settings, without the book; nothing polls the input.
-  ResetSettings();
-  SettingsFlags &= ~FlagOwnBook;
-  InputMode = 0;
-  CalibratedSpeed = BenchCalibratedSpeed;
-  SpeedEstimate = 0;
-  if (ResizeTable(BenchTableKB) == 0) {
+  if (!PrepareToolSearches(BenchTableKB, BenchCalibratedSpeed)) {
     std::fprintf(stderr, "bench: no hash table\n");
     return 1;
   }
@@ -153,7 +83,7 @@ int RunBench(int depth) {
   int failed = 0;
   for (int i = 0; i < BenchPositionCount; i++) {
     uint64_t nodes = 0, ms = 0;
-    if (!SearchPosition(BenchPositions[i], depth, &nodes, &ms)) {
+    if (!SearchFenQuietly(BenchPositions[i], depth, 0, &nodes, &ms)) {
       std::printf("position %2d refused: %s\n", i + 1, BenchPositions[i]);
       failed++;
       continue;

@@ -1,0 +1,89 @@
+#include "tool/tool_search.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "board/board.h"
+#include "search/search.h"
+#include "search/search_state.h"
+#include "search/tt.h"
+#include "shell/engine.h"
+#include "shell/options.h"
+#include "shell/platform.h"
+
+namespace {
+
+constexpr int NoClockTimeMode = 3;
+constexpr int32_t NoMoveTime = 2000000000;
+
+// Standard output goes to /dev/null while the search prints its lines.
+class QuietOutput {
+ public:
+  QuietOutput() {
+    std::fflush(stdout);
+    saved_ = dup(STDOUT_FILENO);
+    int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      dup2(null, STDOUT_FILENO);
+      close(null);
+    }
+  }
+  ~QuietOutput() {
+    std::fflush(stdout);
+    if (saved_ >= 0) {
+      dup2(saved_, STDOUT_FILENO);
+      close(saved_);
+    }
+  }
+
+ private:
+  int saved_ = -1;
+};
+
+}  // namespace
+
+bool PrepareToolSearches(long tableKB, uint32_t calibratedSpeed) {
+  ResetSettings();
+  SettingsFlags &= ~FlagOwnBook;
+  InputMode = 0;
+  CalibratedSpeed = calibratedSpeed;
+  SpeedEstimate = 0;
+  return ResizeTable(tableKB) != 0;
+}
+
+Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, uint64_t* nodes, uint64_t* ms) {
+  ResetGameState();
+  if (!ParseFen(fen)) return 0;
+  ClearTable(1);
+  LearnBase = -1;
+  PreviousSearchScore = 0;
+  IterationDepth = 0;
+
+  SearchLimitsRecord& limits = SearchLimits;
+  limits.TimeMode = NoClockTimeMode;
+  limits.MoveTimeMs = moveTimeMs > 0 ? moveTimeMs : NoMoveTime;
+  limits.DepthLimit = depth > 0 ? depth : SearchMaxDepth;
+  limits.SearchMoveCount = 0;
+  limits.requestedMode = SearchModeNormal;
+  limits.clockTimeMs[White] = limits.clockTimeMs[Black] = 0;
+  limits.clockIncMs[White] = limits.clockIncMs[Black] = 0;
+  limits.movesToGo = 0;
+
+  int side = Game.side & 1;
+  EngineColour = side;
+  OpponentColour = side ^ 1;
+  NodeCount = 0;
+  PonderTimeMs = 0;
+  uint32_t start = GetTickCount();
+  SearchClockStart = start;
+  {
+    QuietOutput quiet;
+    StartSearch(side, SearchModeNormal);
+  }
+  *ms = GetTickCount() - start;
+  *nodes = NodeCount;
+  SearchMode = 0;
+  return RootMoveCount > 0 ? Move(RootMoves[0].line[1] & ~CheckMark) : Move(0);
+}

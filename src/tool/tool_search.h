@@ -1,0 +1,13 @@
+// Searching positions from the tools the way "position fen" and "go" search them, silently.
+#pragma once
+
+#include <cstdint>
+
+#include "board/types.h"
+
+// The engine's start-up settings without the book and with no input polling, a table of
+// `tableKB` and a fixed calibrated speed (so that the search tunes itself the same on every machine).
+bool PrepareToolSearches(long tableKB, uint32_t calibratedSpeed);
+// Searches a FEN to `depth` (0 = no depth limit) or for `moveTimeMs` (0 = no time limit) with a
+// cleared table; returns the best move (0 when the FEN is refused or there is no move).
+Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, uint64_t* nodes, uint64_t* ms);
