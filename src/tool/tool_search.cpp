@@ -8,6 +8,7 @@
 #include "board/board.h"
 #include "search/search.h"
 #include "search/search_state.h"
+#include "search/timecontrol.h"
 #include "search/tt.h"
 #include "shell/engine.h"
 #include "shell/options.h"
@@ -16,6 +17,7 @@
 namespace {
 
 constexpr int NoClockTimeMode = 3;
+constexpr int ClockTimeMode = 4;
 constexpr int32_t NoMoveTime = 2000000000;
 
 // Standard output goes to /dev/null while the search prints its lines.
@@ -54,6 +56,14 @@ bool PrepareToolSearches(long tableKB, uint32_t calibratedSpeed) {
 }
 
 Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, uint64_t* nodes, uint64_t* ms) {
+  ToolSearchResult r;
+  Move m = SearchFenQuietly(fen, depth, moveTimeMs, 0, &r);
+  *nodes = r.nodes;
+  *ms = r.ms;
+  return m;
+}
+
+Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, int clockMs, ToolSearchResult* result) {
   ResetGameState();
   if (!ParseFen(fen)) return 0;
   ClearTable(1);
@@ -67,11 +77,15 @@ Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, uint64_t* node
   limits.DepthLimit = depth > 0 ? depth : SearchMaxDepth;
   limits.SearchMoveCount = 0;
   limits.requestedMode = SearchModeNormal;
-  limits.clockTimeMs[White] = limits.clockTimeMs[Black] = 0;
+  limits.clockTimeMs[White] = limits.clockTimeMs[Black] = clockMs;
   limits.clockIncMs[White] = limits.clockIncMs[Black] = 0;
   limits.movesToGo = 0;
 
   int side = Game.side & 1;
+  if (clockMs > 0) {
+    limits.TimeMode = ClockTimeMode;
+    SetGameClock(0, clockMs, 0);
+  }
   EngineColour = side;
   OpponentColour = side ^ 1;
   NodeCount = 0;
@@ -80,10 +94,11 @@ Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, uint64_t* node
   SearchClockStart = start;
   {
     QuietOutput quiet;
-    StartSearch(side, SearchModeNormal);
+    result->stopReason = StartSearch(side, SearchModeNormal);
   }
-  *ms = GetTickCount() - start;
-  *nodes = NodeCount;
+  result->ms = GetTickCount() - start;
+  result->nodes = NodeCount;
+  result->score = RootMoveCount > 0 ? RootMoves[0].score : 0;
   SearchMode = 0;
   return RootMoveCount > 0 ? Move(RootMoves[0].line[1] & ~CheckMark) : Move(0);
 }

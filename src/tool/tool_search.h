@@ -9,5 +9,12 @@
 // `tableKB` and a fixed calibrated speed (so that the search tunes itself the same on every machine).
 bool PrepareToolSearches(long tableKB, uint32_t calibratedSpeed);
 // Searches a FEN to `depth` (0 = no depth limit) or for `moveTimeMs` (0 = no time limit) with a
-// cleared table; returns the best move (0 when the FEN is refused or there is no move).
+// cleared table; returns the best move (0 when the FEN is refused or there is no move). With
+// `clockMs` the search is clock-driven instead, as "go wtime/btime" with that time for both sides.
+struct ToolSearchResult {
+  uint64_t nodes = 0, ms = 0;
+  int stopReason = 0;
+  int score = 0;
+};
 Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, uint64_t* nodes, uint64_t* ms);
+Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, int clockMs, ToolSearchResult* result);

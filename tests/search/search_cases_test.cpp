@@ -1,0 +1,60 @@
+// Whole searches as "go" runs them: the stop reasons a user can observe.
+#include <gtest/gtest.h>
+
+#include "../board/board_helpers.h"
+#include "eval/eval.h"
+#include "search/root.h"
+#include "search/search_state.h"
+#include "tool/tool_search.h"
+
+namespace {
+
+constexpr int MateFoundStop = 9;
+constexpr int OnlyMoveStop = 10;
+
+class WholeSearch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BoardReady();
+    InitEvaluation();
+    ASSERT_TRUE(PrepareToolSearches(4096, 1000000));
+  }
+};
+
+TEST_F(WholeSearch, MateInTwoEndsTheSearchOnceTheDepthCoversIt) {
+  ToolSearchResult r;
+  Move m = SearchFenQuietly("7k/8/8/8/8/8/1R6/R5K1 w - - 0 1", 30, 0, 0, &r);
+  EXPECT_NE(m, 0);
+  EXPECT_EQ(r.stopReason, MateFoundStop);
+  EXPECT_EQ(r.score, 8192 - 3);
+  EXPECT_GE(IterationDepth, 0);
+}
+
+TEST_F(WholeSearch, SingleLegalMoveStopsEarlyInAClockSearch) {
+  ToolSearchResult r;
+  Move m = SearchFenQuietly("8/8/8/8/8/1k6/r7/K7 w - - 0 1", 0, 0, 60000, &r);   // only Kb1
+  EXPECT_EQ(Text(m), "a1b1");
+  EXPECT_EQ(r.stopReason, OnlyMoveStop);
+  EXPECT_GE(r.ms, 250u);
+  EXPECT_LT(r.ms, 1500u);
+}
+
+TEST_F(WholeSearch, RootMoveThatRepeatsIsSettledAsADraw) {
+  // After two rounds of knight moves, Ng1 would bring back a position seen before.
+  ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
+  for (const char* mv : {"g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6", "f3g1", "f6g8", "g1f3", "g8f6"})
+    ASSERT_TRUE(Play(mv)) << mv;
+  SetDrawScores(White);
+  RootResultFlags = 0;
+  PrepareRootMoves(GenerateMoves(Pos.sideToMove, 1, 0));
+  bool found = false;
+  for (int i = 0; i < RootMoveCount; i++) {
+    if (Text(Move(RootMoves[i].line[1] & ~CheckMark)) != "f3g1") continue;
+    found = true;
+    EXPECT_EQ(RootMoves[i].flags & (RootSettled | RootResultKindMask), RootSettled | 0xC00);
+    EXPECT_EQ(RootMoves[i].score, DrawScore[White]);
+  }
+  EXPECT_TRUE(found);
+}
+
+}  // namespace
