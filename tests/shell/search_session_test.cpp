@@ -150,6 +150,22 @@ TEST(SearchSession, MoveTimeEndsTheSearch) {
   s.Quit();
 }
 
+TEST(SearchSession, ClockSearchFromTheStartUsesItsTarget) {
+  // 60 s without increment: 1825 ms from the clock, +4/16 early in the game, +1/4 for Ponder = 2851 ms.
+  Session s;
+  int64_t start = NowMs();
+  s.engine.Send("position startpos\ngo wtime 60000 btime 60000\n");
+  ASSERT_TRUE(s.WaitFor("bestmove", 10000)) << s.Fresh();
+  int64_t took = NowMs() - start;
+  EXPECT_GE(took, 1000) << s.Fresh();
+  bool failLow = s.Fresh().find("upperbound") != std::string::npos;
+  if (!failLow) {
+    EXPECT_LE(took, 3200 + 300) << s.Fresh();   // a little room for a loaded machine
+  }
+  ExpectFinalLines(s);
+  s.Quit();
+}
+
 TEST(SearchSession, InfiniteAnswersOnlyAfterStop) {
   Session s;
   s.engine.Send("position startpos\ngo infinite\n");
