@@ -2,6 +2,8 @@
 // its replacement rule, the probes, ages and hashfull.
 #include "search/tt.h"
 
+#include "search/ordering.h"
+
 #include <bit>
 #include <cstdlib>
 #include <cstring>
@@ -155,6 +157,7 @@ void ClearTable(int hard) {
       if (hard || !(FlagsOf(table[i].word1) & EntryPinned)) table[i].word1 = 0;
   // Move ordering starts afresh with the table; the history tables join here with the move ordering.
   std::memset(Pos.killers, 0, sizeof Pos.killers);
+  ClearHistoryTables();
   ClearEvalCache();
 }
 
