@@ -9,6 +9,7 @@
 #include "board/board.h"
 #include "book/book.h"
 #include "search/search.h"
+#include "search/strength.h"
 #include "search/tt.h"
 #include "shell/options.h"
 #include "shell/platform.h"
@@ -64,10 +65,12 @@ void EngineStart() {
     // Step 5.
     NewGame();
 
-    // Step 6: the silent calibration search that measures the node rate and
-    // sets the UCI_Elo range goes here when the search exists; it is followed
-    // by a soft clear of the hash, node counter 0 and NewGame again. Until then
-    // the Elo fields keep their fixed figures.
+    // Step 6: the silent calibration search measures the node rate and sets
+    // the UCI_Elo range; it restores the settings and limits and soft-clears
+    // the table. Then the node counter starts from 0 and the game afresh.
+    CalibrateSpeed();
+    NodeCount = 0;
+    NewGame();
 
     // Step 7: the opening book.
     OpenBook(Options.bookFile);
