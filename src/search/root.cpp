@@ -248,9 +248,14 @@ restart:
   int alpha = RootAlpha, beta = RootBeta;
   if (multiPv > 1) alpha = -MateValue;
   int best = -MateValue, kth = -MateValue;
-  if (multiPv == 1 && RootMoveCount > 0 && (RootMoves[0].flags & RootSettled)) best = kth = RootMoves[0].score;
   int nodeFlags = NodePv;
   bool first = true;
+  // The searched moves then have to beat the settled move's score through null windows.
+  if (multiPv == 1 && RootMoveCount > 0 && (RootMoves[0].flags & RootSettled)) {
+    best = kth = RootMoves[0].score;
+    if (kth > alpha) alpha = kth;
+    first = false;
+  }
 
   // Step 2: the root moves in list order.
   for (int i = 0; i < RootMoveCount && !StopReason; i++) {
@@ -400,7 +405,8 @@ restart:
   if (multiPv == 1 && !(RootMoves[0].flags & RootSettled) && SettledBestScore > RootMoves[0].score) {
     for (int j = 1; j < RootMoveCount; j++)
       if ((RootMoves[j].flags & RootSettled) && RootMoves[j].score == SettledBestScore) {
-        PromoteRootMove(j);
+        // Marked as in the window, so that the sort by nodes keeps it on top.
+        RootMoves[PromoteRootMove(j)].flags |= RootExactInWindow;
         break;
       }
     if (best < SettledBestScore) best = SettledBestScore;
