@@ -65,6 +65,9 @@ void CalibrateSpeed() {
   SearchLimits.infinite = false;
 
   // Step 2: White to move, mode 7; it runs until its move time is used up.
+  // The speed is measured afresh (a stale estimate would space the first
+  // time checks by another search's speed).
+  SpeedEstimate = 0;
   PonderTimeMs = 0;
   SearchClockStart = GetTickCount();
   StartSearch(White, SearchModeCalibration);
