@@ -19,6 +19,19 @@ inline void MarkOccupant(Position& p, int sq) { p.changedSlots[p.colour[sq]] |= 
 
 inline bool Transparent(int type, int d) { return (DirectionTypeMask[d] >> type) & 1; }
 
+// Adds (Sign +1) or removes (Sign -1) one attacker of `unit` and slot `bit`, direct or x-ray.
+template <int Sign>
+inline void UpdateEntry(AttackEntry& e, uint16_t unit, uint16_t bit, bool xray) {
+  if (!xray) {
+    e.counts = uint16_t(e.counts + Sign * unit);
+    if (Sign > 0) e.attackers |= bit; else e.attackers &= uint16_t(~bit);
+  } else {
+    e.xrayCounts = uint8_t(e.xrayCounts + Sign * 2);
+    if (Sign > 0) e.xrayAttackers |= bit; else e.xrayAttackers &= uint16_t(~bit);
+  }
+  e.attackerTotal = uint8_t(e.attackerTotal + Sign);
+}
+
 // Adds (Sign +1) or removes (Sign -1) the part of a slider's ray that lies beyond square s
 // in direction d; `xray` tells whether the slider reaches the next square directly or through a piece.
 template <int Sign, bool Mark = true>
@@ -26,15 +39,7 @@ inline void WalkRay(Position& p, int c, uint16_t bit, uint16_t unit, int d, int 
   AttackEntry* table = p.attackTable[c];
   const uint8_t* next = Geo.nextSquare[d];
   for (s = next[s]; s != OffBoard; s = next[s]) {
-    AttackEntry& e = table[s];
-    if (!xray) {
-      e.counts = uint16_t(e.counts + Sign * unit);
-      if (Sign > 0) e.attackers |= bit; else e.attackers &= uint16_t(~bit);
-    } else {
-      e.xrayCounts = uint8_t(e.xrayCounts + Sign * 2);
-      if (Sign > 0) e.xrayAttackers |= bit; else e.xrayAttackers &= uint16_t(~bit);
-    }
-    e.attackerTotal = uint8_t(e.attackerTotal + Sign);
+    UpdateEntry<Sign>(table[s], unit, bit, xray);
     int type = p.pieceType[s];
     if (type) {
       if (Mark) MarkOccupant(p, s);
@@ -65,15 +70,7 @@ inline void PieceAttacks(Position& p, int sq) {
       bool xray = false;
       for (int i = 0; ray[i] != EndOfList;) {
         int s = ray[i];
-        AttackEntry& e = table[s];
-        if (!xray) {
-          e.counts = uint16_t(e.counts + Sign * unit);
-          if (Sign > 0) e.attackers |= bit; else e.attackers &= uint16_t(~bit);
-        } else {
-          e.xrayCounts = uint8_t(e.xrayCounts + Sign * 2);
-          if (Sign > 0) e.xrayAttackers |= bit; else e.xrayAttackers &= uint16_t(~bit);
-        }
-        e.attackerTotal = uint8_t(e.attackerTotal + Sign);
+        UpdateEntry<Sign>(table[s], unit, bit, xray);
         int occupant = p.pieceType[s];
         if (occupant) {
           if (Mark) MarkOccupant(p, s);
@@ -92,10 +89,7 @@ inline void PieceAttacks(Position& p, int sq) {
   }
   for (; *targets != EndOfList; targets++) {
     int t = *targets;
-    AttackEntry& e = table[t];
-    e.counts = uint16_t(e.counts + Sign * unit);
-    if (Sign > 0) e.attackers |= bit; else e.attackers &= uint16_t(~bit);
-    e.attackerTotal = uint8_t(e.attackerTotal + Sign);
+    UpdateEntry<Sign>(table[t], unit, bit, false);
     if (Mark && p.pieceType[t]) MarkOccupant(p, t);
   }
 }

@@ -114,6 +114,49 @@ inline bool CanRepeat(Move m) {
   return MoveFrom(prev->move) == MoveTo(m) && MoveTo(prev->move) == MoveFrom(m);
 }
 
+// The first steps of every node: the ply's line starts empty; the periodic clock and input
+// check; a stop unwinds the search; evasions decide at once whether the side to move is mated
+// (otherwise the ply's list starts empty, so that a null move's reply builds its list after the
+// parent's); the fifty-move rule; mate-distance bounds. Returns true with `result` when the node ends here.
+bool NodeEntry(int ply, int kingZoneMode, bool inCheck, int* moveCount, int* alpha, int* beta, int* result) {
+  Position& p = Pos;
+  const int side = p.sideToMove;
+  PvTable[ply][0] = 0;
+  CountNode();
+  if (StopReason) {
+    *result = RootMoveScore[side];
+    return true;
+  }
+  if (p.moveListStart[ply] > MoveListCapacity - ListRoomNeeded) {
+    *result = Evaluate(side, ply, FullEvalDepth, *alpha, *beta);
+    return true;
+  }
+  if (inCheck) {
+    *moveCount = GenerateEvasions(side, ply, kingZoneMode, nullptr);
+    if (!*moveCount) {
+      *result = ply - MatedBase;
+      return true;
+    }
+  } else {
+    p.moveListStart[ply + 1] = p.moveListStart[ply];
+  }
+  if (p.ply - p.lastIrreversiblePly > FiftyMovePlies) {
+    *result = DrawScore[side];
+    return true;
+  }
+  *alpha = std::max(*alpha, ply - MateBound);
+  if (*alpha >= *beta) {
+    *result = *alpha;
+    return true;
+  }
+  *beta = std::min(*beta, MateValue - ply);
+  if (*beta <= *alpha) {
+    *result = *beta;
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int PromotionThreat(int s, int depth, int threshold) {
@@ -247,33 +290,10 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
   const int side = p.sideToMove, opp = side ^ 1;
   UndoRecord& rec = Record();
 
-  // Step 1: the ply's line starts empty; the periodic clock and input check.
-  PvTable[ply][0] = 0;
-  CountNode();
-
-  // Step 2: a stop unwinds the whole search.
-  if (StopReason) return RootMoveScore[side];
-  if (p.moveListStart[ply] > MoveListCapacity - ListRoomNeeded) return Evaluate(side, ply, FullEvalDepth, alpha, beta);
-
-  // Step 3: evasions decide at once whether the side to move is mated.
+  // Steps 1-5: clock and input check, stop, evasions and mate, fifty moves, mate distance.
+  int moveCount = 0, early;
   const bool inCheck = (rec.checkFlag & RecInCheck) != 0;
-  int moveCount = 0;
-  if (inCheck) {
-    moveCount = GenerateEvasions(side, ply, 0, nullptr);
-    if (!moveCount) return ply - MatedBase;
-  } else {
-    // The ply's list starts empty, so that the null move's reply builds its list after the parent's.
-    p.moveListStart[ply + 1] = p.moveListStart[ply];
-  }
-
-  // Step 4: the fifty-move rule.
-  if (p.ply - p.lastIrreversiblePly > FiftyMovePlies) return DrawScore[side];
-
-  // Step 5: mate-distance bounds.
-  alpha = std::max(alpha, ply - MateBound);
-  if (alpha >= beta) return alpha;
-  beta = std::min(beta, MateValue - ply);
-  if (beta <= alpha) return beta;
+  if (NodeEntry(ply, 0, inCheck, &moveCount, &alpha, &beta, &early)) return early;
   const int nodeAlpha = alpha;
   const bool pvNode = (flags & NodePv) != 0;
 
@@ -544,23 +564,9 @@ int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags) {
   const uint16_t sideBit = uint16_t(side + 1);
 
   // Step 1: as at an interior node.
-  PvTable[ply][0] = 0;
-  CountNode();
-  if (StopReason) return RootMoveScore[side];
-  if (p.moveListStart[ply] > MoveListCapacity - ListRoomNeeded) return Evaluate(side, ply, FullEvalDepth, alpha, beta);
+  int moveCount = 0, early;
   const bool inCheck = (rec.checkFlag & RecInCheck) != 0;
-  int moveCount = 0;
-  if (inCheck) {
-    moveCount = GenerateEvasions(side, ply, 1, nullptr);
-    if (!moveCount) return ply - MatedBase;
-  } else {
-    p.moveListStart[ply + 1] = p.moveListStart[ply];
-  }
-  if (p.ply - p.lastIrreversiblePly > FiftyMovePlies) return DrawScore[side];
-  alpha = std::max(alpha, ply - MateBound);
-  if (alpha >= beta) return alpha;
-  beta = std::min(beta, MateValue - ply);
-  if (beta <= alpha) return beta;
+  if (NodeEntry(ply, 1, inCheck, &moveCount, &alpha, &beta, &early)) return early;
   const int entryAlpha = alpha;
 
   // Step 2: selective depth.
