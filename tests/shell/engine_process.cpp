@@ -9,15 +9,19 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-
-namespace {
+#include <sstream>
 
 int64_t NowMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-}  // namespace
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 EngineProcess::EngineProcess(const std::string& workDir) {
   signal(SIGPIPE, SIG_IGN);

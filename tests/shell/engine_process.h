@@ -5,7 +5,9 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 class EngineProcess {
  public:
@@ -44,3 +46,8 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// Small helpers of the session tests.
+int64_t NowMs();                                                  // a monotonic clock in milliseconds
+std::vector<std::string> Lines(const std::string& text);          // the text split at line feeds
+inline bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }

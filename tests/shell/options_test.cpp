@@ -22,19 +22,6 @@ namespace {
 
 constexpr int WaitMs = 15000;
 
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
 
 // The number after `word ` in `line` (the first occurrence), or -99999.
 long NumberAfter(const std::string& line, const std::string& word) {
@@ -513,8 +500,9 @@ void ExpectNumberedReports(const std::vector<std::string>& lines, int n) {
     for (int k = 1; k < n; k++) {
       const std::string &a = lines[r + k - 1], &b = lines[r + k];
       if (NumberAfter(a, "depth") == NumberAfter(b, "depth") && a.find(" cp ") != std::string::npos &&
-          b.find(" cp ") != std::string::npos)
+          b.find(" cp ") != std::string::npos) {
         EXPECT_GE(NumberAfter(a, "cp"), NumberAfter(b, "cp")) << a << "\n" << b;
+      }
     }
 }
 

@@ -16,19 +16,6 @@ constexpr int WaitMs = 10000;
 const char* MateInOneFen = "7k/8/6K1/8/8/8/8/5Q2 w - - 0 1";   // Qf8 mates
 const char* StalemateFen = "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1";
 
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
 
 // An engine past "uci"; Fresh() is the output since the last mark.
 struct Session {
