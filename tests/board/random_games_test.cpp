@@ -6,38 +6,9 @@
 #include <random>
 
 #include "board_helpers.h"
+#include "same_position.h"
 
 namespace {
-
-// The fields a make/unmake pair must restore exactly.
-bool SamePosition(const Position& a, const Position& b, std::string* what, bool transient = true) {
-  // The game history keeps no copy of the last move's swing and gain: a take-back restores the rest.
-  if (!transient) {
-    Position copy = b;
-    copy.threatSwingScaled = a.threatSwingScaled;
-    copy.gainScaled = a.gainScaled;
-    return SamePosition(a, copy, what, true);
-  }
-#define CORVID_SAME(field)                                        \
-  if (std::memcmp(&a.field, &b.field, sizeof a.field) != 0) {     \
-    *what = #field;                                               \
-    return false;                                                 \
-  }
-  CORVID_SAME(sideToMove) CORVID_SAME(pieceType) CORVID_SAME(colour) CORVID_SAME(pieceList)
-  CORVID_SAME(usedSlots) CORVID_SAME(diagonalSliders) CORVID_SAME(orthogonalSliders) CORVID_SAME(allSliders)
-  CORVID_SAME(pawnsOnRank) CORVID_SAME(undoTop) CORVID_SAME(ply) CORVID_SAME(lastIrreversiblePly)
-  CORVID_SAME(threatSwingScaled) CORVID_SAME(gainScaled) CORVID_SAME(key) CORVID_SAME(lastTo)
-  CORVID_SAME(epSquare) CORVID_SAME(typeSlots) CORVID_SAME(materialSignature) CORVID_SAME(threatenedSlots)
-  CORVID_SAME(slotBit) CORVID_SAME(threatValue) CORVID_SAME(pawnFiles) CORVID_SAME(threatSum)
-  CORVID_SAME(material) CORVID_SAME(attackTable)
-#undef CORVID_SAME
-  for (int sq = 0; sq < 64; sq++)
-    if (a.pieceType[sq] && a.moveCount[sq] != b.moveCount[sq]) {
-      *what = "moveCount";
-      return false;
-    }
-  return true;
-}
 
 struct Walker {
   std::mt19937 rng;
@@ -102,8 +73,7 @@ struct Walker {
       if (moves[depth]) UnmakeMove(); else UnmakeNullMove();
       Check("after unmake", moves[depth]);
       if (::testing::Test::HasFatalFailure()) return;
-      std::string what;
-      ASSERT_TRUE(SamePosition(Pos, saved[depth], &what)) << "unmake of " << Text(moves[depth]) << " left " << what;
+      ASSERT_EQ(FirstDifference(Pos, saved[depth]), "") << "unmake of " << Text(moves[depth]);
     }
   }
 };
@@ -145,15 +115,13 @@ TEST_F(RandomGames, GameMovesAndTakeBacks) {
       Move m = Move(MoveListBegin(0)[rng() % n].move & ~CheckMark);
       Position before = Pos;
       if (!PlayGameMove(m, side)) {
-        std::string what;
-        ASSERT_TRUE(SamePosition(Pos, before, &what, false)) << "refused move left " << what;
+        ASSERT_EQ(FirstDifference(Pos, before, false), "") << "refused move";
         continue;
       }
       ASSERT_STREQ(CheckPositionConsistency(), "");
       if (rng() % 10 == 0) {
         TakeBackGameMove();
-        std::string what;
-        ASSERT_TRUE(SamePosition(Pos, before, &what, false)) << "take-back left " << what;
+        ASSERT_EQ(FirstDifference(Pos, before, false), "") << "take-back";
       }
     }
   }

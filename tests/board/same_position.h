@@ -5,44 +5,49 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "board/position.h"
+
+template <class T>
+bool Same(const T& x, const T& y) {
+  return std::memcmp(&x, &y, sizeof x) == 0;
+}
 
 // `withMoveScratch` false also leaves out threatSwingScaled and gainScaled, which describe
 // the move that led to the position rather than the position itself.
 inline std::string FirstDifference(const Position& a, const Position& b, bool withMoveScratch = true) {
-#define CORVID_SAME(field) \
-  if (std::memcmp(&a.field, &b.field, sizeof a.field) != 0) return #field;
-  CORVID_SAME(sideToMove)
-  CORVID_SAME(pieceType)
-  CORVID_SAME(colour)
-  CORVID_SAME(pieceList)
-  CORVID_SAME(usedSlots)
-  CORVID_SAME(diagonalSliders)
-  CORVID_SAME(orthogonalSliders)
-  CORVID_SAME(allSliders)
-  CORVID_SAME(pawnsOnRank)
-  CORVID_SAME(undoTop)
-  CORVID_SAME(ply)
-  CORVID_SAME(lastIrreversiblePly)
-  if (withMoveScratch) {
-    CORVID_SAME(threatSwingScaled)
-    CORVID_SAME(gainScaled)
-  }
-  CORVID_SAME(key)
-  CORVID_SAME(lastTo)
-  CORVID_SAME(epSquare)
-  CORVID_SAME(typeSlots)
-  CORVID_SAME(materialSignature)
-  CORVID_SAME(threatenedSlots)
-  CORVID_SAME(slotBit)
-  CORVID_SAME(threatValue)
-  CORVID_SAME(pawnFiles)
-  CORVID_SAME(threatSum)
-  CORVID_SAME(material)
-  CORVID_SAME(killers)
-  CORVID_SAME(attackTable)
-#undef CORVID_SAME
+  const std::pair<const char*, bool> fields[] = {
+      {"sideToMove", Same(a.sideToMove, b.sideToMove)},
+      {"pieceType", Same(a.pieceType, b.pieceType)},
+      {"colour", Same(a.colour, b.colour)},
+      {"pieceList", Same(a.pieceList, b.pieceList)},
+      {"usedSlots", Same(a.usedSlots, b.usedSlots)},
+      {"diagonalSliders", Same(a.diagonalSliders, b.diagonalSliders)},
+      {"orthogonalSliders", Same(a.orthogonalSliders, b.orthogonalSliders)},
+      {"allSliders", Same(a.allSliders, b.allSliders)},
+      {"pawnsOnRank", Same(a.pawnsOnRank, b.pawnsOnRank)},
+      {"undoTop", Same(a.undoTop, b.undoTop)},
+      {"ply", Same(a.ply, b.ply)},
+      {"lastIrreversiblePly", Same(a.lastIrreversiblePly, b.lastIrreversiblePly)},
+      {"threatSwingScaled", !withMoveScratch || Same(a.threatSwingScaled, b.threatSwingScaled)},
+      {"gainScaled", !withMoveScratch || Same(a.gainScaled, b.gainScaled)},
+      {"key", Same(a.key, b.key)},
+      {"lastTo", Same(a.lastTo, b.lastTo)},
+      {"epSquare", Same(a.epSquare, b.epSquare)},
+      {"typeSlots", Same(a.typeSlots, b.typeSlots)},
+      {"materialSignature", Same(a.materialSignature, b.materialSignature)},
+      {"threatenedSlots", Same(a.threatenedSlots, b.threatenedSlots)},
+      {"slotBit", Same(a.slotBit, b.slotBit)},
+      {"threatValue", Same(a.threatValue, b.threatValue)},
+      {"pawnFiles", Same(a.pawnFiles, b.pawnFiles)},
+      {"threatSum", Same(a.threatSum, b.threatSum)},
+      {"material", Same(a.material, b.material)},
+      {"killers", Same(a.killers, b.killers)},
+      {"attackTable", Same(a.attackTable, b.attackTable)},
+  };
+  for (const auto& [name, same] : fields)
+    if (!same) return name;
   for (int sq = 0; sq < 64; sq++) {
     if (a.pieceType[sq] && a.moveCount[sq] != b.moveCount[sq]) return "moveCount[" + std::to_string(sq) + "]";
   }
