@@ -210,5 +210,6 @@ int SetupPosition(int side, uint32_t setupFlags) {
   Game.ply = p.ply;
   Game.lastIrreversiblePly = p.lastIrreversiblePly;
   Game.epSquare = p.epSquare;
+  Game.searchRootPly = p.ply;
   return 1;
 }

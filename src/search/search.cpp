@@ -196,6 +196,8 @@ int StartSearch(int side, int mode) {
   SearchFlags = SettingsFlags;
   SearchMode = mode;
   StopReason = 0;
+  Game.searchRootPly = Pos.ply;   // the search path's positions start here (repetition tests)
+  Pos.undoTop = 0;
   SearchSide = side;
   SetDrawScores(side);
   ReportFlags = 0;

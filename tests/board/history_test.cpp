@@ -169,3 +169,21 @@ TEST_F(GameHistory, LongReversibleGameNeverOverflowsTheHistory) {
 }
 
 }  // namespace
+
+namespace {
+
+// A search straight after a set-up (no game moves yet) still finds repetitions along its path.
+TEST(SearchPathRepetition, FoundRightAfterASetUp) {
+  BoardReady();
+  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/1N2K1n1 w - - 0 1"));
+  ASSERT_EQ(Game.searchRootPly, Pos.ply);
+  for (Move m : {MakeMoveWord(1, 18), MakeMoveWord(6, 21), MakeMoveWord(18, 1)}) {
+    MakeMove(m);
+    EXPECT_EQ(IsRepetition(), 0);
+  }
+  MakeMove(MakeMoveWord(21, 6));
+  EXPECT_EQ(IsRepetition(), 1);
+  for (int i = 0; i < 4; i++) UnmakeMove();
+}
+
+}  // namespace
