@@ -109,37 +109,26 @@ inline void CollectRays(Position& p, int sq, RaysThrough& r) {
   }
 }
 
-// Removes (Sign -1) or re-adds (Sign +1) the parts beyond sq of the collected rays,
-// judged with the occupant now on sq.
+// Removes (Sign -1) or re-adds (Sign +1) the parts beyond sq of the collected rays, judged
+// with the occupant now on sq. With `otherType` (the occupant before or after a replacement)
+// only the rays for which the two occupants differ in transparency are walked.
+constexpr int EveryRay = -1;
+
 template <int Sign, bool Mark = true>
-inline void WalkBeyond(Position& p, int sq, const RaysThrough& r) {
+inline void WalkBeyond(Position& p, int sq, const RaysThrough& r, int otherType = EveryRay) {
   int occupant = p.pieceType[sq];
   for (int c = 0; c < 2; c++) {
     for (uint32_t set = r.sliders[c]; set; set &= set - 1) {
       int slot = LowestSlot(set);
       int from = p.pieceList[c][slot];
       int d = Direction(sq, from);
+      if (otherType != EveryRay && Transparent(occupant, d) == Transparent(otherType, d)) continue;
       bool xray = (r.xray[c] >> slot) & 1;
       if (occupant) {
         if (!Transparent(occupant, d)) continue;
         xray = true;
       }
       WalkRay<Sign, Mark>(p, c, uint16_t(1u << slot), CountUnit[p.pieceType[from]], d, sq, xray);
-    }
-  }
-}
-
-// Re-walks only the rays for which the old and new occupants differ in transparency.
-template <int Sign, bool Mark = true>
-inline void WalkBeyondChanged(Position& p, int sq, const RaysThrough& r, int otherType) {
-  int occupant = p.pieceType[sq];
-  for (int c = 0; c < 2; c++) {
-    for (uint32_t set = r.sliders[c]; set; set &= set - 1) {
-      int slot = LowestSlot(set);
-      int from = p.pieceList[c][slot];
-      int d = Direction(sq, from);
-      if (Transparent(occupant, d) == Transparent(otherType, d) || !Transparent(occupant, d)) continue;
-      WalkRay<Sign, Mark>(p, c, uint16_t(1u << slot), CountUnit[p.pieceType[from]], d, sq, true);
     }
   }
 }

@@ -92,11 +92,11 @@ inline void ReplaceOccupant(Position& p, int sq, int type, int c, uint32_t bit) 
   int old = p.pieceType[sq];
   RaysThrough rays;
   CollectRays(p, sq, rays);
-  WalkBeyondChanged<-1, Mark>(p, sq, rays, type);
+  WalkBeyond<-1, Mark>(p, sq, rays, type);
   p.pieceType[sq] = uint8_t(type);
   p.colour[sq] = uint8_t(c);
   p.slotBit[sq] = bit;
-  WalkBeyondChanged<1, Mark>(p, sq, rays, old);
+  WalkBeyond<1, Mark>(p, sq, rays, old);
 }
 
 inline void MovePieceSlot(Position& p, int c, uint32_t bit, int to) { p.pieceList[c][LowestSlot(bit)] = uint8_t(to); }
