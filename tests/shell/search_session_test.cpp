@@ -145,10 +145,13 @@ TEST(SearchSession, ClockSearchFromTheStartUsesItsTarget) {
   ASSERT_TRUE(s.WaitFor("bestmove", 10000)) << s.Fresh();
   int64_t took = NowMs() - start;
   EXPECT_GE(took, 1000) << s.Fresh();
+#ifndef CORVID_SANITIZED
   bool failLow = s.Fresh().find("upperbound") != std::string::npos;
+  // The upper bound only holds at full speed: a sanitized build checks the clock too rarely.
   if (!failLow) {
     EXPECT_LE(took, 3200 + 300) << s.Fresh();   // a little room for a loaded machine
   }
+#endif
   ExpectFinalLines(s);
   s.Quit();
 }
