@@ -306,9 +306,12 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
   int best = -MateValue;
   bool tableLower = false, tableUpper = false;
 
-  // Step 7: early cut-off from a deeper entry.
+  // Step 7: early cut-off from a deeper entry. A verification search never cuts at its own node:
+  // the entry it would find is usually the lower bound stored by the unverified null-move cut it
+  // is meant to check, which would confirm itself in every later iteration.
+  const bool takesTableCuts = !(flags & (NodePv | NodeVerification));
   auto tableCut = [&](bool deepEnough, int* result) -> bool {
-    if (pvNode || !deepEnough || !(hit.flags & (EntryMateScore | BoundMask))) return false;
+    if (!takesTableCuts || !deepEnough || !(hit.flags & (EntryMateScore | BoundMask))) return false;
     int bound = hit.flags & BoundMask;
     if (bound == BoundExact) {
       PvTable[ply][0] = tableMove;
@@ -404,9 +407,11 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
       if (score < -MateThreshold) mateThreat = true;
       if (score >= beta) {
         bool confirmed = true;
-        if (PieceCountOf(side) <= 1 && depth >= VerificationMinDepth)
+        if (PieceCountOf(side) <= 1 && depth >= VerificationMinDepth) {
+          VerificationSearches++;
           confirmed = Search(ply, depth - VerificationReduction, budget, alpha, beta,
                              (flags & ChildFlagsMask) | NodeVerification) >= beta;
+        }
         if (StopReason) return RootMoveScore[side];
         if (confirmed) {
           StoreEntry(side, uint16_t(CurrentAge | BoundLower), score, 0, depth, ply, 0);

@@ -212,6 +212,7 @@ int StartSearch(int side, int mode) {
     int count = GenerateRootCandidates(side);
     NodeCount = 0;
     SelDepth = 0;
+    VerificationSearches = 0;
     StableIterations = 0;
     SecondScoreAtDepth1 = 0;
     EasyMove = false;

@@ -37,6 +37,7 @@ uint16_t RootHistory[RootHistorySize];
 Move PvTable[MaxPly + 2][PvLength + 2];
 int SelDepth;
 int NullReduction;
+uint64_t VerificationSearches;
 
 int ReportFlags;
 uint32_t TablebaseHits;

@@ -71,6 +71,7 @@ constexpr int ChildFlagsMask = 0xD30F;
 extern Move PvTable[MaxPly + 2][PvLength + 2];   // per ply, 0-terminated; entry 0 the ply's best move
 extern int SelDepth;
 extern int NullReduction;
+extern uint64_t VerificationSearches;   // null-move cuts re-searched for zugzwang since the search began
 
 int Search(int ply, int depth, int budget, int alpha, int beta, int flags);
 int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags);

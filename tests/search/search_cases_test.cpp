@@ -30,6 +30,21 @@ TEST_F(WholeSearch, MateInTwoEndsTheSearchOnceTheDepthCoversIt) {
   EXPECT_GE(IterationDepth, 0);
 }
 
+// Quiet sacrifices that leave a lone bishop in zugzwang: the null-move cut must be verified, and
+// the verification must not be answered by the unverified bound stored in an earlier iteration.
+TEST_F(WholeSearch, ZugzwangMatesInTwoAreFoundThroughTheNullMoveVerification) {
+  const struct {
+    const char* fen;
+    const char* move;
+  } cases[] = {{"5Kbk/6pp/6P1/8/8/8/8/7R w - - 0 1", "h1h6"}, {"r7/8/8/8/8/1p6/PP6/KBk5 b - - 0 1", "a8a3"}};
+  for (const auto& c : cases) {
+    ToolSearchResult r;
+    EXPECT_EQ(Text(SearchFenQuietly(c.fen, 8, 0, 0, &r)), c.move) << c.fen;
+    EXPECT_EQ(r.score, MateValue - 3) << c.fen;   // mate in two
+    EXPECT_GT(VerificationSearches, 0u) << c.fen;
+  }
+}
+
 TEST_F(WholeSearch, SingleLegalMoveStopsEarlyInAClockSearch) {
   ToolSearchResult r;
   Move m = SearchFenQuietly("8/8/8/8/8/1k6/r7/K7 w - - 0 1", 0, 0, 60000, &r);   // only Kb1
