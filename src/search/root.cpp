@@ -171,7 +171,7 @@ void PrepareRootMoves(int count) {
       }
     }
   scored:
-    rm.score = int16_t(score);
+    rm.score = rm.shownScore = int16_t(score);
     if ((rm.flags & RootSettled) && score > SettledBestScore) SettledBestScore = score;
     UnmakeMove();
   }
@@ -368,6 +368,7 @@ restart:
       rm = &RootMoves[idx];
       score = rm->score;
     }
+    rm->shownScore = rm->score;
     if (score > alpha && score < beta) {
       rm->flags |= RootExactInWindow;
       if ((score > MateThreshold || score < -MateThreshold) && score > SettledBestScore) SettledBestScore = score;

@@ -214,7 +214,7 @@ void SetupTimeControl(int movesToGo, int timeLeftMs, int incrementMs) {
     // Step 3: the clock.
     int64_t m = movesToGo > 0 ? movesToGo : DefaultMovesToGo;
     int64_t t = timeLeftMs;
-    int64_t i = incrementMs;
+    int64_t i = std::max(incrementMs, 0);   // a negative increment counts as none
     t = t - t / 16 - ClockReserveMs;
     if (i == 0 && (SearchFlags & FlagGuiTimeLag)) t -= GuiTimeLagMs;
     t = std::max<int64_t>(t, MinimumTimeLeftMs);
@@ -227,7 +227,7 @@ void SetupTimeControl(int movesToGo, int timeLeftMs, int incrementMs) {
     if (SearchFlags & FlagPonder) target += target / 4;
     target = std::min(target, t);
     TargetTime = ClampToInt(target);
-    MinTime = TargetTime * 6 / 10;
+    MinTime = int(int64_t(TargetTime) * 6 / 10);
     MaxTime = ClampToInt(std::min(std::max<int64_t>(total / 2, TargetTime), t));
   } else if (timeMode == TimeModeFixed) {
     // Step 4: the whole time left for this move.

@@ -20,11 +20,11 @@ uint16_t QuitFlag;
 int UciStarted;
 int SearchMode;
 uint8_t StopReason;
-char LastPositionText[CommandLineSize];
+char LastPositionText[PositionTextSize];
 bool NewGameFlag;
 int InputMode;
 char EngineName[64];
-char StartFen[CommandLineSize];
+char StartFen[PositionTextSize];
 int EngineColour, OpponentColour;
 int PliesPlayed;
 uint64_t NodeTotals[2];
@@ -103,7 +103,11 @@ void ReadAndDispatch() {
     // Step 1: the pending line, or a new one; lost input becomes "quit".
     if (PendingLine) {
       PendingLine = false;
-    } else if (ReadInputLine(CommandLine) < 0) {
+    } else if (int length = ReadInputLine(CommandLine, CommandLineSize); length == LineTooLong) {
+      if (UciStarted == 2) Print("info string line of more than %d characters ignored\n", CommandLineSize - 1);
+      if (StopReason != 0 || !InputWaiting()) return;
+      continue;
+    } else if (length < 0) {
       int error = errno;
       if (FILE* log = std::fopen(AutoSaveFile, "a+")) {
         std::fprintf(log, "FATAL ERROR: stdin pipe gone errno=%d\n", error);

@@ -4,20 +4,22 @@
 #include <cstdint>
 
 #include "board/types.h"
+#include "shell/platform.h"
 
 // ---- Shell state (one instance, process lifetime)
-constexpr int CommandLineSize = 4096;              // a line holds at most 4095 characters
+constexpr int CommandLineSize = InputLineCapacity;   // a whole input line, up to 1 MiB
 extern char CommandLine[CommandLineSize];          // the current input line
+constexpr int PositionTextSize = 4096;             // kept position texts are cut to 4095 characters
 extern bool PendingLine;                           // dispatch CommandLine again instead of reading
 extern uint16_t QuitFlag;                          // ends the command loop
 extern int UciStarted;                             // 0 until "uci" is answered, then 2
 extern int SearchMode;                             // 0 idle; 4 search, 6 ponder, 7 calibration; 1-3 after a search
 extern uint8_t StopReason;                         // why a search ends; 64 = the GUI's stop
-extern char LastPositionText[CommandLineSize];     // text after "position" in the last position command
+extern char LastPositionText[PositionTextSize];     // text after "position" in the last position command
 extern bool NewGameFlag;                           // set by ucinewgame, cleared by the next position
 extern int InputMode;                              // 0 not decided, 1 console, 2 pipe
 extern char EngineName[64];
-extern char StartFen[CommandLineSize];             // the FEN fields of the last "position fen"
+extern char StartFen[PositionTextSize];             // the FEN fields of the last "position fen"
 extern int EngineColour, OpponentColour;           // set at every go
 extern int PliesPlayed;                            // plies in the current game record
 extern uint64_t NodeTotals[2];                     // nodes searched per side in this game

@@ -103,7 +103,8 @@ void ReportRootLines() {
   }
   if (lines > RootMoveCount) lines = RootMoveCount;
   for (int i = 0; i < lines; i++)
-    PrintPvLine(RootMoves[i].line + 1, BoundKindExact, RootMoves[i].score, RootMoves[i].depth, RootMoves[i].depth, i + 1);
+    PrintPvLine(RootMoves[i].line + 1, BoundKindExact, RootMoves[i].shownScore, RootMoves[i].depth,
+                RootMoves[i].depth, i + 1);
 }
 
 void ReportProgress() {

@@ -87,7 +87,9 @@ int PositionCommand(const char* cursor) {
     size_t fenLength = moves ? size_t(moves - cursor) : std::strlen(cursor);
     while (fenLength > 0 && cursor[fenLength - 1] == ' ') --fenLength;
     std::snprintf(StartFen, sizeof StartFen, "%.*s", int(fenLength), cursor);
-    ParseFen(cursor);   // a rejected FEN leaves the previous position
+    // A refused FEN leaves the previous position; the GUI is told, since its next "go" would
+    // otherwise be answered with a move of that old position.
+    if (!ParseFen(cursor)) Print("info string invalid FEN: %s\n", FenRejection);
     if (!moves) return Done;
     cursor = moves;
   }

@@ -71,7 +71,7 @@ class TimeControlTest : public ::testing::Test {
   void RootList(Move best, int score, uint32_t bestNodes, uint64_t iterationNodes) {
     RootMoveCount = 2;
     for (int i = 0; i < 2; i++) {
-      RootMoves[i] = RootMove{RootLines[i], 0, 0, 0, 0};
+      RootMoves[i] = RootMove{RootLines[i], 0, 0, 0, 0, 0};
       RootLines[i][2] = 0;
     }
     RootLines[0][1] = best;

@@ -37,8 +37,8 @@ class InputTest : public ::testing::Test {
     fds_[1] = -1;
   }
   std::string Read() {
-    char line[InputLineCapacity];
-    int n = ReadInputLine(line);
+    static char line[InputLineCapacity];
+    int n = ReadInputLine(line, InputLineCapacity);
     return n < 0 ? "<end>" : std::string(line);
   }
 
