@@ -4,7 +4,7 @@
 
 #include "board/board.h"
 #include "board/keys.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 

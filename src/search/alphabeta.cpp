@@ -9,8 +9,7 @@
 #include "search/search_glue.h"
 #include "search/search_state.h"
 #include "search/tt.h"
-#include "shell/engine.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 

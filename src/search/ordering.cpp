@@ -10,7 +10,7 @@
 #include "board/board.h"
 #include "board/geometry.h"
 #include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 uint16_t TryCount[RootHistorySize];
 uint16_t CutoffCount[RootHistorySize];

@@ -9,9 +9,8 @@
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "search/tt.h"
-#include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/report.h"
+#include "core/settings.h"
+#include "search/report.h"
 
 namespace {
 
@@ -164,7 +163,7 @@ void PrepareRootMoves(int count) {
         score = -Evaluate(side ^ 1, 2, FullEvalDepth, -EvalWindow, EvalWindow);
         uint16_t kind = p.undoStack[p.undoTop - 1].checkFlag & RootResultKindMask;
         if (kind) rm.flags = uint16_t(RootSettled | kind);
-        if (SearchLimits.TimeMode == 0) {
+        if (SearchLimits.TimeMode == TimeModeNone) {
           RootRandomSeed = RootRandomSeed * RootRandomFactor + 1;
           score += int(RootRandomSeed & 7) - 4;
         }
@@ -422,7 +421,7 @@ restart:
   for (int i = 0; i < RootMoveCount; i++)
     if (!(RootMoves[i].flags & RootSettled)) allSettled = false;
   if (allSettled) {
-    StopReason = 4;
+    StopReason = StopAllSettled;
     return RootMoves[0].score;
   }
   return best;

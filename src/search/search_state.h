@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "board/position.h"
+#include "search/search.h"
 
 // ---- Settings and draws
 extern uint32_t SearchFlags;   // snapshot of the settings word taken when a search starts

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "search/ordering.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 void BoardReady() {
   static bool ready = false;

@@ -12,8 +12,8 @@
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 namespace {
 
@@ -500,9 +500,14 @@ class TimeCheckInputTest : public TimeControlTest {
     ASSERT_EQ(pipe(input_), 0);
     SetInputDescriptor(input_[0]);
     UciStarted = 2;
+    ReadInputHook = [] {
+      ReadAndDispatch();
+      return int(QuitFlag);
+    };
   }
   void TearDown() override {
     TimeControlTest::TearDown();
+    ReadInputHook = nullptr;
     close(input_[0]);
     if (input_[1] >= 0) close(input_[1]);
     PendingLine = false;

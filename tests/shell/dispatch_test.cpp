@@ -17,7 +17,7 @@
 #include "shell/engine.h"
 #include "shell/keyword.h"
 #include "shell/options.h"
-#include "shell/platform.h"
+#include "core/platform.h"
 #include "shell/uci_rules.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "shell/engine.h"
-#include "shell/platform.h"
+#include "core/platform.h"
 
 namespace {
 

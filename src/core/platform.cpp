@@ -1,5 +1,5 @@
 // POSIX implementation of the platform layer.
-#include "shell/platform.h"
+#include "core/platform.h"
 
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -13,7 +13,6 @@
 #include <ctime>
 #include <thread>
 
-#include "shell/engine.h"
 
 // ---------------------------------------------------------------- clock and calendar
 
@@ -35,6 +34,8 @@ void LocalDate(int* year, int* month, int* day) {
 }
 
 // ---------------------------------------------------------------- input
+
+int InputMode;
 
 namespace {
 

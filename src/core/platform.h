@@ -9,6 +9,10 @@ uint32_t GetTickCount();                     // milliseconds from a monotonic cl
 void SleepMs(uint32_t ms);
 void LocalDate(int* year, int* month, int* day);
 
+// How standard input was found at start-up: 0 not decided yet (nothing is polled or reported),
+// 1 a console, 2 a pipe or file.
+extern int InputMode;
+
 // Standard input: one line reader over the raw descriptor, so that the
 // "input waiting" test also sees what the reader has buffered already.
 constexpr int InputLineCapacity = (1 << 20) + 1;   // a line holds up to 1 MiB of characters

@@ -1,16 +1,16 @@
 // Search reporting: the text of every line the search writes to standard output.
-#include "shell/report.h"
+#include "search/report.h"
 
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
 #include "board/board.h"
+#include "search/search.h"
 #include "search/search_state.h"
 #include "search/tt.h"
-#include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 namespace {
 
