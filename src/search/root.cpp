@@ -24,7 +24,7 @@ bool OwnKingAttacked(int side) { return Pos.attackTable[side ^ 1][Pos.kingSquare
 
 // Whether the side to move has a legal move (it is in check here).
 bool HasLegalReply(int side, int ply) {
-  int n = GenerateEvasions(side, ply, 0, nullptr);
+  int n = GenerateOrderedEvasions(side, ply, 0, nullptr);
   MoveEntry* list = MoveListBegin(ply);
   for (int i = 0; i < n; i++) {
     MakeMove(Move(list[i].move & ~CheckMark));

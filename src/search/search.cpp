@@ -6,6 +6,7 @@
 #include "board/board.h"
 #include "eval/eval.h"
 #include "search/root.h"
+#include "search/ordering.h"
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "search/tt.h"
@@ -56,7 +57,7 @@ bool SwingsFrom(int score, int reference) {
 // Step 3 of StartSearch: the root moves of the game position, restricted to
 // the moves of "go searchmoves" when any of them is there.
 int GenerateRootCandidates(int side) {
-  int count = Pos.InCheck() ? GenerateEvasions(side, 1, 0, nullptr) : GenerateMoves(side, 1, 0);
+  int count = Pos.InCheck() ? GenerateOrderedEvasions(side, 1, 0, nullptr) : GenerateOrderedMoves(side, 1, 0);
   const SearchLimitsRecord& limits = SearchLimits;
   if (limits.SearchMoveCount == 0) return count;
   MoveEntry* list = MoveListBegin(1);

@@ -3,7 +3,6 @@
 
 #include <fstream>
 
-#include "search/ordering.h"
 #include "core/settings.h"
 
 void BoardReady() {
@@ -15,7 +14,6 @@ void BoardReady() {
   }
   ResetSettings();
   CountEveryPromotion = false;
-  MoveOrderingEnabled = false;  // the board tests look at the generators' initial scores
   ResetGameState();
   SetupPosition(2, SetupAllCastling);
 }
