@@ -43,3 +43,7 @@ constexpr int pieceValue[7] = {0, 128, 416, 416, 640, 1248, 1248};
 // Score conventions.
 constexpr int MateValue = 8192;
 constexpr int MateThreshold = 7800;
+
+// The search's own maximum iteration depth; "go" resets DepthLimit to it, and the evaluation
+// is always full from this ply on.
+constexpr int SearchMaxDepth = 62;

@@ -32,6 +32,10 @@ extern int PositionalMax[2], PositionalMin[2];   // by side to move: the lazy-ev
 extern int ThreatShift[2], PassedShift[2];       // by colour
 extern int KingSafetyPlain;                      // colour + 1 whose king safety is not amplified; 0 none
 extern int RootMaterial[2];
+extern int DrawScore[2];                         // score of a draw for each side to move
+extern int EvalIterationDepth;                   // the search's current iteration (0 outside one)
+// Sets DrawScore from the stored draw value for a search by `engineSide`.
+void SetDrawScores(int engineSide);
 extern int TablebaseMaxPieces;
 extern int SwindleMarker;
 extern const int8_t* KingCentrality;             // by square, for defending kings in pawnless endings

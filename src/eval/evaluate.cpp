@@ -6,14 +6,19 @@
 #include "board/board.h"
 #include "board/geometry.h"
 #include "eval/eval_internal.h"
-#include "search/search.h"
-#include "search/search_state.h"
 #include "core/settings.h"
 
 int PositionalMax[2] = {100, 100}, PositionalMin[2] = {-100, -100};
 int ThreatShift[2] = {6, 6}, PassedShift[2] = {5, 5};
 int KingSafetyPlain = 0;
 int RootMaterial[2];
+int DrawScore[2];
+int EvalIterationDepth;
+
+void SetDrawScores(int engineSide) {
+  DrawScore[engineSide] = -Options.drawValue;
+  DrawScore[engineSide ^ 1] = Options.drawValue;
+}
 int TablebaseMaxPieces = 0;
 int SwindleMarker = 0;
 EvalTrace* ActiveEvalTrace = nullptr;
@@ -329,7 +334,7 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
       if (ActiveEvalTrace) ActiveEvalTrace->positional = positional;
     } else if (code == EndingLoneKing || code == EndingBareKingBishopPawns) {
       score += LoneKingEnding(side, strong);
-      if (ply > InsideWinMinPly && ply >= IterationDepth &&
+      if (ply > InsideWinMinPly && ply >= EvalIterationDepth &&
           p.material[strong] - p.threatSum[strong] >= p.material[weak] + InsideWinMargin &&
           RootMaterial[strong] < RootMaterial[weak] + InsideWinMargin) {
         if (score > InsideWinScore) flags |= EvalKindWon;

@@ -78,6 +78,7 @@ void Iterate() {
   const bool clockDriven = SearchMode == SearchModeNormal && SearchLimits.TimeMode == TimeModeClock;
   while (StopReason == 0 && NextIteration() == IterationContinue) {
     // 5.1.
+    EvalIterationDepth = IterationDepth;
     RootBound = BoundKindRunning;
     uint64_t nodesBefore = NodeCount;
     RootUnstable = 0;
@@ -273,7 +274,7 @@ int StartSearch(int side, int mode) {
   } else {
     SearchMode = StopReason < StopLeavesIdleState ? SearchModeAfterOther : SearchModeAfterQuit;
   }
-  IterationDepth = 0;
+  IterationDepth = EvalIterationDepth = 0;
   return StopReason;
 }
 

@@ -5,8 +5,6 @@
 
 #include "core/types.h"
 
-// The search's own maximum iteration depth; "go" resets DepthLimit to it.
-constexpr int SearchMaxDepth = 62;
 
 // ---- Search modes (SearchMode). A search runs while the mode is 4 or more; a finished search
 // leaves 1, 2 or 3 behind, and the command loop sets 0 before every blocking read.

@@ -11,7 +11,6 @@
 
 #include "board/board.h"
 #include "eval/eval.h"
-#include "learning/learning.h"
 #include "search/search_state.h"
 #include "core/settings.h"
 
@@ -131,6 +130,8 @@ uint32_t IndexMask;
 uint32_t IndexFold;
 TableAllocFunction TableAllocHook;
 
+void (*TableAllocatedHook)();
+
 long ResizeTable(long kilobytes) {
   if (kilobytes == TableSizeKB) return TableSizeKB;
 
@@ -146,7 +147,7 @@ long ResizeTable(long kilobytes) {
 
   // Step 4: a fresh table, then the learned positions.
   ClearTable(1);
-  if (SettingsFlags & FlagPositionLearning) LoadLearning();
+  if ((SettingsFlags & FlagPositionLearning) && TableAllocatedHook) TableAllocatedHook();
   return obtained;
 }
 

@@ -8,6 +8,7 @@
 
 #include "board/board.h"
 #include "book/book.h"
+#include "learning/learning.h"
 #include "search/search.h"
 #include "search/strength.h"
 #include "search/tt.h"
@@ -49,6 +50,7 @@ int ReadCommandsDuringSearch() {
 
 void EngineStart() {
   ReadInputHook = ReadCommandsDuringSearch;
+  TableAllocatedHook = LoadLearning;
   // Step 2: the root-move storage and the work buffer are static arrays, so
   // nothing can fail here. Tablebase discovery from NalimovPath joins this
   // step with the tablebase code. Then the static tables.

@@ -10,7 +10,6 @@
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "search/tt.h"
-#include "shell/engine.h"
 #include "core/settings.h"
 #include "core/platform.h"
 
