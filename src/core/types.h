@@ -28,6 +28,9 @@ constexpr Move PromoBit = 0x2000;
 constexpr Move CheckMark = 0x8000;
 constexpr Move NullGameMove = 0xFFFF;   // PlayGameMove: play a null move
 
+constexpr Move CaptureOrPromotionBits = KindCapture | PromoBit;   // either bit: a capture or a promotion
+
+constexpr Move PlainMove(Move m) { return Move(m & ~CheckMark); }   // the move without its check marker
 constexpr Move MakeMoveWord(int from, int to, Move kind = KindQuiet) { return Move(to | (from << 6) | kind); }
 constexpr int MoveFrom(Move m) { return (m >> 6) & 63; }
 constexpr int MoveTo(Move m) { return m & 63; }

@@ -6,18 +6,6 @@
 // Depth value that asks for a full evaluation (no lazy result).
 constexpr int FullEvalDepth = 128;
 
-// Result kinds and flags the evaluation ORs into the checkFlag word of the current undo record.
-constexpr uint16_t EvalFullMarker = 0x1000;
-constexpr uint16_t EvalFullRan = 0x0080;
-constexpr uint16_t EvalKindMask = 0x0F00;
-constexpr uint16_t EvalKindDrawBit = 0x0800;
-constexpr uint16_t EvalKindLost = 0x0600;
-constexpr uint16_t EvalKindWon = 0x0700;
-constexpr uint16_t EvalKindStalemate = 0x0C00;
-constexpr uint16_t EvalKindMaterialDraw = 0x0D00;
-constexpr uint16_t EvalKindCertainDraw = 0x0E00;
-constexpr uint16_t EvalThreatMoveValid = 0x0040;
-
 // Start-up: the material-class table.
 void InitEvaluation();
 

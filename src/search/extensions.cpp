@@ -12,8 +12,6 @@ namespace {
 
 // Flags of the undo record and of the table entry that the extensions read (the node flags
 // are the search's, NodePv).
-constexpr uint16_t RecordInCheck = 0x8000;
-constexpr uint16_t RecordTableMove = 0x2000;  // the node was reached by the parent's table move
 constexpr int TableMateThreat = 0x20;         // table entry: mate threat or single reply
 
 // Extension amounts in 1/32 ply.

@@ -76,7 +76,7 @@ int GenerateRootCandidates(int side) {
 // Step 5: the iterations.
 void Iterate() {
   const bool clockDriven = SearchMode == SearchModeNormal && SearchLimits.TimeMode == TimeModeClock;
-  while (StopReason == 0 && NextIteration() == IterationContinue) {
+  while (StopReason == StopNone && NextIteration() == IterationContinue) {
     // 5.1.
     EvalIterationDepth = IterationDepth;
     RootBound = BoundKindRunning;
@@ -86,7 +86,7 @@ void Iterate() {
 
     // 5.2 and 5.3.
     int score = SearchRoot(IterationDepth);
-    if (StopReason == 0) {
+    if (StopReason == StopNone) {
       LastScore = score;
       if (IterationDepth == 1)
         SortRootMovesByScore();
@@ -110,10 +110,10 @@ void Iterate() {
     }
 
     // 5.5: a mate within the iteration depth.
-    if (StopReason == 0 && score > MateThreshold && MateValue - score <= IterationDepth) StopReason = StopMateFound;
+    if (StopReason == StopNone && score > MateThreshold && MateValue - score <= IterationDepth) StopReason = StopMateFound;
 
     // 5.6: only one move worth playing.
-    if (StopReason == 0 && clockDriven && IterationDepth >= OnlyMoveMinDepth && ElapsedMs() > OnlyMoveMinMs) {
+    if (StopReason == StopNone && clockDriven && IterationDepth >= OnlyMoveMinDepth && ElapsedMs() > OnlyMoveMinMs) {
       bool others = false;
       for (int i = 1; i < RootMoveCount; i++)
         if (RootMoves[i].score > -MateThreshold) others = true;
@@ -159,9 +159,9 @@ void WaitForGui() {
   const bool infinite = SearchLimits.infinite && SearchMode == SearchModeNormal;
   if (StopReason == StopByGui || !(SearchMode == SearchModePonder || infinite)) return;
   uint8_t reason = StopReason;
-  StopReason = 0;
+  StopReason = StopNone;
   bool quitting = false;
-  while (StopReason == 0 && (SearchMode == SearchModePonder || infinite) && !quitting)
+  while (StopReason == StopNone && (SearchMode == SearchModePonder || infinite) && !quitting)
     quitting = ReadInputHook ? ReadInputHook() != 0 : true;
   if (StopReason != StopByGui && !(StopReason & StopFromInputMask)) StopReason = reason;
 }
@@ -170,7 +170,7 @@ void WaitForGui() {
 
 int StartSearch(int side, int mode) {
   if (SearchHook) {
-    StopReason = 0;
+    StopReason = StopNone;
     SearchMode = mode;
     int result = SearchHook(side, mode);
     SearchMode = SearchModeAfterQuit;
@@ -187,7 +187,7 @@ int StartSearch(int side, int mode) {
   // started the search clock.)
   SearchFlags = SettingsFlags;
   SearchMode = mode;
-  StopReason = 0;
+  StopReason = StopNone;
   Game.searchRootPly = Pos.ply;   // the search path's positions start here (repetition tests)
   Pos.undoTop = 0;
   SearchSide = side;
@@ -250,7 +250,7 @@ int StartSearch(int side, int mode) {
     if (gameOver) {
       PrintBestMove(0, 0);
       Game.history[Game.index].shellWords[RecordFlagsWord] |= uint16_t(RootResultFlags & RootResultKindMask);
-      if (SearchMode < SearchModePonder) StopReason = 0;
+      if (SearchMode < SearchModePonder) StopReason = StopNone;
     } else {
       RootMove& best = RootMoves[0];
       PrintBestMove(best.line[1], best.line[2]);

@@ -108,7 +108,7 @@ void ReadAndDispatch() {
       PendingLine = false;
     } else if (int length = ReadInputLine(CommandLine, CommandLineSize); length == LineTooLong) {
       if (UciStarted == 2) Print("info string line of more than %d characters ignored\n", CommandLineSize - 1);
-      if (StopReason != 0 || !InputWaiting()) return;
+      if (StopReason != StopNone || !InputWaiting()) return;
       continue;
     } else if (length < 0) {
       int error = errno;
@@ -128,7 +128,7 @@ void ReadAndDispatch() {
     }
 
     // Step 4: go on while more input is waiting and no stop is pending.
-    if (StopReason != 0 || !InputWaiting()) return;
+    if (StopReason != StopNone || !InputWaiting()) return;
   }
 }
 

@@ -212,7 +212,7 @@ int DispatchCommand(const char* line) {
 
   // 7: isready waits only when a stop is pending.
   if (MatchKeyword(cursor, "isready")) {
-    if (SearchRunning() && StopReason != 0) return Busy;
+    if (SearchRunning() && StopReason != StopNone) return Busy;
     Print("readyok\n");
     return Done;
   }
