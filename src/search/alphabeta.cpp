@@ -189,7 +189,7 @@ int PromotionThreat(int s, int depth, int threshold) {
       int cost = 8 * ExchangeCost[AttackCode[a & AttackCodeMask]][AttackCode[b & AttackCodeMask]];
       if (cost < v) v = cost - 128;
     }
-    // Step 5.
+    // Step 5: the first value above the threshold answers.
     if (v > threshold) return v;
   }
   return 0;
@@ -710,7 +710,7 @@ int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags) {
         if (score > QuiescenceNoStandPat) flags |= sideBit;
       }
     }
-    // Step 12.
+    // Step 12: a cut-off ends the loop.
     if (best >= beta) break;
   }
 

@@ -77,14 +77,14 @@ int GenerateRootCandidates(int side) {
 void Iterate() {
   const bool clockDriven = SearchMode == SearchModeNormal && SearchLimits.TimeMode == TimeModeClock;
   while (StopReason == StopNone && NextIteration() == IterationContinue) {
-    // 5.1.
+    // 5.1: a fresh iteration: no bound yet, stable until a move fails.
     EvalIterationDepth = IterationDepth;
     RootBound = BoundKindRunning;
     uint64_t nodesBefore = NodeCount;
     RootUnstable = 0;
     if (InputMode != 0 && PvOutputActive()) PrintDepthLine(IterationDepth, SelDepth);
 
-    // 5.2 and 5.3.
+    // 5.2 and 5.3: search the root moves, then sort them for the next iteration.
     int score = SearchRoot(IterationDepth);
     if (StopReason == StopNone) {
       LastScore = score;
@@ -233,14 +233,14 @@ int StartSearch(int side, int mode) {
   SetupTimeControl(GameClock.movesToGo, GameClock.timeLeftMs, GameClock.incrementMs);
   if (Options.multiPv > 1 && (SearchLimits.TimeMode != TimeModeNone || mode == SearchModeAnalysis)) ReportFlags |= ReportStarted;
 
-  // Step 5.
+  // Step 5: the iterations.
   Iterate();
 
   // Step 6: the final report of a search whose output never started.
   const bool gameOver = RootResultFlags & ResultGameOver;
   if (!gameOver) ReportFinalLine();
 
-  // Step 7.
+  // Step 7: a root whose score swung is learned.
   StoreLearnedRoot(side);
 
   // Step 8: the answer.

@@ -65,7 +65,7 @@ void EngineStart() {
   // for 16,384 KB (smaller when memory is short; the allocation also loads
   // the learning file). Without any table steps 5 to 7 are skipped.
   if (ResizeTable(StartHashKB) != 0) {
-    // Step 5.
+    // Step 5: a new game from the start position.
     NewGame();
 
     // Step 6: the silent calibration search measures the node rate and sets
@@ -79,7 +79,7 @@ void EngineStart() {
     OpenBook(Options.bookFile);
   }
 
-  // Step 8.
+  // Step 8: the name the engine reports.
   std::snprintf(EngineName, sizeof EngineName, "%s", "CORVID 11.2 SP");
 
   // Step 9: a pipe gets unbuffered output so that every line leaves at once.
