@@ -15,6 +15,7 @@ constexpr uint32_t SetupWhiteKingSide = 0x0200, SetupWhiteQueenSide = 0x0400, Se
 int SetupPosition(int side, uint32_t setupFlags);
 void ResetGameState();               // game side White, game ply 1, FEN mark cleared
 int ParseFen(const char* text);      // non-zero when set up; the previous position stays otherwise
+extern const char* FenRejection;     // after a refused FEN: why, in a few words
 bool Chess960Mode();
 
 // Move generation (movegen.cpp). Each returns the number of moves in the ply's list.

@@ -4,10 +4,11 @@
 #include "board/attack_update.h"
 #include "board/board.h"
 #include "board/keys.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 Position Pos;
 GameState Game;
+char StartFen[PositionTextSize];
 int castleRookSquare[2][2];
 char PieceLetters[14];
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 // One square of one side's attack table.
 struct AttackEntry {
@@ -159,6 +159,10 @@ struct GameState {
 };
 
 extern GameState Game;
+
+// The FEN fields of the last "position fen" (the game's start for the game record).
+constexpr int PositionTextSize = 4096;   // kept position texts are cut to 4095 characters
+extern char StartFen[PositionTextSize];
 
 // Castling geometry: the squares of the castling rooks by side and wing.
 constexpr int KingSide = 0, QueenSide = 1;

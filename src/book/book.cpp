@@ -2,15 +2,9 @@
 
 #include <cstdint>
 
-#include "shell/options.h"
+#include "core/settings.h"
 
 FILE* BookStream;
-
-namespace {
-
-constexpr int BookStatusReadOnly = 1;
-constexpr int BookStatusNotFound = 2;
-}  // namespace
 
 void CloseBook() {
   if (BookStream) fclose(BookStream);

@@ -9,7 +9,7 @@
 #include "eval/tables.h"
 #include "search/search.h"
 #include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 int PositionalMax[2] = {100, 100}, PositionalMin[2] = {-100, -100};
 int ThreatShift[2] = {6, 6}, PassedShift[2] = {5, 5};

@@ -7,10 +7,10 @@
 #include "eval/eval.h"
 #include "search/extensions.h"
 #include "search/search_glue.h"
+#include "search/ordering.h"
 #include "search/search_state.h"
 #include "search/tt.h"
-#include "shell/engine.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 
@@ -132,7 +132,7 @@ bool NodeEntry(int ply, int kingZoneMode, bool inCheck, int* moveCount, int* alp
     return true;
   }
   if (inCheck) {
-    *moveCount = GenerateEvasions(side, ply, kingZoneMode, nullptr);
+    *moveCount = GenerateOrderedEvasions(side, ply, kingZoneMode, nullptr);
     if (!*moveCount) {
       *result = ply - MatedBase;
       return true;
@@ -442,13 +442,13 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
 
   // Step 16: the move list.
   if (inCheck) {
-    moveCount = GenerateEvasions(side, ply, 0, nullptr);
+    moveCount = GenerateOrderedEvasions(side, ply, 0, nullptr);
   } else {
     if (!tableMove && (rec.checkFlag & RecThreatMove)) {
       Move m = rec.threatMove;
       if (m && IsPseudoLegal(side, &m)) tableMove = m;
     }
-    moveCount = GenerateMoves(side, ply, 0);
+    moveCount = GenerateOrderedMoves(side, ply, 0);
     if (!moveCount) return DrawScore[side];
   }
   MoveEntry* list = MoveListBegin(ply);
@@ -637,7 +637,7 @@ int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags) {
   if (inCheck) {
     freeMoves = 1;
   } else if (flags & NodeFullWidth) {
-    moveCount = GenerateMoves(side, ply, 1);
+    moveCount = GenerateOrderedMoves(side, ply, 1);
     if (!moveCount) return DrawScore[side];
   } else {
     best = standPat;
@@ -651,7 +651,7 @@ int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags) {
       mode = (flags & 0xC) ? 2 : 6;
       QuiescenceCheckMargin = CheckMarginTable[std::min(-q, 7)];
     }
-    moveCount = GenerateQuiescenceMoves(side, ply, mode);
+    moveCount = GenerateOrderedQuiescenceMoves(side, ply, mode);
     if (!moveCount) return best;
     if (best > alpha) {
       alpha = best;

@@ -10,12 +10,11 @@
 #include "board/board.h"
 #include "board/geometry.h"
 #include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 uint16_t TryCount[RootHistorySize];
 uint16_t CutoffCount[RootHistorySize];
 uint8_t CutoffRatio[RootHistorySize];
-bool MoveOrderingEnabled = true;
 KingZone CurrentKingZone;
 
 namespace {
@@ -315,4 +314,24 @@ void ClearHistoryTables() {
     CutoffRatio[i] = 0;
   }
   ClearKillers();
+}
+
+int GenerateOrderedMoves(int side, int ply, int kingZoneMode) {
+  int count = GenerateMoves(side, ply, kingZoneMode);
+  if (kingZoneMode) OrderMovesKingZone(side, ply, kingZoneMode);
+  else OrderMoves(side, ply);
+  return count;
+}
+
+int GenerateOrderedEvasions(int side, int ply, int kingZoneMode, int* checkInfo) {
+  int count = GenerateEvasions(side, ply, kingZoneMode, checkInfo);
+  if (kingZoneMode) OrderMovesKingZone(side, ply, kingZoneMode);
+  else OrderMoves(side, ply);
+  return count;
+}
+
+int GenerateOrderedQuiescenceMoves(int side, int ply, int mode) {
+  int count = GenerateQuiescenceMoves(side, ply, mode);
+  OrderMovesKingZone(side, ply, mode);
+  return count;
 }

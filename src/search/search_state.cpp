@@ -1,6 +1,6 @@
 #include "search/search_state.h"
 
-#include "shell/options.h"
+#include "core/settings.h"
 
 uint32_t SearchFlags;
 int DrawScore[2];

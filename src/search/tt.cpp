@@ -13,7 +13,7 @@
 #include "eval/eval.h"
 #include "learning/learning.h"
 #include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 // ---- EntryFlags: the low 16 bits of an entry's data word
 constexpr uint16_t EntryAgeMask = 0x0007;     // 1..7; 0 only in empty and pinned entries

@@ -12,8 +12,8 @@
 #include "search/search_state.h"
 #include "search/tt.h"
 #include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 namespace {
 

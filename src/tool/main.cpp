@@ -11,7 +11,6 @@
 
 #include "eval/eval.h"
 #include "board/board.h"
-#include "search/ordering.h"
 #include "shell/options.h"
 #include "tool/bench.h"
 #include "tool/tactics.h"
@@ -108,7 +107,6 @@ int EvalPosition(const std::string& fen) {
 
 int PerftPosition(int depth, const std::string& fen, bool divide) {
   CountEveryPromotion = true;
-  MoveOrderingEnabled = false;  // perft measures generation and make/unmake only
   if (!fen.empty() && !SetupPerftPosition(fen.c_str())) {
     std::fprintf(stderr, "invalid FEN\n");
     return 1;

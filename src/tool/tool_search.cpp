@@ -11,14 +11,11 @@
 #include "search/timecontrol.h"
 #include "search/tt.h"
 #include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 namespace {
 
-constexpr int NoClockTimeMode = 3;
-constexpr int ClockTimeMode = 4;
-constexpr int32_t NoMoveTime = 2000000000;
 
 // Standard output goes to /dev/null while the search prints its lines.
 class QuietOutput {
@@ -72,7 +69,7 @@ Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, int clockMs, T
   IterationDepth = 0;
 
   SearchLimitsRecord& limits = SearchLimits;
-  limits.TimeMode = NoClockTimeMode;
+  limits.TimeMode = TimeModeNoClock;
   limits.MoveTimeMs = moveTimeMs > 0 ? moveTimeMs : NoMoveTime;
   limits.DepthLimit = depth > 0 ? depth : SearchMaxDepth;
   limits.SearchMoveCount = 0;
@@ -83,7 +80,7 @@ Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, int clockMs, T
 
   int side = Game.side & 1;
   if (clockMs > 0) {
-    limits.TimeMode = ClockTimeMode;
+    limits.TimeMode = TimeModeClock;
     SetGameClock(0, clockMs, 0);
   }
   EngineColour = side;

@@ -4,7 +4,7 @@
 #include "../board/board_helpers.h"
 #include "eval/eval.h"
 #include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 

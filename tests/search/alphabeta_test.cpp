@@ -6,7 +6,7 @@
 #include "search/search_state.h"
 #include "search/tt.h"
 #include "shell/engine.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 

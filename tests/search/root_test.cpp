@@ -11,8 +11,8 @@
 #include "search/search_state.h"
 #include "search/tt.h"
 #include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/report.h"
+#include "core/settings.h"
+#include "search/report.h"
 
 namespace {
 

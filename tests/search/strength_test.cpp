@@ -13,8 +13,8 @@
 #include "search/timecontrol.h"
 #include "search/tt.h"
 #include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 // ---------------------------------------------------------------- Elo model
 

@@ -12,8 +12,8 @@
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ class TimeControlTest : public ::testing::Test {
   void RootList(Move best, int score, uint32_t bestNodes, uint64_t iterationNodes) {
     RootMoveCount = 2;
     for (int i = 0; i < 2; i++) {
-      RootMoves[i] = RootMove{RootLines[i], 0, 0, 0, 0};
+      RootMoves[i] = RootMove{RootLines[i], 0, 0, 0, 0, 0};
       RootLines[i][2] = 0;
     }
     RootLines[0][1] = best;
@@ -500,9 +500,14 @@ class TimeCheckInputTest : public TimeControlTest {
     ASSERT_EQ(pipe(input_), 0);
     SetInputDescriptor(input_[0]);
     UciStarted = 2;
+    ReadInputHook = [] {
+      ReadAndDispatch();
+      return int(QuitFlag);
+    };
   }
   void TearDown() override {
     TimeControlTest::TearDown();
+    ReadInputHook = nullptr;
     close(input_[0]);
     if (input_[1] >= 0) close(input_[1]);
     PendingLine = false;

@@ -3,17 +3,21 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "board/board.h"
+#include "../board/same_position.h"
 #include "search/search.h"
+#include "search/search_state.h"
+#include "search/timecontrol.h"
 #include "shell/engine.h"
 #include "shell/keyword.h"
 #include "shell/options.h"
-#include "shell/platform.h"
+#include "core/platform.h"
 #include "shell/uci_rules.h"
 
 namespace {
@@ -26,6 +30,24 @@ int RecordingSearch(int side, int mode) {
   ++HookCalls;
   HookSide = side;
   HookMode = mode;
+  return 0;
+}
+
+// Runs the clock arithmetic of a timed search on whatever "go" handed over: the allocation, the
+// bonus rules and the limit, as a search would at its start, after a fail low and at a new best move.
+int ClockArithmeticSearch(int, int mode) {
+  ++HookCalls;
+  SearchFlags = SettingsFlags;
+  SearchMode = mode == 6 ? 6 : 4;
+  SetupTimeControl(GameClock.movesToGo, GameClock.timeLeftMs, GameClock.incrementMs);
+  for (int bound : {3, 2, 6}) {
+    RootBound = bound;
+    for (int score : {-8000, -400, 0, 400}) {
+      UpdateTimeBonus(score);
+      SetTimeLimit();
+    }
+  }
+  StopReason = 0;
   return 0;
 }
 
@@ -394,6 +416,64 @@ TEST_F(Dispatch, ReadAndDispatchReadsWhileInputWaits) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "readyok\nreadyok\nreadyok\n");
 }
 
+// A legal game of `plies` random moves from the start position, played into the game
+// history; a move that would leave the opponent without a move is taken back and another tried.
+std::vector<std::string> PlayRandomGame(int plies, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<std::string> moves;
+  auto hasLegalMove = [](int side) {
+    int n = GenerateMoves(side, 2, 0);
+    std::vector<MoveEntry> list(MoveListBegin(2), MoveListBegin(2) + n);
+    for (const MoveEntry& e : list) {
+      MakeMove(Move(e.move & ~CheckMark));
+      bool legal = !Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts;
+      UnmakeMove();
+      if (legal) return true;
+    }
+    return false;
+  };
+  while (int(moves.size()) < plies) {
+    int n = GenerateMoves(Game.side, 1, 0);
+    std::vector<MoveEntry> list(MoveListBegin(1), MoveListBegin(1) + n);
+    std::shuffle(list.begin(), list.end(), random);
+    bool played = false;
+    for (const MoveEntry& e : list) {
+      Move m = Move(e.move & ~CheckMark);
+      if (!PlayGameMove(m, Game.side)) continue;
+      if (!hasLegalMove(Game.side ^ 1)) {
+        TakeBackGameMove();
+        continue;
+      }
+      moves.push_back(MoveToText(m, TextCoordinate | TextNoPadding));
+      Game.side ^= 1;
+      played = true;
+      break;
+    }
+    if (!played) break;
+  }
+  return moves;
+}
+
+TEST_F(Dispatch, WholeGameOnOneLineSetsUpTheSamePosition) {
+  NewGame();
+  std::vector<std::string> moves = PlayRandomGame(900, 11);
+  ASSERT_EQ(moves.size(), 900u);
+  static Position played;
+  played = Pos;
+  const int playedSide = Game.side;
+  std::string line = "position startpos moves";
+  for (const std::string& m : moves) line += " " + m;
+  ASSERT_GT(line.size(), 4096u);
+
+  NewGame();
+  Input(line + "\n");
+  testing::internal::CaptureStdout();
+  ReadAndDispatch();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(FirstDifference(played, Pos), "");
+  EXPECT_EQ(Game.side, playedSide);
+}
+
 // ---------------------------------------------------------------- fuzz
 
 TEST_F(Dispatch, RandomLinesNeverCrash) {
@@ -415,4 +495,28 @@ TEST_F(Dispatch, RandomLinesNeverCrash) {
     EXPECT_TRUE(answer >= 0 && answer <= 2);
   }
   testing::internal::GetCapturedStdout();
+}
+
+// Clock values of any size or sign: the time allocation must neither overflow nor misbehave.
+TEST_F(Dispatch, GoClockValuesOfAnySizeAreSafe) {
+  const char* values[] = {"0", "1", "-1", "60", "999", "2147483647", "2147483648", "-2147483648",
+                          "-2147483649", "1000000000", "99999999999999999999", "-99999999999999999999"};
+  const char* words[] = {"wtime", "btime", "winc", "binc", "movestogo", "movetime", "depth"};
+  SearchHook = ClockArithmeticSearch;
+  InputMode = 0;
+  std::mt19937 random(2024);
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 2000; ++i) {
+    std::string line = "go";
+    for (const char* word : words)
+      if (random() % 3) line += std::string(" ") + word + " " + values[random() % std::size(values)];
+    if (random() % 4 == 0) line += " ponder";
+    Game.side = int(random() % 2);
+    SettingsFlags ^= (random() % 2 ? FlagPonder : 0) | (random() % 2 ? FlagGuiTimeLag : 0);
+    ASSERT_EQ(DispatchCommand(line.c_str()), 1) << line;
+    EXPECT_GT(TargetTime, 0) << line;
+    EXPECT_GE(MinTime, 0) << line;
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(HookCalls, 2000);
 }
