@@ -9,7 +9,7 @@
 #include "board/geometry.h"
 #include "eval/eval_internal.h"
 #include "eval/tables.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 int16_t PawnSquareTable[2][64];
 int16_t KnightSquareTable[2][64];

@@ -9,7 +9,7 @@
 #include "../board/board_helpers.h"
 #include "eval/eval.h"
 #include "eval/tables.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 
