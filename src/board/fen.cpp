@@ -161,13 +161,17 @@ int ParseFen(const char* input) {
       else if (ch == 'q') flags |= SetupBlackQueenSide;
       else if (ch >= 'A' && ch <= 'H') {
         uint32_t f = uint32_t(ch - 'A');
-        if (kingSquare[White] >= 0 && int(f) < FileOf(kingSquare[White])) flags |= 0x80000400u | f << 28;
-        else flags |= 0x08000200u | f << 24;
+        if (kingSquare[White] >= 0 && int(f) < FileOf(kingSquare[White]))
+          flags |= SetupWhiteQueenSide | Setup960Rook(White, QueenSide, int(f));
+        else
+          flags |= SetupWhiteKingSide | Setup960Rook(White, KingSide, int(f));
         flags |= SetupChess960Keys;
       } else if (ch >= 'a' && ch <= 'h') {
         uint32_t f = uint32_t(ch - 'a');
-        if (kingSquare[Black] >= 0 && 56 + int(f) < kingSquare[Black]) flags |= 0x00802000u | f << 20;
-        else flags |= 0x00081000u | f << 16;
+        if (kingSquare[Black] >= 0 && 56 + int(f) < kingSquare[Black])
+          flags |= SetupBlackQueenSide | Setup960Rook(Black, QueenSide, int(f));
+        else
+          flags |= SetupBlackKingSide | Setup960Rook(Black, KingSide, int(f));
         flags |= SetupChess960Keys;
       }
     }

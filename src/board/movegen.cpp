@@ -154,10 +154,10 @@ MoveEntry* EmitPromotions(MoveEntry* list, int from, int to, int side, int skipR
   // A side keeps at most three knights, rooks or bishops: the material signature holds two bits
   // for each. Move counting for perft lifts the limit so that every legal move is counted.
   uint32_t sig = CountEveryPromotion ? 0 : p.materialSignature[side];
-  if ((sig >> 20 & 3) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoKnight), PromoKnightScore);
+  if (SignatureKnights(sig) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoKnight), PromoKnightScore);
   if (!skipRookBishop) {
-    if ((sig >> 24 & 3) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoRook), PromoRookScore);
-    if ((sig >> 22 & 3) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoBishop), PromoBishopScore);
+    if (SignatureRooks(sig) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoRook), PromoRookScore);
+    if (SignatureBishops(sig) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoBishop), PromoBishopScore);
   }
   return list;
 }

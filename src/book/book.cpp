@@ -33,7 +33,7 @@ int OpenBook(const char* path) {
   Options.bookPositions = int32_t(uint32_t(count[0]) | uint32_t(count[1]) << 8 | uint32_t(count[2]) << 16 |
                                   uint32_t(count[3]) << 24);
 
-  // Step 4.
+  // Step 4: a book that opened is played from.
   SettingsFlags |= FlagOwnBook;
   return 1;
 }

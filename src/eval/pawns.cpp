@@ -394,8 +394,8 @@ int PawnStructure(int whiteToMove, int blackToMove) {
       s.theirs[i] = us == White ? p.pawnFiles[us ^ 1][i] : ReversedRanks[p.pawnFiles[us ^ 1][i]];
     }
     s.wing = CastlingWing(p, us);
-    s.units = int(p.materialSignature[us] & 255);
-    s.enemyUnits = int(p.materialSignature[us ^ 1] & 255);
+    s.units = SignatureUnits(p.materialSignature[us]);
+    s.enemyUnits = SignatureUnits(p.materialSignature[us ^ 1]);
     s.enemyHeavy = (p.rooks(us ^ 1) | p.queens(us ^ 1)) != 0;
     s.usToMove = us == White ? whiteToMove : blackToMove;
     s.themToMove = us == White ? blackToMove : whiteToMove;

@@ -135,7 +135,7 @@ inline int KingDistance(int a, int b) {
 }
 inline int ManhattanDistance(int a, int b) { return std::abs(FileOf(a) - FileOf(b)) + std::abs(RankOf(a) - RankOf(b)); }
 inline int Mirror(int c, int sq) { return c == White ? sq : sq ^ 56; }
-inline int PawnCount(const Position& p, int c) { return int(p.materialSignature[c] >> 16 & 15); }
+inline int PawnCount(const Position& p, int c) { return SignaturePawns(p.materialSignature[c]); }
 
 struct PawnPlan {
   int knightBase = KnightBase, bishopBase = BishopBase;

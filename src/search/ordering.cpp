@@ -201,7 +201,7 @@ void BuildKingZone(int kingSide, int attackerSide) {
         z.flight[slot] |= b;
       }
     }
-    // Step 4.
+    // Step 4: every piece that bears on the zone belongs to it.
     z.zone |= uint16_t(a.attackers | a.xrayAttackers);
   }
 }
@@ -212,7 +212,7 @@ void OrderMovesKingZone(int side, int ply, int mode) {
   const int k = p.kingSquare(enemy);
   const AttackEntry* enemyTable = p.attackTable[enemy];
   const bool scoreChecks = (mode & CheckScoringMode) != 0;
-  // Step 1.
+  // Step 1: the enemy king's zone, when checks are scored.
   if (scoreChecks) BuildKingZone(enemy, side);
   const KingZone& z = CurrentKingZone;
   for (MoveEntry *e = MoveListBegin(ply), *end = MoveListEnd(ply); e < end; e++) {

@@ -384,7 +384,7 @@ restart:
         if (kth > alpha) alpha = kth;
       }
     }
-    // 2.11.
+    // 2.11: the moves after the first are searched with null windows.
     nodeFlags = 0;
     first = false;
     ReportProgress();

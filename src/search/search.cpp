@@ -76,16 +76,17 @@ int GenerateRootCandidates(int side) {
 // Step 5: the iterations.
 void Iterate() {
   const bool clockDriven = SearchMode == SearchModeNormal && SearchLimits.TimeMode == TimeModeClock;
-  while (StopReason == 0 && NextIteration() == IterationContinue) {
-    // 5.1.
+  while (StopReason == StopNone && NextIteration() == IterationContinue) {
+    // 5.1: a fresh iteration: no bound yet, stable until a move fails.
+    EvalIterationDepth = IterationDepth;
     RootBound = BoundKindRunning;
     uint64_t nodesBefore = NodeCount;
     RootUnstable = 0;
     if (InputMode != 0 && PvOutputActive()) PrintDepthLine(IterationDepth, SelDepth);
 
-    // 5.2 and 5.3.
+    // 5.2 and 5.3: search the root moves, then sort them for the next iteration.
     int score = SearchRoot(IterationDepth);
-    if (StopReason == 0) {
+    if (StopReason == StopNone) {
       LastScore = score;
       if (IterationDepth == 1)
         SortRootMovesByScore();
@@ -109,10 +110,10 @@ void Iterate() {
     }
 
     // 5.5: a mate within the iteration depth.
-    if (StopReason == 0 && score > MateThreshold && MateValue - score <= IterationDepth) StopReason = StopMateFound;
+    if (StopReason == StopNone && score > MateThreshold && MateValue - score <= IterationDepth) StopReason = StopMateFound;
 
     // 5.6: only one move worth playing.
-    if (StopReason == 0 && clockDriven && IterationDepth >= OnlyMoveMinDepth && ElapsedMs() > OnlyMoveMinMs) {
+    if (StopReason == StopNone && clockDriven && IterationDepth >= OnlyMoveMinDepth && ElapsedMs() > OnlyMoveMinMs) {
       bool others = false;
       for (int i = 1; i < RootMoveCount; i++)
         if (RootMoves[i].score > -MateThreshold) others = true;
@@ -158,9 +159,9 @@ void WaitForGui() {
   const bool infinite = SearchLimits.infinite && SearchMode == SearchModeNormal;
   if (StopReason == StopByGui || !(SearchMode == SearchModePonder || infinite)) return;
   uint8_t reason = StopReason;
-  StopReason = 0;
+  StopReason = StopNone;
   bool quitting = false;
-  while (StopReason == 0 && (SearchMode == SearchModePonder || infinite) && !quitting)
+  while (StopReason == StopNone && (SearchMode == SearchModePonder || infinite) && !quitting)
     quitting = ReadInputHook ? ReadInputHook() != 0 : true;
   if (StopReason != StopByGui && !(StopReason & StopFromInputMask)) StopReason = reason;
 }
@@ -169,7 +170,7 @@ void WaitForGui() {
 
 int StartSearch(int side, int mode) {
   if (SearchHook) {
-    StopReason = 0;
+    StopReason = StopNone;
     SearchMode = mode;
     int result = SearchHook(side, mode);
     SearchMode = SearchModeAfterQuit;
@@ -186,7 +187,7 @@ int StartSearch(int side, int mode) {
   // started the search clock.)
   SearchFlags = SettingsFlags;
   SearchMode = mode;
-  StopReason = 0;
+  StopReason = StopNone;
   Game.searchRootPly = Pos.ply;   // the search path's positions start here (repetition tests)
   Pos.undoTop = 0;
   SearchSide = side;
@@ -233,14 +234,14 @@ int StartSearch(int side, int mode) {
   SetupTimeControl(GameClock.movesToGo, GameClock.timeLeftMs, GameClock.incrementMs);
   if (Options.multiPv > 1 && (SearchLimits.TimeMode != TimeModeNone || mode == SearchModeAnalysis)) ReportFlags |= ReportStarted;
 
-  // Step 5.
+  // Step 5: the iterations.
   Iterate();
 
   // Step 6: the final report of a search whose output never started.
   const bool gameOver = RootResultFlags & ResultGameOver;
   if (!gameOver) ReportFinalLine();
 
-  // Step 7.
+  // Step 7: a root whose score swung is learned.
   StoreLearnedRoot(side);
 
   // Step 8: the answer.
@@ -250,7 +251,7 @@ int StartSearch(int side, int mode) {
     if (gameOver) {
       PrintBestMove(0, 0);
       Game.history[Game.index].shellWords[RecordFlagsWord] |= uint16_t(RootResultFlags & RootResultKindMask);
-      if (SearchMode < SearchModePonder) StopReason = 0;
+      if (SearchMode < SearchModePonder) StopReason = StopNone;
     } else {
       RootMove& best = RootMoves[0];
       PrintBestMove(best.line[1], best.line[2]);
@@ -274,7 +275,7 @@ int StartSearch(int side, int mode) {
   } else {
     SearchMode = StopReason < StopLeavesIdleState ? SearchModeAfterOther : SearchModeAfterQuit;
   }
-  IterationDepth = 0;
+  IterationDepth = EvalIterationDepth = 0;
   return StopReason;
 }
 

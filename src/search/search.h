@@ -5,8 +5,6 @@
 
 #include "core/types.h"
 
-// The search's own maximum iteration depth; "go" resets DepthLimit to it.
-constexpr int SearchMaxDepth = 62;
 
 // ---- Search modes (SearchMode). A search runs while the mode is 4 or more; a finished search
 // leaves 1, 2 or 3 behind, and the command loop sets 0 before every blocking read.
@@ -22,7 +20,8 @@ constexpr int SearchRunningBit = 4;
 extern int SearchMode;
 inline bool SearchRunning() { return (SearchMode & SearchRunningBit) != 0; }
 
-// ---- Why a search ended (StopReason); 0 while it may run on.
+// ---- Why a search ended (StopReason); StopNone while it may run on.
+constexpr uint8_t StopNone = 0;
 constexpr uint8_t StopAllSettled = 4;          // every root move is settled
 constexpr uint8_t StopBookMove = 5;
 constexpr uint8_t StopNothingToSearch = 6;     // game over at the root, or nothing to search

@@ -5,13 +5,11 @@
 #include <cstdint>
 
 #include "board/position.h"
+#include "eval/eval.h"
 #include "search/search.h"
 
 // ---- Settings and draws
 extern uint32_t SearchFlags;   // snapshot of the settings word taken when a search starts
-extern int DrawScore[2];       // score of a draw for each side to move
-// Sets DrawScore from the stored draw value for a search by `engineSide`.
-void SetDrawScores(int engineSide);
 
 // ---- Root moves and iterations
 constexpr int MaxRootMoves = 224;

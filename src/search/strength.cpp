@@ -17,7 +17,7 @@ namespace {
 constexpr int CalibrationThreatDepth = -5;       // Threat Depth 5
 constexpr int CalibrationForwardPruning = 160;   // Forward Pruning 10
 constexpr int CalibrationTablebaseDepth = 2;
-constexpr uint8_t CalibrationTimeMode = 3;       // no clock: the move time is the limit
+constexpr uint8_t CalibrationTimeMode = TimeModeNoClock;       // no clock: the move time is the limit
 
 // The speeds behind UCI_Elo's minimum and default.
 constexpr uint32_t EloMinRate = 16;

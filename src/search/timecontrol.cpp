@@ -73,14 +73,14 @@ int Elapsed() { return int(ElapsedMs()); }
 
 // Reads and dispatches the input that is waiting, through the shell's hook; true when it did.
 bool PollInput() {
-  if (InputMode == 0 || StopReason != 0 || !ReadInputHook || !InputWaiting()) return false;
+  if (InputMode == 0 || StopReason != StopNone || !ReadInputHook || !InputWaiting()) return false;
   ReadInputHook();
   return true;
 }
 
 // A stop that is already pending keeps its reason (a "stop" or a quit from the input).
 void Stop(uint8_t reason) {
-  if (StopReason == 0) StopReason = reason;
+  if (StopReason == StopNone) StopReason = reason;
 }
 
 // The opponent's last game move landed where the best move captures, and took

@@ -8,6 +8,7 @@
 
 #include "board/board.h"
 #include "book/book.h"
+#include "learning/learning.h"
 #include "search/search.h"
 #include "search/strength.h"
 #include "search/tt.h"
@@ -49,6 +50,7 @@ int ReadCommandsDuringSearch() {
 
 void EngineStart() {
   ReadInputHook = ReadCommandsDuringSearch;
+  TableAllocatedHook = LoadLearning;
   // Step 2: the root-move storage and the work buffer are static arrays, so
   // nothing can fail here. Tablebase discovery from NalimovPath joins this
   // step with the tablebase code. Then the static tables.
@@ -63,7 +65,7 @@ void EngineStart() {
   // for 16,384 KB (smaller when memory is short; the allocation also loads
   // the learning file). Without any table steps 5 to 7 are skipped.
   if (ResizeTable(StartHashKB) != 0) {
-    // Step 5.
+    // Step 5: a new game from the start position.
     NewGame();
 
     // Step 6: the silent calibration search measures the node rate and sets
@@ -77,7 +79,7 @@ void EngineStart() {
     OpenBook(Options.bookFile);
   }
 
-  // Step 8.
+  // Step 8: the name the engine reports.
   std::snprintf(EngineName, sizeof EngineName, "%s", "CORVID 11.2 SP");
 
   // Step 9: a pipe gets unbuffered output so that every line leaves at once.
@@ -106,7 +108,7 @@ void ReadAndDispatch() {
       PendingLine = false;
     } else if (int length = ReadInputLine(CommandLine, CommandLineSize); length == LineTooLong) {
       if (UciStarted == 2) Print("info string line of more than %d characters ignored\n", CommandLineSize - 1);
-      if (StopReason != 0 || !InputWaiting()) return;
+      if (StopReason != StopNone || !InputWaiting()) return;
       continue;
     } else if (length < 0) {
       int error = errno;
@@ -126,7 +128,7 @@ void ReadAndDispatch() {
     }
 
     // Step 4: go on while more input is waiting and no stop is pending.
-    if (StopReason != 0 || !InputWaiting()) return;
+    if (StopReason != StopNone || !InputWaiting()) return;
   }
 }
 

@@ -72,7 +72,7 @@ int PositionCommand(const char* cursor) {
   // Step 1: a text that shares less than two thirds of the last one starts a new game.
   if (PositionEndsGame(cursor)) GameFinished();
 
-  // Step 2.
+  // Step 2: this text is the game's position text from now on.
   NewGameFlag = false;
   std::snprintf(LastPositionText, sizeof LastPositionText, "%s", cursor);
 
@@ -212,7 +212,7 @@ int DispatchCommand(const char* line) {
 
   // 7: isready waits only when a stop is pending.
   if (MatchKeyword(cursor, "isready")) {
-    if (SearchRunning() && StopReason != 0) return Busy;
+    if (SearchRunning() && StopReason != StopNone) return Busy;
     Print("readyok\n");
     return Done;
   }
@@ -233,7 +233,7 @@ int DispatchCommand(const char* line) {
     return Done;
   }
 
-  // 10.
+  // 10: anything else is unknown.
   Print("info string unknown UCI <%s> command\n", cursor);
   return Unknown;
 }

@@ -11,7 +11,6 @@
 #include "search/search.h"
 #include "search/search_state.h"
 #include "search/tt.h"
-#include "shell/engine.h"
 #include "core/settings.h"
 #include "core/platform.h"
 

@@ -11,7 +11,7 @@
 
 #include "eval/eval.h"
 #include "board/board.h"
-#include "shell/options.h"
+#include "core/settings.h"
 #include "tool/bench.h"
 #include "tool/tactics.h"
 #include "tool/perft.h"

@@ -10,7 +10,6 @@
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "search/tt.h"
-#include "shell/engine.h"
 #include "core/settings.h"
 #include "core/platform.h"
 
@@ -96,6 +95,6 @@ Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, int clockMs, T
   result->ms = GetTickCount() - start;
   result->nodes = NodeCount;
   result->score = RootMoveCount > 0 ? RootMoves[0].score : 0;
-  SearchMode = 0;
+  SearchMode = SearchModeIdle;
   return RootMoveCount > 0 ? Move(RootMoves[0].line[1] & ~CheckMark) : Move(0);
 }

@@ -18,7 +18,7 @@ class InteriorSearch : public ::testing::Test {
     ResizeTable(1024);
     ClearTable(1);
     SearchFlags = SettingsFlags;
-    StopReason = 0;
+    StopReason = StopNone;
     NodeCountdown = 1 << 30;
     RootResultFlags = 0;
     IterationDepth = 1;

@@ -47,7 +47,7 @@ int ClockArithmeticSearch(int, int mode) {
       SetTimeLimit();
     }
   }
-  StopReason = 0;
+  StopReason = StopNone;
   return 0;
 }
 
@@ -55,7 +55,7 @@ int ClockArithmeticSearch(int, int mode) {
 int PollingSearch(int side, int mode) {
   ++HookCalls;
   HookMode = mode;
-  while (StopReason == 0) {
+  while (StopReason == StopNone) {
     if (InputWaiting())
       ReadAndDispatch();
     else
@@ -71,8 +71,8 @@ class Dispatch : public ::testing::Test {
   void SetUp() override {
     alarm(20);   // a blocked read ends the test run instead of hanging it
     UciStarted = 2;
-    SearchMode = 0;
-    StopReason = 0;
+    SearchMode = SearchModeIdle;
+    StopReason = StopNone;
     PendingLine = false;
     QuitFlag = 0;
     NewGameFlag = false;
@@ -81,7 +81,7 @@ class Dispatch : public ::testing::Test {
     InputMode = 2;
     Game.side = White;
     SearchLimits = SearchLimitsRecord{};
-    SearchLimits.TimeMode = 3;
+    SearchLimits.TimeMode = TimeModeNoClock;
     HookCalls = 0;
     HookMode = -1;
     SearchHook = RecordingSearch;
@@ -103,7 +103,7 @@ class Dispatch : public ::testing::Test {
   // The command loop, until quit.
   void RunLoop() {
     for (int guard = 0; !QuitFlag && guard < 100; ++guard) {
-      SearchMode = 0;
+      SearchMode = SearchModeIdle;
       ReadAndDispatch();
     }
     EXPECT_TRUE(QuitFlag);
@@ -321,7 +321,7 @@ TEST_F(Dispatch, SearchmovesTakesTheRestOfTheLine) {
 // ---------------------------------------------------------------- busy mechanism
 
 TEST_F(Dispatch, CommandsThatNeedAnIdleEngineAnswerBusy) {
-  SearchMode = 4;
+  SearchMode = SearchModeNormal;
   for (const char* line : {"quit", "position startpos", "go depth 1", "setoption name Hash value 32", "ucinewgame"}) {
     EXPECT_EQ(Run(line, 2), "");
   }
@@ -332,7 +332,7 @@ TEST_F(Dispatch, CommandsThatNeedAnIdleEngineAnswerBusy) {
 }
 
 TEST_F(Dispatch, CommandsCarriedOutDuringASearch) {
-  SearchMode = 6;
+  SearchMode = SearchModePonder;
   EXPECT_EQ(Run("isready"), "readyok\n");
   EXPECT_EQ(Run("uci").substr(0, 8), "id name ");
   EXPECT_EQ(Run("what", 0), "info string unknown UCI <what> command\n");
@@ -341,8 +341,8 @@ TEST_F(Dispatch, CommandsCarriedOutDuringASearch) {
 }
 
 TEST_F(Dispatch, IsReadyWaitsWhenAStopIsPending) {
-  SearchMode = 4;
-  StopReason = 64;
+  SearchMode = SearchModeNormal;
+  StopReason = StopByGui;
   EXPECT_EQ(Run("isready", 2), "");
   SearchMode = 1;   // the search has ended
   EXPECT_EQ(Run("isready"), "readyok\n");
@@ -350,12 +350,12 @@ TEST_F(Dispatch, IsReadyWaitsWhenAStopIsPending) {
 
 TEST_F(Dispatch, RequestStopOnlyDuringASearch) {
   RequestStop();
-  EXPECT_EQ(StopReason, 0);
+  EXPECT_EQ(StopReason, StopNone);
   for (int mode : {4, 5, 6, 7}) {
-    StopReason = 0;
+    StopReason = StopNone;
     SearchMode = mode;
     RequestStop();
-    EXPECT_EQ(StopReason, 64);
+    EXPECT_EQ(StopReason, StopByGui);
   }
 }
 
@@ -363,9 +363,9 @@ TEST_F(Dispatch, StopEndsTheSearch) {
   SearchHook = PollingSearch;
   Input("go infinite\nstop\nquit\n");
   testing::internal::CaptureStdout();
-  SearchMode = 0;
+  SearchMode = SearchModeIdle;
   ReadAndDispatch();
-  EXPECT_EQ(StopReason, 64);
+  EXPECT_EQ(StopReason, StopByGui);
   EXPECT_FALSE(QuitFlag);
   RunLoop();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "bestmove 0000\n");
@@ -376,7 +376,7 @@ TEST_F(Dispatch, BusyLineIsDispatchedAgainAfterTheSearch) {
   SearchHook = PollingSearch;
   Input("go infinite\nisready\nposition startpos moves e2e4\nisready\nquit\n");
   testing::internal::CaptureStdout();
-  SearchMode = 0;
+  SearchMode = SearchModeIdle;
   ReadAndDispatch();
   // The search answered isready, then stopped for the position command.
   EXPECT_TRUE(PendingLine);
@@ -490,7 +490,7 @@ TEST_F(Dispatch, RandomLinesNeverCrash) {
       line += c;
     }
     SearchMode = (random() % 4 == 0) ? 4 : 0;
-    StopReason = 0;
+    StopReason = StopNone;
     int answer = DispatchCommand(line.c_str());
     EXPECT_TRUE(answer >= 0 && answer <= 2);
   }
