@@ -158,6 +158,7 @@ struct Position {
   int32_t TradeBonus;              // White's view: reward for trading pieces while ahead
   int32_t Phase;                   // 16 full piece material .. 1 bare ending
   int32_t phaseHalf, endgameWeight, endgameHalf, endgameQuarter, endgameEighth;
+  uint16_t lineAttackers[2];        // slots of each colour's line pieces bearing on the lines next to the enemy king
 
   MoveEntry moveList[MoveListCapacity];
   int32_t moveListStart[MaxPly + 1];  // index into moveList per ply

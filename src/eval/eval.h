@@ -42,9 +42,17 @@ void ResizeEvalCache(long kilobytes);   // reallocates only when the size change
 void ClearEvalCache();
 long EvalCacheEntries();                // entries per side table, 0 when there is no cache
 
+// The largest value `side` stands to lose through a pin or skewer of its piece on `sq` (at most
+// a queen's value); the pin penalties of the evaluation are added to *penalty.
+int PinScore(int side, int sq, int* penalty);
+
 // What the last evaluation found, for corvid-tool eval.
 struct EvalTrace {
   int material, classEntry, classCorrection, endingCode, threats, positional, kind, scale, score;
   int pawns, pawnTable;   // the pawn term and its root pawn-table part, side's view
+  // The positional terms by colour, each in its colour's own view (pawns: the pawns' values).
+  int pawnTerm[2], pieceTerm[2], threatTerm[2], kingTerm[2];
+  int tradeBonus;         // White's view
+  bool positionalRan;
 };
 extern EvalTrace* ActiveEvalTrace;

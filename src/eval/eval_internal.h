@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "board/position.h"
 #include "eval/eval.h"
 
 // One cache entry: w0 = D0 ^ key high word, w1 = D1 ^ key low word, w2 = D0, w3 = D1.
@@ -36,3 +37,22 @@ int RookPawnRookEnding(int side, int strong, int* scale, int* flags);
 int LoneKingEnding(int side, int strong);
 int PawnEnding(int side, int score);
 int KingPawnEnding(int side, int strong, int score, int* flags);
+
+// Number of set bits, without a library call on machines built without a population-count instruction.
+inline int BitCount(uint32_t x) {
+  x = x - ((x >> 1) & 0x55555555u);
+  x = (x & 0x33333333u) + ((x >> 2) & 0x33333333u);
+  return int((((x + (x >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24);
+}
+
+// The record the evaluation writes its result words into: the undo record of the move that led
+// to the position (the evaluation's own record at the root).
+UndoRecord& EvaluationRecord();
+
+// The positional terms of pieces, threats and king safety, White's view. With `perColour` each
+// colour's own term (its own view) is stored there as well.
+int PieceScore(int* perColour = nullptr);        // includes the trade bonus
+int BishopScore(int sq, int c);                  // the mobility part of a bishop's value
+int ThreatScore(int* perColour = nullptr);       // also fills the threat lists
+int KingSafety(int* perColour = nullptr);        // may set flags and the threat move in the record
+int KingAttack(int c);                           // the attack on c's king, c's view

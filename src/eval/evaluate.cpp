@@ -115,6 +115,8 @@ void UnmarkKingLines(Position& p, int side, const KingLineMarks& marks) {
 
 }  // namespace
 
+UndoRecord& EvaluationRecord() { return CurrentRecord(Pos); }
+
 void InitEvaluation() {
   InitMaterialClassTable();
   InitPawnTables();
@@ -166,13 +168,23 @@ int PositionalScore(int side, int strong, int code) {
   p.secondThreat[White] = p.secondThreat[Black] = 0;
   UpdatePhase();
 
-  // Step 2: the positional terms, White's view. King safety, threats and piece placement come
-  // with the piece knowledge; until then the pawn structure and the trade bonus count.
+  // Step 2: the positional terms, White's view, in this order: king safety (it may post a mating
+  // net as the largest threat), threats, pawns (promotion threats), pieces with the trade bonus.
+  EvalTrace* trace = ActiveEvalTrace;
+  const int king = KingSafety(trace ? trace->kingTerm : nullptr);
+  const int threats = ThreatScore(trace ? trace->threatTerm : nullptr);
   const int pawns = PawnStructure(side == White, side == Black);
-  int total = pawns + p.TradeBonus;
-  if (ActiveEvalTrace) {
-    ActiveEvalTrace->pawns = side == White ? pawns : -pawns;
-    ActiveEvalTrace->pawnTable = side == White ? PawnTableSum() : -PawnTableSum();
+  const int pieces = PieceScore(trace ? trace->pieceTerm : nullptr);
+  int total = king + threats + pawns + pieces;
+  if (trace) {
+    trace->positionalRan = true;
+    trace->pawns = side == White ? pawns : -pawns;
+    trace->pawnTable = side == White ? PawnTableSum() : -PawnTableSum();
+    trace->tradeBonus = p.TradeBonus;
+    for (int c = 0; c < 2; c++) {
+      trace->pawnTerm[c] = 0;
+      for (uint32_t set = p.pawns(c); set; set &= set - 1) trace->pawnTerm[c] += PawnValues[p.pieceList[c][LowestSlot(set)]];
+    }
   }
 
   // Step 3: two pieces under attack at once (a fork).
@@ -241,7 +253,7 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
   }
 
   // Step 5: tablebases (the probe is consulted only when tables are available).
-  const int pieces = __builtin_popcount(p.usedSlots[White]) + __builtin_popcount(p.usedSlots[Black]);
+  const int pieces = BitCount(p.usedSlots[White]) + BitCount(p.usedSlots[Black]);
   const bool captureOrPromotion = p.undoTop > 0 && (record.move & CaptureOrPromotionBits);
   if ((SettingsFlags & FlagUseTablebases) && pieces > 2 && pieces <= TablebaseMaxPieces &&
       ((ply <= 2 && depth == FullEvalDepth) || (depth >= Options.tablebaseDepth && captureOrPromotion))) {

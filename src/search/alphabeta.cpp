@@ -266,8 +266,9 @@ int HasFurtherThreat(int c, int t) {
   int floor = std::max(t, 0);
   if (second > floor) return 1;
   if (EscapeValue(c, largest, square) > floor) return 1;
+  int pinPenalty = 0;   // the evaluation's pin penalty; only the value at stake matters here
   if (p.pieceType[square] != Pawn && (p.attackTable[c ^ 1][square].counts & CountMaskSliders) &&
-      PinScore(c, square) > floor)
+      PinScore(c, square, &pinPenalty) > floor)
     return 1;
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "board/check_masks.h"
 #include "board/position.h"
 #include "search/search_state.h"
 
@@ -50,21 +51,7 @@ struct KingZone {
 };
 extern KingZone CurrentKingZone;
 
-// Which of the king's neighbours a check covers, indexed by the direction from the checking
-// square toward the king (0-7). The contact mask depends on `blocked` AND 15 as well.
-constexpr uint8_t NarrowCheckMask[8] = {5, 10, 5, 10, 144, 96, 96, 144};
-constexpr uint8_t WideCheckMask[8] = {164, 56, 81, 194, 0, 0, 0, 0};
-constexpr uint8_t QueenDistanceTwoMask[8] = {165, 58, 85, 202, 144, 96, 96, 144};
-constexpr uint8_t QueenContactMask[16][8] = {
-    {174, 61, 91, 199, 230, 211, 188, 121}, {174, 61, 91, 199, 230, 83, 188, 89},
-    {174, 61, 91, 199, 198, 195, 188, 121}, {174, 61, 91, 199, 198, 67, 188, 89},
-    {174, 61, 91, 199, 166, 211, 172, 121}, {174, 61, 91, 199, 166, 83, 172, 89},
-    {174, 61, 91, 199, 134, 195, 172, 121}, {174, 61, 91, 199, 134, 67, 172, 89},
-    {174, 61, 91, 199, 230, 211, 60, 57},   {174, 61, 91, 199, 230, 83, 60, 25},
-    {174, 61, 91, 199, 198, 195, 60, 57},   {174, 61, 91, 199, 198, 67, 60, 25},
-    {174, 61, 91, 199, 166, 211, 44, 57},   {174, 61, 91, 199, 166, 83, 44, 25},
-    {174, 61, 91, 199, 134, 195, 44, 57},   {174, 61, 91, 199, 134, 67, 44, 25},
-};
+// The check masks (which neighbours of the king a check covers) are board geometry: board/check_masks.h.
 
 // ---- Operations
 // The ordering passes over the list of `ply` (run by the generators as their last step).

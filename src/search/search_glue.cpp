@@ -29,7 +29,6 @@ void RecordCutoff(int ply, int side, int depth, Move m, MoveEntry* list, int cou
   UpdateHistoryOnCutoff(ply, side, depth, m, list, list + count);
 }
 
-int PinScore(int, int) { return 0; }
 namespace {
 
 // Number of pieces encoded in an attack-count word.

@@ -16,8 +16,6 @@ int ComputeExtensionAt(int ply, int flags, int eval, int alpha, int beta, uint16
 int HistoryCutoffRatio(int side, Move m);
 // Killers and history after a cut-off by a quiet move.
 void RecordCutoff(int ply, int side, int depth, Move m, MoveEntry* list, int count);
-// How much a pin of the piece on `sq` costs `side` (king safety knowledge; 0 without it).
-int PinScore(int side, int sq);
 // Whether `side`'s king is caught in a mating net by a contact check; may set record flags.
 int QuiescenceMateNet(int side);
 // The ordering base for checking moves at the current quiescence ply.

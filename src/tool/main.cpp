@@ -87,19 +87,35 @@ int EvalPosition(const std::string& fen) {
   ActiveEvalTrace = nullptr;
   static const char* kinds[16] = {"none", "", "", "", "", "", "lost ending", "won ending",
                                   "", "", "", "", "stalemate", "material draw", "certain draw", ""};
-  std::printf("side to move: %s\n", Pos.sideToMove == White ? "white" : "black");
-  std::printf("material: %d (white %d, black %d, side-to-move bonus included)\n", trace.material, Pos.material[White],
-              Pos.material[Black]);
+  const Position& p = Pos;
+  const int side = p.sideToMove, sign = side == White ? 1 : -1;
+  std::printf("side to move: %s\n", side == White ? "white" : "black");
   if (trace.classEntry < 0) std::printf("material class: not consulted\n");
   else if (trace.classEntry & 0x80)
     std::printf("material class: ending code %d, flags 0x%02x\n", trace.classEntry & 31, trace.classEntry & 0x60);
   else std::printf("material class: correction %d, flags 0x%02x\n", trace.classCorrection, trace.classEntry & 0x60);
-  std::printf("threats: %d (hanging: white %d, black %d)\n", trace.threats, Pos.threatSum[White], Pos.threatSum[Black]);
-  std::printf("positional: %d\n", trace.positional);
-  std::printf("  pawn structure: %d\n", trace.pawns);
-  std::printf("  root pawn table part: %d, pawn structure beyond it: %d\n", trace.pawnTable,
-              trace.pawns - trace.pawnTable);
-  std::printf("result kind: %s\n", kinds[(trace.kind >> 8) & 15]);
+  std::printf("%-28s %7s %7s %7s\n", "term", "white", "black", "score");
+  std::printf("%-28s %7d %7d %7d\n", "material (+8 to move)", p.material[White], p.material[Black], trace.material);
+  std::printf("%-28s %7d %7d %7d\n", "hanging material", p.threatSum[White], p.threatSum[Black], trace.threats);
+  if (trace.positionalRan) {
+    auto row = [&](const char* name, const int* term, int extra = 0) {
+      std::printf("%-28s %7d %7d %7d\n", name, term[White], term[Black], sign * (term[White] - term[Black] + extra));
+    };
+    row("pawns", trace.pawnTerm, sign * trace.pawns - (trace.pawnTerm[White] - trace.pawnTerm[Black]));
+    row("pieces (with trade bonus)", trace.pieceTerm, trace.tradeBonus);
+    row("threats", trace.threatTerm);
+    row("king safety", trace.kingTerm);
+    const int terms = trace.pawns + sign * (trace.pieceTerm[White] - trace.pieceTerm[Black] + trace.tradeBonus +
+                                            trace.threatTerm[White] - trace.threatTerm[Black] +
+                                            trace.kingTerm[White] - trace.kingTerm[Black]);
+    std::printf("%-28s %7d %7d %7d\n", "forks and ending terms", p.secondThreat[White], p.secondThreat[Black],
+                trace.positional - terms);
+    std::printf("%-28s %23d\n", "positional", trace.positional);
+    std::printf("  trade bonus %d (white's view); root pawn table part of the pawns %d\n", trace.tradeBonus, trace.pawnTable);
+  } else {
+    std::printf("positional terms: not evaluated (ending code %d)\n", trace.endingCode);
+  }
+  std::printf("ending: code %d, kind %s\n", trace.endingCode, kinds[(trace.kind >> 8) & 15]);
   std::printf("scale: %d/16\n", trace.scale);
   std::printf("eval %d\n", score);
   return 0;

@@ -102,10 +102,13 @@ TEST_F(Evaluation, EqualPawnlessMaterialIsScaledDown) {
 
 TEST_F(Evaluation, HangingMaterialAtTheFullMarker) {
   // Black's knight on e5 can be taken for nothing: with the full-evaluation marker White gets it in full.
+  EvalTrace trace{};
+  ActiveEvalTrace = &trace;
   int score = Full("rnbqkb1r/pppppppp/8/4n3/3P4/8/PPP1PPPP/RNBQKBNR w KQkq - 0 1");
+  ActiveEvalTrace = nullptr;
   EXPECT_EQ(Pos.threatSum[Black], 416);
   EXPECT_EQ(Pos.threatSum[White], 0);
-  EXPECT_EQ(score, 8 + (416 >> 6) + 416);
+  EXPECT_EQ(score, 8 + (416 >> 6) + trace.positional + 416);
 }
 
 TEST_F(Evaluation, CacheReturnsWhatAFullEvaluationReturns) {

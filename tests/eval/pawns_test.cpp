@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "../board/board_helpers.h"
+#include "eval_helpers.h"
 #include "eval/eval.h"
 #include "eval/tables.h"
 #include "core/settings.h"
@@ -109,32 +110,10 @@ TEST_F(PawnTerm, HyperModernPlayChargesOnlyTheEnginesPawnMass) {
   EXPECT_EQ(Score(), mass >> 1);
 }
 
-std::string MirrorFen(const std::string& fen) {
-  std::istringstream in(fen);
-  std::string board, side, castling, ep;
-  in >> board >> side >> castling >> ep;
-  std::vector<std::string> ranks;
-  std::stringstream rows(board);
-  for (std::string row; std::getline(rows, row, '/');) ranks.insert(ranks.begin(), row);
-  std::string mirrored;
-  for (const std::string& row : ranks) mirrored += (mirrored.empty() ? "" : "/") + row;
-  auto swapCase = [](std::string s) {
-    for (char& ch : s) ch = std::isupper(ch) ? char(std::tolower(ch)) : char(std::toupper(ch));
-    return s;
-  };
-  if (ep != "-") ep[1] = char('1' + '8' - ep[1]);
-  return swapCase(mirrored) + (side == "w" ? " b " : " w ") + swapCase(castling) + " " + ep + " 0 1";
-}
-
 TEST_F(PawnTerm, MirroredPositionsScoreTheSameForTheOtherColour) {
   int positions = 0;
   for (const char* file : {"perft.epd", "wac.epd"}) {
-    std::ifstream in(std::string(CORVID_TEST_DATA_DIR) + "/" + file);
-    for (std::string line; std::getline(in, line);) {
-      std::istringstream fields(line.substr(0, line.find(';')));
-      std::string board, side, castling, ep;
-      fields >> board >> side >> castling >> ep;
-      const std::string fen = board + " " + side + " " + castling + " " + ep + " 0 1";
+    for (const std::string& fen : DataPositions(file)) {
       Prepare(fen);
       const int score = Score();
       const int threats[2] = {Pos.largestThreat[White], Pos.secondThreat[White]};

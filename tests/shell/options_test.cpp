@@ -534,7 +534,7 @@ namespace {
 
 // White, a little better with the bishop pair, can repeat the position a
 // third time with Ke1-d1: a draw the engine avoids at a draw value of 0 and
-// takes at 50 (+64 for its side).
+// takes at 100 (+128 for its side).
 const std::string RepetitionPosition =
     "position fen 2b1k3/pp3ppp/2n5/8/8/8/PP3PPP/2B1KB2 w - - 0 1 moves e1d1 e8d8 d1e1 d8e8 e1d1 e8d8 d1e1 d8e8\n";
 
@@ -559,10 +559,10 @@ TEST(OptionSession, DrawValueMakesTheEnginePreferARepetition) {
   std::string avoided = BestMoveAndScore("0", &line);
   EXPECT_NE(avoided, "e1d1") << line;
   long cp = NumberAfter(line, "cp");
-  // The construction: the best other move is worth less than half a pawn, more than a draw.
+  // The construction: the best other move is worth less than a pawn, more than a draw.
   EXPECT_GT(cp, 0) << line;
-  EXPECT_LT(cp, 50) << line;
+  EXPECT_LT(cp, 100) << line;
 
-  EXPECT_EQ(BestMoveAndScore("50", &line), "e1d1") << line;
-  EXPECT_NE(line.find(" score cp 50 pv e1d1 "), std::string::npos) << line;
+  EXPECT_EQ(BestMoveAndScore("100", &line), "e1d1") << line;
+  EXPECT_NE(line.find(" score cp 100 pv e1d1 "), std::string::npos) << line;
 }

@@ -1,0 +1,346 @@
+// King safety: in the bare endgame the king's activity; otherwise open files near the king,
+// attacks on the king zone, checks along the king's lines and by knights, discovered checks and
+// mating nets. The attack part leaves flags in the current undo record for the search (mating
+// net, acute danger, a discovered check) and may name a mating check as the threat move.
+#include <algorithm>
+#include <array>
+
+#include "board/board.h"
+#include "board/check_masks.h"
+#include "board/geometry.h"
+#include "eval/eval_internal.h"
+#include "eval/tables.h"
+
+namespace {
+
+// Danger from the attack units against the king, by units >> 3 (0..63), units of 1/128 pawn.
+constexpr std::array<int, 64> KingDanger = [] {
+  constexpr int rising[28] = {0,   1,   3,   6,   10,  16,  25,  38,  57,  85,  113, 141, 169, 197,
+                              225, 256, 288, 320, 352, 384, 416, 448, 480, 512, 544, 576, 608, 640};
+  std::array<int, 64> t{};
+  for (int i = 0; i < 64; i++) t[i] = i < 28 ? rising[i] : 640;
+  return t;
+}();
+
+// Weight of an undefended square of the king zone, index a1..h8 (rank 1 first; the table is
+// the same seen from either side), units of 1/128 pawn.
+constexpr uint8_t ZoneSquareWeight[64] = {
+    6,  6,  6,  6,  6,  6,  6,  6,    // rank 1
+    4,  12, 8,  6,  6,  8,  12, 4,    // rank 2
+    10, 14, 10, 10, 10, 10, 14, 10,   // rank 3
+    14, 14, 14, 14, 14, 14, 14, 14,   // rank 4
+    14, 14, 14, 14, 14, 14, 14, 14,   // rank 5
+    10, 14, 10, 10, 10, 10, 14, 10,   // rank 6
+    4,  12, 8,  6,  6,  8,  12, 4,    // rank 7
+    6,  6,  6,  6,  6,  6,  6,  6};   // rank 8
+
+// Attack units of an attacker, by its piece-list slot (king 0, queen 1, rooks 2-3, bishops 4-5,
+// knights 6-7); the further slots (8-15: pawns and extra pieces) count one unit each.
+constexpr int SlotWeight[8] = {2, 6, 3, 3, 2, 2, 2, 2};
+constexpr std::array<uint8_t, 256> LowSlotsWeight = [] {
+  std::array<uint8_t, 256> t{};
+  for (int set = 0; set < 256; set++)
+    for (int slot = 0; slot < 8; slot++)
+      if (set >> slot & 1) t[set] = uint8_t(t[set] + SlotWeight[slot]);
+  return t;
+}();
+inline int AttackerWeight(uint32_t slots) {
+  return LowSlotsWeight[slots & 0xFF] + BitCount((slots >> 8) & 0xFF);
+}
+// Attack units of an enemy piece standing in the zone, by piece type.
+constexpr int DefenderWeight[7] = {0, 0, 2, 2, 3, 6, 2};
+
+// Open files near the king, by king file and file: the penalty when the enemy has no pawn on
+// that file, and when the king's own side has none.
+constexpr int8_t EnemyOpenFilePenalty[8][8] = {
+    {21, 18, 11, 0, 0, 0, 0, 0},   // king on a
+    {18, 21, 11, 0, 0, 0, 0, 0},   // b
+    {15, 18, 21, 11, 0, 0, 0, 0},  // c
+    {0, 0, 18, 21, 11, 0, 0, 0},   // d
+    {0, 0, 0, 11, 21, 18, 0, 0},   // e
+    {0, 0, 0, 0, 11, 21, 18, 15},  // f
+    {0, 0, 0, 0, 0, 11, 21, 18},   // g
+    {0, 0, 0, 0, 0, 11, 18, 21}};  // h
+constexpr int8_t OwnOpenFilePenalty[8][8] = {
+    {15, 13, 0, 0, 0, 0, 0, 0},    // king on a
+    {13, 15, 0, 0, 0, 0, 0, 0},    // b
+    {11, 13, 15, 0, 0, 0, 0, 0},   // c
+    {0, 0, 13, 15, 0, 0, 0, 0},    // d
+    {0, 0, 0, 0, 15, 13, 0, 0},    // e
+    {0, 0, 0, 0, 0, 15, 13, 11},   // f
+    {0, 0, 0, 0, 0, 0, 15, 13},    // g
+    {0, 0, 0, 0, 0, 0, 13, 15}};   // h
+
+constexpr int MatingNetThreat = 1248;      // a mating net ranks as the largest threat
+constexpr int AmplifyNumerator = 5;        // king safety counts 5/4 unless the style says otherwise
+constexpr int LinePieceUnits = 6;          // a line piece or knight bearing on a checking square
+constexpr int OccupiedLineSquare = 5;      // an enemy piece on one of the king's lines
+constexpr int DiscoveredCheckPenalty = 16;
+constexpr int WeakLineSquare = 10;         // a square on a king line that the enemy controls
+constexpr int CheckingSquarePenalty = 12;  // ...from which a slider can check safely
+constexpr int ContestedLineSquare = 6;     // ...that both sides hold equally
+constexpr int EnemyPieceOnKnightCheck = 5;
+constexpr int SafeKnightCheck = 20;
+constexpr int KnightCheck = 6;
+constexpr int KnightCheckNoFlight = 24;
+constexpr int WellDefended = 2;            // own attackers ahead by this much make a line safe further out
+constexpr int ZoneLeadUnits = 4, ZoneDoubleLeadUnits = 8;
+constexpr int AttackerCountUnits = 2;
+constexpr int MatingNetPenalty = 64;
+constexpr int CoveredFlightsPenalty = 32;
+constexpr int MinAttackers = 2;
+constexpr int KingDangerShift = 3;
+
+// Neighbour direction bits (bit d: the step d from the king).
+constexpr uint8_t OwnRankNeighbours = 1u << 0 | 1u << 2;
+constexpr uint8_t BlockedMaskBits = 15;   // the contact masks look at the E, N, W, S neighbours
+
+inline int Distance(int a, int b) {
+  return std::max(std::abs(FileOf(a) - FileOf(b)), std::abs(RankOf(a) - RankOf(b)));
+}
+
+// The neighbours of the king on k that a knight on x covers.
+uint8_t KnightCover(int x, int k) {
+  uint8_t mask = 0;
+  for (int d = 0; d < 8; d++) {
+    const int y = Geo.nextSquare[d][k];
+    if (y != OffBoard && Direction(y, x) >= 8 && Direction(y, x) < NoDirection) mask |= uint8_t(1u << d);
+  }
+  return mask;
+}
+
+// One evaluation of the attack on the king of colour c.
+struct KingAttackState {
+  Position& p;
+  int c, e, k;
+  const AttackEntry* own;
+  const AttackEntry* enemy;
+  UndoRecord& record;
+  int s = 0, units = 0, xunits = 0;
+  uint32_t attackers = 0, xrayAttackers = 0;
+  uint8_t flights = 0, blocked = 0, checkDirections = 0;
+  uint8_t loneGuard[16] = {};   // per enemy slot: the neighbours it alone attacks
+  bool matingNet = false;
+
+  // A check of the enemy piece in `slot` from x: which neighbours it covers, whether it leaves
+  // no flight (the neighbours it alone guarded included), and then the threat move.
+  void CheckFrom(int slot, int from, int x, uint8_t covered) {
+    checkDirections |= covered;
+    if ((flights | loneGuard[slot]) & ~covered) return;
+    if (p.sideToMove != e) return;
+    if (!(record.checkFlag & RecordThreatMoveSet)) {
+      record.threatMove = MakeMoveWord(from, x, p.pieceType[x] ? KindCapture : KindQuiet);
+      record.checkFlag |= RecordThreatMoveSet;
+    }
+    matingNet = true;
+  }
+
+  // The squares of one king line, outward up to the first occupied square; `sliders` are the
+  // enemy pieces that move along lines of this kind.
+  void Line(int d, uint32_t sliders) {
+    int acc = 0;
+    const bool file = d == 1 || d == 3;
+    for (int x = Geo.nextSquare[d][k]; x != OffBoard; x = Geo.nextSquare[d][x]) {
+      const int d2 = own[x].attackerTotal - enemy[x].attackerTotal;
+      if (d2 >= WellDefended) acc += d2;
+      const uint32_t lineSliders = enemy[x].attackers & sliders;
+      const int type = p.pieceType[x];
+      if (lineSliders) {
+        if (type && p.colour[x] == e) {
+          // An enemy piece on the line: a discovered check when a slider stands behind it.
+          if (type != Pawn) s -= OccupiedLineSquare - acc;
+          const int forward = e == White ? 8 : -8;
+          if (!acc && (type != Pawn || (!file && !p.pieceType[x + forward]))) {
+            for (uint32_t set = lineSliders; set; set &= set - 1) {
+              const int slot = LowestSlot(set);
+              const int from = p.pieceList[e][slot];
+              if (Direction(x, from) != OppositeDirection[d] || p.threatValue[from]) continue;
+              p.lineAttackers[e] |= uint16_t(1u << slot);
+              units += AttackerWeight(1u << slot) + LinePieceUnits;
+              s -= DiscoveredCheckPenalty;
+              record.checkFlag |= RecordKingAttack[c];
+              // The check runs along the line: every flight on it is lost.
+              checkDirections |= NarrowCheckMask[d];
+              if (!(flights & ~NarrowCheckMask[d])) matingNet = true;
+            }
+          }
+        } else if (d2 < 0) {
+          // A square the enemy controls: a slider may check from it.
+          s -= WeakLineSquare - acc;
+          for (uint32_t set = lineSliders; set; set &= set - 1) {
+            p.lineAttackers[e] |= uint16_t(1u << LowestSlot(set));
+            units += AttackerWeight(1u << LowestSlot(set)) + LinePieceUnits;
+          }
+          // With nothing of c's further out on the line the check holds (d2 < 0: the enemy
+          // has more attackers on x than c has defenders).
+          if (!acc) {
+            s -= CheckingSquarePenalty;
+            const int distance = Distance(x, k);
+            for (uint32_t set = lineSliders; set; set &= set - 1) {
+              const int slot = LowestSlot(set);
+              const int from = p.pieceList[e][slot];
+              const int checker = p.pieceType[from];
+              uint8_t covered;
+              if (distance == 1 && checker == Queen) covered = QueenContactMask[blocked & BlockedMaskBits][d];
+              else if (distance == 1 && checker == Rook) covered = WideCheckMask[d];
+              else if (distance == 2 && checker == Queen) covered = QueenDistanceTwoMask[d];
+              else covered = NarrowCheckMask[d];
+              CheckFrom(slot, from, x, covered);
+            }
+          }
+        } else if (d2 == 0) {
+          s -= ContestedLineSquare - acc;
+        }
+      }
+      if (type) break;
+    }
+  }
+};
+
+}  // namespace
+
+int KingAttack(int c) {
+  Position& p = Pos;
+  const int e = c ^ 1, k = p.kingSquare(c);
+  KingAttackState a{p, c, e, k, p.attackTable[c], p.attackTable[e], EvaluationRecord()};
+  p.lineAttackers[e] = 0;
+
+  // Bishops of each square shade: [colour][shade].
+  bool bishopOn[2][2] = {};
+  for (int side = 0; side < 2; side++)
+    for (uint32_t set = p.bishops(side); set; set &= set - 1) bishopOn[side][Geo.shade[p.pieceList[side][LowestSlot(set)]]] = true;
+
+  // Step 1: the zone, the 3x3 block around the shelter centre (centre first): flights, blocked
+  // neighbours, lone guards, attack units and undefended squares.
+  const int centre = ShelterCentre[k];
+  const int enemyForward = e == White ? 8 : -8;
+  for (int i = -1; i < 8; i++) {
+    const int z = i < 0 ? centre : Geo.nextSquare[i][centre];
+    const AttackEntry &E = a.enemy[z], &O = a.own[z];
+    const int type = p.pieceType[z], col = type ? int(p.colour[z]) : int(NoColour);
+    if (Geo.adjacent[k][z]) {
+      const uint8_t bit = uint8_t(1u << Direction(z, k));
+      if (col == c || (col == e && (type == Pawn || type == Knight || type == Bishop || type == King))) a.blocked |= bit;
+      if (col != c && !E.counts) a.flights |= bit;
+      if (col != c && E.attackerTotal == 1) a.loneGuard[LowestSlot(uint32_t(E.attackers | E.xrayAttackers))] |= bit;
+    }
+    // An enemy pawn stuck in front of the king does not attack the zone.
+    if (col == e && type == Pawn && p.pieceType[z + enemyForward]) continue;
+    a.attackers |= E.attackers;
+    a.xrayAttackers |= E.xrayAttackers;
+    a.units += AttackerWeight(E.attackers);
+    a.xunits += AttackerWeight(E.xrayAttackers);
+    int d = E.attackerTotal - O.attackerTotal;
+    bool undefended = O.counts <= E.counts && d >= 0;
+    if (col == e && type != Pawn) {
+      d++;
+      if (O.counts == CountMaskKing || !p.threatValue[z]) undefended = false;
+      a.units += DefenderWeight[type];
+    }
+    if (undefended) {
+      const int w = ZoneSquareWeight[z], shade = Geo.shade[z];
+      a.s -= w;
+      if (bishopOn[e][shade] && !bishopOn[c][shade]) a.s -= w;
+      if ((col == c && type == Bishop) || (bishopOn[c][shade] && !bishopOn[e][shade])) a.s += w;
+    }
+    if (d > 0) a.units += ZoneLeadUnits;
+    if (d >= 2) a.units += ZoneDoubleLeadUnits;
+  }
+
+  // Step 2: the diagonals from the king.
+  if (p.diagonalSliders[e])
+    for (int d = 4; d < 8; d++) a.Line(d, p.diagonalSliders[e]);
+
+  // Step 3: the ranks and files; a king with no flight off its rank fears the back rank.
+  if (p.orthogonalSliders[e]) {
+    if (!(a.flights & ~OwnRankNeighbours)) a.s -= 2 * p.endgameWeight;
+    for (int d = 0; d < 4; d++) a.Line(d, p.orthogonalSliders[e]);
+  }
+
+  // Step 4: knight checks.
+  if (p.knights(e)) {
+    for (const uint8_t* t = Geo.knightTargets[k]; *t != EndOfList; t++) {
+      const int x = *t;
+      const AttackEntry &E = a.enemy[x], &O = a.own[x];
+      if (!(E.counts & CountMaskKnight) || O.attackerTotal > E.attackerTotal) continue;
+      if (p.pieceType[x] && p.colour[x] == e && p.pieceType[x] != Pawn) {
+        a.s -= EnemyPieceOnKnightCheck;
+        continue;
+      }
+      const uint32_t knights = E.attackers & p.knights(e);
+      for (uint32_t set = knights; set; set &= set - 1) {
+        p.lineAttackers[e] |= uint16_t(1u << LowestSlot(set));
+        a.units += AttackerWeight(1u << LowestSlot(set)) + LinePieceUnits;
+      }
+      if (O.attackerTotal < E.attackerTotal) {
+        a.s -= SafeKnightCheck;
+        const uint8_t covered = KnightCover(x, k);
+        for (uint32_t set = knights; set; set &= set - 1) {
+          const int slot = LowestSlot(set);
+          a.CheckFrom(slot, p.pieceList[e][slot], x, covered);
+        }
+      } else {
+        a.s -= KnightCheck;
+        if (!a.flights) a.s -= KnightCheckNoFlight;
+      }
+    }
+  }
+
+  // Step 5: attack units.
+  const int kingAttackers = BitCount(a.attackers);
+  const int allAttackers = BitCount(a.attackers | a.xrayAttackers);
+  int u = a.xunits / 2 + a.units + AttackerCountUnits * kingAttackers + AttackerCountUnits * allAttackers;
+  if (allAttackers < MinAttackers) u >>= 1;
+  a.s -= KingDanger[std::min(u >> KingDangerShift, 63)];
+
+  // Step 6: a mating net, or every flight covered by checks of at least two attackers.
+  if (a.matingNet) {
+    a.record.checkFlag |= RecordMatingNet[c] | RecordThreat[c];
+    a.s -= MatingNetPenalty;
+  } else if (a.checkDirections && !(a.flights & ~a.checkDirections) &&
+             BitCount((a.attackers | a.xrayAttackers | p.lineAttackers[e]) & 0xFF) >= MinAttackers) {
+    a.record.checkFlag |= RecordThreat[c];
+    a.s -= CoveredFlightsPenalty;
+  }
+  return a.s;
+}
+
+int KingSafety(int* perColour) {
+  Position& p = Pos;
+  int terms[2];
+  for (int c = 0; c < 2; c++) {
+    const int e = c ^ 1, k = p.kingSquare(c);
+    // Step 1: in the bare endgame, the king's activity: its square and its best safe step.
+    if (p.Phase <= 1) {
+      int best = KingSquareTable[c][k];
+      for (const uint8_t* t = Geo.kingTargets[k]; *t != EndOfList; t++)
+        if (!p.attackTable[e][*t].counts) best = std::max(best, int(KingSquareTable[c][*t]));
+      terms[c] = (KingSquareTable[c][k] + best) / 2;
+      continue;
+    }
+    // Step 2: open files near the king (against rooks and queens) and the attack on it.
+    int s = 0;
+    if (p.orthogonalSliders[e]) {
+      const int kf = FileOf(k);
+      for (int f = std::max(kf - 2, 0); f <= std::min(kf + 2, 7); f++) {
+        if (!p.pawnFiles[e][f + 1]) s -= EnemyOpenFilePenalty[kf][f];
+        if (!p.pawnFiles[c][f + 1]) s -= OwnOpenFilePenalty[kf][f];
+      }
+    }
+    const bool netBefore = EvaluationRecord().checkFlag & RecordMatingNet[c];
+    s += KingAttack(c);
+    if (!netBefore && (EvaluationRecord().checkFlag & RecordMatingNet[c])) {
+      p.secondThreat[c] = p.largestThreat[c];
+      p.largestThreat[c] = MatingNetThreat;
+    }
+    // Scaled by the phase (one more with an enemy queen), and by 5/4 unless the style keeps it plain.
+    s = ((p.Phase + (p.queens(e) ? 1 : 0)) * s) >> 4;
+    if (KingSafetyPlain != c + 1) s = (AmplifyNumerator * s) >> 2;
+    terms[c] = s + KingSquareTable[c][k];
+  }
+  if (perColour) {
+    perColour[White] = terms[White];
+    perColour[Black] = terms[Black];
+  }
+  return terms[White] - terms[Black];
+}
