@@ -36,17 +36,17 @@ constexpr uint8_t ZoneSquareWeight[64] = {
 
 // Attack units of an attacker, by its piece-list slot (king 0, queen 1, rooks 2-3, bishops 4-5,
 // knights 6-7); the further slots (8-15: pawns and extra pieces) count one unit each.
-constexpr int SlotWeight[8] = {2, 6, 3, 3, 2, 2, 2, 2};
-constexpr std::array<uint8_t, 256> LowSlotsWeight = [] {
-  std::array<uint8_t, 256> t{};
-  for (int set = 0; set < 256; set++)
-    for (int slot = 0; slot < 8; slot++)
-      if (set >> slot & 1) t[set] = uint8_t(t[set] + SlotWeight[slot]);
+constexpr int SlotWeight[16] = {2, 6, 3, 3, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1};
+// The weights summed over a byte of slots: [0] slots 0-7, [1] slots 8-15.
+constexpr std::array<std::array<uint8_t, 256>, 2> SlotsWeight = [] {
+  std::array<std::array<uint8_t, 256>, 2> t{};
+  for (int half = 0; half < 2; half++)
+    for (int set = 0; set < 256; set++)
+      for (int slot = 0; slot < 8; slot++)
+        if (set >> slot & 1) t[half][set] = uint8_t(t[half][set] + SlotWeight[8 * half + slot]);
   return t;
 }();
-inline int AttackerWeight(uint32_t slots) {
-  return LowSlotsWeight[slots & 0xFF] + BitCount((slots >> 8) & 0xFF);
-}
+inline int AttackerWeight(uint32_t slots) { return SlotsWeight[0][slots & 0xFF] + SlotsWeight[1][(slots >> 8) & 0xFF]; }
 // Attack units of an enemy piece standing in the zone, by piece type.
 constexpr int DefenderWeight[7] = {0, 0, 2, 2, 3, 6, 2};
 
@@ -95,6 +95,27 @@ constexpr int KingDangerShift = 3;
 constexpr uint8_t OwnRankNeighbours = 1u << 0 | 1u << 2;
 constexpr uint8_t BlockedMaskBits = 15;   // the contact masks look at the E, N, W, S neighbours
 
+// The king zone: the 3x3 block around the shelter centre, centre first, by king square; and for
+// each zone square next to the king the direction bit of the step to it (0 for the others).
+struct Zone {
+  uint8_t square[9];
+  uint8_t neighbourBit[9];
+};
+constexpr std::array<Zone, 64> KingZones = [] {
+  constexpr int fileStep[8] = {1, 0, -1, 0, -1, 1, -1, 1}, rankStep[8] = {0, 1, 0, -1, 1, 1, -1, -1};
+  std::array<Zone, 64> t{};
+  for (int k = 0; k < 64; k++) {
+    const int centre = ShelterCentre[k];
+    for (int i = 0; i < 9; i++) {
+      const int z = i == 0 ? centre : centre + rankStep[i - 1] * 8 + fileStep[i - 1];
+      t[k].square[i] = uint8_t(z);
+      for (int d = 0; d < 8; d++)
+        if (FileOf(k) + fileStep[d] == FileOf(z) && RankOf(k) + rankStep[d] == RankOf(z)) t[k].neighbourBit[i] = uint8_t(1u << d);
+    }
+  }
+  return t;
+}();
+
 inline int Distance(int a, int b) {
   return std::max(std::abs(FileOf(a) - FileOf(b)), std::abs(RankOf(a) - RankOf(b)));
 }
@@ -124,7 +145,7 @@ struct KingAttackState {
 
   // A check of the enemy piece in `slot` from x: which neighbours it covers, whether it leaves
   // no flight (the neighbours it alone guarded included), and then the threat move.
-  void CheckFrom(int slot, int from, int x, uint8_t covered) {
+  __attribute__((noinline)) void CheckFrom(int slot, int from, int x, uint8_t covered) {
     checkDirections |= covered;
     if ((flights | loneGuard[slot]) & ~covered) return;
     if (p.sideToMove != e) return;
@@ -137,7 +158,7 @@ struct KingAttackState {
 
   // The squares of one king line, outward up to the first occupied square; `sliders` are the
   // enemy pieces that move along lines of this kind.
-  void Line(int d, uint32_t sliders) {
+  __attribute__((always_inline)) void Line(int d, uint32_t sliders) {
     int acc = 0;
     const bool file = d == 1 || d == 3;
     for (int x = Geo.nextSquare[d][k]; x != OffBoard; x = Geo.nextSquare[d][x]) {
@@ -197,29 +218,37 @@ struct KingAttackState {
   }
 };
 
+int AttackOnKing(Position& p, int c, UndoRecord& record, bool* net);
+
 }  // namespace
 
 int KingAttack(int c) {
-  Position& p = Pos;
+  bool net;
+  return AttackOnKing(Pos, c, EvaluationRecord(), &net);
+}
+
+namespace {
+
+// The attack on c's king in c's view; *net tells whether it found a mating net.
+int AttackOnKing(Position& p, int c, UndoRecord& record, bool* net) {
   const int e = c ^ 1, k = p.kingSquare(c);
-  KingAttackState a{p, c, e, k, p.attackTable[c], p.attackTable[e], EvaluationRecord()};
+  KingAttackState a{p, c, e, k, p.attackTable[c], p.attackTable[e], record};
   p.lineAttackers[e] = 0;
 
-  // Bishops of each square shade: [colour][shade].
-  bool bishopOn[2][2] = {};
+  // Square shades (bit 0 light, bit 1 dark) holding a bishop, by colour.
+  unsigned bishopShades[2] = {0, 0};
   for (int side = 0; side < 2; side++)
-    for (uint32_t set = p.bishops(side); set; set &= set - 1) bishopOn[side][Geo.shade[p.pieceList[side][LowestSlot(set)]]] = true;
+    for (uint32_t set = p.bishops(side); set; set &= set - 1) bishopShades[side] |= 1u << Geo.shade[p.pieceList[side][LowestSlot(set)]];
 
   // Step 1: the zone, the 3x3 block around the shelter centre (centre first): flights, blocked
   // neighbours, lone guards, attack units and undefended squares.
-  const int centre = ShelterCentre[k];
+  const Zone& zone = KingZones[k];
   const int enemyForward = e == White ? 8 : -8;
-  for (int i = -1; i < 8; i++) {
-    const int z = i < 0 ? centre : Geo.nextSquare[i][centre];
+  for (int i = 0; i < 9; i++) {
+    const int z = zone.square[i];
     const AttackEntry &E = a.enemy[z], &O = a.own[z];
     const int type = p.pieceType[z], col = type ? int(p.colour[z]) : int(NoColour);
-    if (Geo.adjacent[k][z]) {
-      const uint8_t bit = uint8_t(1u << Direction(z, k));
+    if (const uint8_t bit = zone.neighbourBit[i]) {
       if (col == c || (col == e && (type == Pawn || type == Knight || type == Bishop || type == King))) a.blocked |= bit;
       if (col != c && !E.counts) a.flights |= bit;
       if (col != c && E.attackerTotal == 1) a.loneGuard[LowestSlot(uint32_t(E.attackers | E.xrayAttackers))] |= bit;
@@ -238,10 +267,12 @@ int KingAttack(int c) {
       a.units += DefenderWeight[type];
     }
     if (undefended) {
-      const int w = ZoneSquareWeight[z], shade = Geo.shade[z];
+      const int w = ZoneSquareWeight[z];
+      const unsigned shade = 1u << Geo.shade[z];
+      const bool ownBishop = bishopShades[c] & shade, enemyBishop = bishopShades[e] & shade;
       a.s -= w;
-      if (bishopOn[e][shade] && !bishopOn[c][shade]) a.s -= w;
-      if ((col == c && type == Bishop) || (bishopOn[c][shade] && !bishopOn[e][shade])) a.s += w;
+      if (enemyBishop && !ownBishop) a.s -= w;
+      if ((col == c && type == Bishop) || (ownBishop && !enemyBishop)) a.s += w;
     }
     if (d > 0) a.units += ZoneLeadUnits;
     if (d >= 2) a.units += ZoneDoubleLeadUnits;
@@ -302,11 +333,15 @@ int KingAttack(int c) {
     a.record.checkFlag |= RecordThreat[c];
     a.s -= CoveredFlightsPenalty;
   }
+  *net = a.matingNet;
   return a.s;
 }
 
+}  // namespace
+
 int KingSafety(int* perColour) {
   Position& p = Pos;
+  UndoRecord& record = EvaluationRecord();
   int terms[2];
   for (int c = 0; c < 2; c++) {
     const int e = c ^ 1, k = p.kingSquare(c);
@@ -327,9 +362,9 @@ int KingSafety(int* perColour) {
         if (!p.pawnFiles[c][f + 1]) s -= OwnOpenFilePenalty[kf][f];
       }
     }
-    const bool netBefore = EvaluationRecord().checkFlag & RecordMatingNet[c];
-    s += KingAttack(c);
-    if (!netBefore && (EvaluationRecord().checkFlag & RecordMatingNet[c])) {
+    bool net;
+    s += AttackOnKing(p, c, record, &net);
+    if (net) {
       p.secondThreat[c] = p.largestThreat[c];
       p.largestThreat[c] = MatingNetThreat;
     }
