@@ -113,11 +113,12 @@ uint8_t CoveredByCheck(const KingZone& z, int checker, int d, int t, int k) {
     // king's lines claims nothing.
     return checker == Knight && d < NoDirection ? KnightCheckMask[d - 8] : 0;
   }
-  int distance = KingDistance(t, k);
-  if (distance == 1 && checker == Queen) return QueenContactMask[z.blocked & 15][d];
-  if (distance == 1 && checker == Rook) return WideCheckMask[d];
-  if (distance == 2 && checker == Queen) return QueenDistanceTwoMask[d];
-  return NarrowCheckMask[d];
+  // The masks describe a checker standing in direction `side` of the king.
+  const int side = OppositeDirection[d], distance = KingDistance(t, k);
+  if (distance == 1 && checker == Queen) return QueenContactMask[z.blocked & 15][side];
+  if (distance == 1 && checker == Rook) return WideCheckMask[side];
+  if (distance == 2 && checker == Queen) return QueenDistanceTwoMask[side];
+  return NarrowCheckMask[side];
 }
 
 // Adds to a try count (and the cut-off count), halving both when the try count grows too

@@ -66,9 +66,11 @@ int QuiescenceMateNet(int s) {
       if (!((DirectionTypeMask[d] >> type) & 1)) continue;
       unsigned m = z.flight[slot] ^ z.free;
       unsigned mask;
-      if (type == Queen && sa.attackerTotal <= 1) mask = QueenContactMask[z.blocked & 15][d];
-      else if (PiecesIn(withXray & L & 0x3E) < sa.attackerTotal) mask = NarrowCheckMask[d];
-      else mask = WideCheckMask[d];
+      // The masks describe a checker standing in direction `side` of the king.
+      const int side = OppositeDirection[d];
+      if (type == Queen && sa.attackerTotal <= 1) mask = QueenContactMask[z.blocked & 15][side];
+      else if (PiecesIn(withXray & L & 0x3E) < sa.attackerTotal) mask = NarrowCheckMask[side];
+      else mask = WideCheckMask[side];
       if (!(m & ~mask)) {
         rec.checkFlag |= uint16_t(s + 1);
         return 1;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "board/board_helpers.h"
+#include "search/search_glue.h"
 #include "search/search_state.h"
 #include "core/settings.h"
 
@@ -241,6 +242,24 @@ TEST_F(Ordering, BackRankCheckWithoutFlightGetsTheNoFlightBonus) {
   GenerateOrderedQuiescenceMoves(White, Ply, 2);
   EXPECT_EQ(ScoreOf(Quiet("a1", "a8")), 152 + 8 * 4 - 8 * 6);
   QuiescenceCheckMargin = 0;
+}
+
+// Qb7 mates the king on a8 (the knight on d6 guards b7): the queen's contact mask must be the
+// one for a queen standing south-east of the king.
+TEST_F(Ordering, QueenContactMateGetsTheNoFlightBonus) {
+  ASSERT_TRUE(SetFen("k7/8/1Q1N4/8/8/8/8/4K3 w - - 0 1"));
+  QuiescenceCheckMargin = 0;
+  GenerateOrderedQuiescenceMoves(White, Ply, 2);
+  EXPECT_GE(ScoreOf(Quiet("b6", "b7")), 2000);
+}
+
+// The same mate seen from the defender: Black threatens Qb2 against the king on a1.
+TEST_F(Ordering, QuiescenceMateNetSeesTheQueenContactMate) {
+  ASSERT_TRUE(SetFen("4k3/8/8/8/8/1q1n4/8/K7 b - - 0 1"));
+  MakeNullMove();
+  EXPECT_EQ(QuiescenceMateNet(White), 1);
+  EXPECT_TRUE(Pos.undoStack[Pos.undoTop - 1].checkFlag & RecordMatingNet[White]);
+  UnmakeNullMove();
 }
 
 }  // namespace
