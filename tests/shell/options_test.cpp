@@ -61,93 +61,82 @@ class SetOptionTest : public ::testing::Test {
            std::to_string(Options.settingsFlags2) + " " + std::to_string(Options.strengthBudget);
   }
   static long Flag(uint32_t flag) { return (SettingsFlags & flag) != 0; }
+  static bool Shows(const std::string& entry) { return State().find("option name " + entry + "\n") != std::string::npos; }
 
   OptionTable saved_;
 };
 
-long Field(uint32_t mask, int shift) { return long((SettingsFlags & mask) >> shift); }
-long SteadySearch() { return (SettingsFlags & FlagSteadySearch) != 0; }
-long OwnBook() { return (SettingsFlags & FlagOwnBook) != 0; }
-long Selectivity() { return Field(SelectivityMask, SelectivityShift); }
-long PlayingStyle() { return Field(PlayingStyleMask, PlayingStyleShift); }
-long BookStyle() { return Field(BookStyleMask, BookStyleShift); }
-long ForwardPruning() { return Options.forwardPruning; }
-long ThreatDepth() { return Options.threatDepth; }
-long TablebaseDepth() { return Options.tablebaseDepth; }
-long MultiPv() { return Options.multiPv; }
-long NalimovCacheBytes() { return Options.nalimovCacheBytes; }
-long DrawValue() { return Options.drawValue; }
-long AutoSavePgn() { return (Options.settingsFlags2 & Flag2AutoSavePgn) != 0; }
-long EloValue() { return Options.eloValue; }
-long StrengthBudget() { return long(Options.strengthBudget); }
-
-// Each line runs on what the lines before it left: what it sets, or that it is refused.
-const struct {
-  const char* line;
-  long (*read)();
-  long expected;
-} OptionCases[] = {
-    {"Steady Search value TRUE", SteadySearch, 1},   // names and check words in any case
-    {"Steady Search value yes", SteadySearch, 1},    // neither true nor false
-    {"Steady Search value truex", SteadySearch, 1},
-    {"steady search value False", SteadySearch, 0},
-    {"Selectivity value 3", Selectivity, 3},
-    {"Selectivity value 8", Selectivity, 3},         // out of range
-    {"Selectivity value abc", Selectivity, 0},       // no digits read as 0
-    {"Forward Pruning value 15", ForwardPruning, 240},
-    {"Forward Pruning value 16", ForwardPruning, 240},
-    {"Threat Depth value 7", ThreatDepth, -7},
-    {"Threat Depth value -1", ThreatDepth, -7},
-    {"Tablebase Depth value 0", TablebaseDepth, 0},
-    {"MultiPV value 127", MultiPv, 127},
-    {"MultiPV value 0", MultiPv, 127},
-    {"MultiPV value 128", MultiPv, 127},
-    {"MultiPV value 3x", MultiPv, 3},                // read from the start of the text
-    {"NalimovCache value 256", NalimovCacheBytes, 256L * 1048576},
-    {"NalimovCache value 257", NalimovCacheBytes, 256L * 1048576},
-    {"Corvid Draw Value value 50", DrawValue, -64},  // negated, in internal units
-    {"Corvid Draw Value value 128", DrawValue, -163},   // beyond the advertised 100, still accepted
-    {"Corvid Draw Value value -1", DrawValue, 1},    // truncated toward zero
-    {"Corvid Draw Value value -129", DrawValue, 1},
-    {"Corvid Draw Value value -100", DrawValue, 128},
-    {"playing style value aggressive", PlayingStyle, 1},
-    {"Playing Style value Solid", PlayingStyle, 2},
-    {"Playing Style value Wild", PlayingStyle, 2},   // not one of its words
-    {"Book Style value wild", BookStyle, 1},
-    {"Book Style value Varied", BookStyle, 3},
-    {"Book Style value Normal", BookStyle, 3},
+// Each line runs on what the lines before it left; the option list then shows the entry.
+const std::pair<const char*, const char*> OptionCases[] = {
+    {"Steady Search value TRUE", "Steady Search type check default true"},  // names and words in any case
+    {"Steady Search value yes", "Steady Search type check default true"},   // neither true nor false
+    {"Steady Search value truex", "Steady Search type check default true"},
+    {"steady search value False", "Steady Search type check default false"},
+    {"Selectivity value 3", "Selectivity type spin min 0 max 7 default 3"},
+    {"Selectivity value 8", "Selectivity type spin min 0 max 7 default 3"},    // out of range
+    {"Selectivity value abc", "Selectivity type spin min 0 max 7 default 0"},  // no digits read as 0
+    {"Forward Pruning value 15", "Forward Pruning type spin min 0 max 15 default 15"},
+    {"Forward Pruning value 16", "Forward Pruning type spin min 0 max 15 default 15"},
+    {"Threat Depth value 7", "Threat Depth type spin min 0 max 7 default 7"},
+    {"Threat Depth value -1", "Threat Depth type spin min 0 max 7 default 7"},
+    {"Tablebase Depth value 0", "Tablebase Depth type spin min 0 max 7 default 0"},
+    {"MultiPV value 127", "MultiPV type spin min 1 max 127 default 127"},
+    {"MultiPV value 0", "MultiPV type spin min 1 max 127 default 127"},
+    {"MultiPV value 128", "MultiPV type spin min 1 max 127 default 127"},
+    {"MultiPV value 3x", "MultiPV type spin min 1 max 127 default 3"},  // read from the start of the text
+    {"NalimovCache value 256", "NalimovCache type spin min 1 max 256 default 256"},
+    {"NalimovCache value 257", "NalimovCache type spin min 1 max 256 default 256"},
+    // The draw value is kept in internal units, 128 per pawn, truncated toward zero.
+    {"Corvid Draw Value value 50", "Corvid Draw Value type spin min -100 max 100 default 64"},
+    {"Corvid Draw Value value 128", "Corvid Draw Value type spin min -100 max 100 default 163"},
+    {"Corvid Draw Value value -1", "Corvid Draw Value type spin min -100 max 100 default -1"},
+    {"Corvid Draw Value value -129", "Corvid Draw Value type spin min -100 max 100 default -1"},
+    {"Corvid Draw Value value -100", "Corvid Draw Value type spin min -100 max 100 default -128"},
+    {"playing style value aggressive", "Playing Style type combo default Aggressive var Normal var Aggressive var Solid"},
+    {"Playing Style value Solid", "Playing Style type combo default Solid var Normal var Aggressive var Solid"},
+    {"Playing Style value Wild", "Playing Style type combo default Solid var Normal var Aggressive var Solid"},
+    {"Book Style value wild", "Book Style type combo default Wild var Wild var Wide var Varied var Tournament"},
+    {"Book Style value Varied", "Book Style type combo default Varied var Wild var Wide var Varied var Tournament"},
+    {"Book Style value Normal", "Book Style type combo default Varied var Wild var Wide var Varied var Tournament"},
     // The second group looks for a name where the first group's value stands.
-    {"Playing Style value OwnBook value true", OwnBook, 1},
-    {"Playing Style value OwnBook value false", OwnBook, 0},
-    {"AutoSave PGN value false", AutoSavePgn, 0},
-    {"AutoSave PGN value true", AutoSavePgn, 1},
-    {"UCI_Elo value 1249", EloValue, 2270},          // outside the calibrated range
-    {"UCI_Elo value 2801", EloValue, 2270},
-    {"UCI_Elo value 1250", StrengthBudget, 0},       // no limit yet
-    {"UCI_LimitStrength value true", StrengthBudget, 16},
-    {"UCI_Elo value 2270", StrengthBudget, 1024},
-    {"UCI_LimitStrength value false", StrengthBudget, 0},
+    {"Playing Style value OwnBook value true", "OwnBook type check default true"},
+    {"Playing Style value OwnBook value false", "OwnBook type check default false"},
+    {"UCI_Elo value 1249", "UCI_Elo type spin min 1250 max 2800 default 2270"},  // outside the calibrated range
+    {"UCI_Elo value 2801", "UCI_Elo type spin min 1250 max 2800 default 2270"},
+    {"UCI_Elo value 1250", "UCI_Elo type spin min 1250 max 2800 default 1250"},
 };
 
 TEST_F(SetOptionTest, EachOptionSetsItsValueWithinItsRangeAndWords) {
-  for (const auto& c : OptionCases) {
-    EXPECT_EQ(Set(c.line), "") << c.line;
-    EXPECT_EQ(c.read(), c.expected) << c.line;
+  for (const auto& [line, entry] : OptionCases) {
+    EXPECT_EQ(Set(line), "") << line;
+    EXPECT_TRUE(Shows(entry)) << line << "\n" << State();
   }
-  SetDrawScores(Black);   // the engine plays Black at a draw value of -100
+  SetDrawScores(Black);  // the engine plays Black at a draw value of -100
   EXPECT_EQ(DrawScore[Black], -128);
   EXPECT_EQ(DrawScore[White], 128);
+  // The strength limit: 16 nodes per second at 1250, 1024 at 2270.
+  EXPECT_EQ(Options.strengthBudget, 0u);
+  Set("UCI_LimitStrength value true");
+  EXPECT_EQ(Options.strengthBudget, 16u);
+  Set("UCI_Elo value 2270");
+  EXPECT_EQ(Options.strengthBudget, 1024u);
+  Set("UCI_LimitStrength value false");
+  EXPECT_EQ(Options.strengthBudget, 0u);
+
   const std::pair<const char*, uint32_t> checks[] = {
-      {"Futility", FlagFutility},           {"Smart Search", FlagSmartSearch},  {"Swindle", FlagSwindle},
-      {"Ponder", FlagPonder},               {"Use Tablebases", FlagUseTablebases}, {"Book Learning", FlagBookLearning},
-      {"Combinations", FlagCombinations},   {"Hyper-Modern Play", FlagHyperModern}, {"OwnBook", FlagOwnBook},
-      {"GUI Time Lag", FlagGuiTimeLag},     {"Verbose UCI", FlagVerboseUci},    {"Position Learning", FlagPositionLearning},
-      {"UCI_LimitStrength", FlagLimitStrength}};
+      {"Futility", FlagFutility},         {"Smart Search", FlagSmartSearch},      {"Swindle", FlagSwindle},
+      {"Ponder", FlagPonder},             {"Use Tablebases", FlagUseTablebases},  {"Book Learning", FlagBookLearning},
+      {"Combinations", FlagCombinations}, {"Hyper-Modern Play", FlagHyperModern}, {"GUI Time Lag", FlagGuiTimeLag},
+      {"Verbose UCI", FlagVerboseUci},    {"Position Learning", FlagPositionLearning}};
   for (const auto& [name, flag] : checks)
     for (bool on : {true, false}) {
       Set(std::string(name) + (on ? " value true" : " value false"));
       EXPECT_EQ(Flag(flag), on) << name;
     }
+  Set("AutoSave PGN value false");
+  EXPECT_FALSE(Options.settingsFlags2 & Flag2AutoSavePgn);
+  Set("AutoSave PGN value true");
+  EXPECT_TRUE(Options.settingsFlags2 & Flag2AutoSavePgn);
 }
 
 TEST_F(SetOptionTest, RefusedLinesChangeNothing) {
