@@ -231,7 +231,7 @@ class GeneratorAgreement : public MoveGen {
       const Move kind = MoveKind(m);
       if (kind == KindCastle || kind == KindEnPassant || !LeavesKingSafe(m)) continue;
       MakeMove(m);
-      bool checks = Pos.undoStack[Pos.undoTop - 1].checkFlag != 0;
+      bool checks = (Pos.undoStack[Pos.undoTop - 1].checkFlag & RecordInCheck) != 0;
       UnmakeMove();
       EXPECT_EQ(GivesCheck(m, side) != 0, checks) << where << " " << Text(m);
     }
@@ -246,7 +246,7 @@ class GeneratorAgreement : public MoveGen {
       if (!LeavesKingSafe(m)) continue;
       tally.quietChecks++;
       MakeMove(m);
-      EXPECT_NE(Pos.undoStack[Pos.undoTop - 1].checkFlag, 0) << where << " " << Text(m);
+      EXPECT_NE(Pos.undoStack[Pos.undoTop - 1].checkFlag & RecordInCheck, 0) << where << " " << Text(m);
       UnmakeMove();
     }
   }

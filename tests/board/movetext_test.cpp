@@ -107,7 +107,8 @@ TEST_F(MoveText, PgnText) {
   ASSERT_TRUE(SetFen(TwoKnights));
   ASSERT_TRUE(Play("Nbd2"));
   const GameRecord& g = Game.history[Game.index];
-  EXPECT_STREQ(MoveToText(g.move, uint16_t(TextPgn | (g.sanWord & 0x3FF))), "Nbd2");
+  constexpr uint16_t SanInfoBits = 0x3FF;  // the low bits of sanWord
+  EXPECT_STREQ(MoveToText(g.move, uint16_t(TextPgn | (g.sanWord & SanInfoBits))), "Nbd2");
 }
 
 }  // namespace

@@ -119,34 +119,50 @@ TEST_F(TimeControlTest, ClockAllocation) {
   EXPECT_EQ(GameClock.movesToGo, 30);
 }
 
-TEST_F(TimeControlTest, HardLimitAfterAFailLowWhenBeingMatedAndWithoutAClock) {
-  SixtySeconds();
-  RootBound = BoundKindUpper;  // the first move failed low: nine targets
-  UpdateTimeBonus(-50);
+// Bonus time at 60 s (target 1825 ms, maximum 27375): nine targets after a fail low, the maximum
+// while being mated, after a falling score sixteenths of the target from the table by
+// (changes x 8 - drop) / 8, withdrawn when the score holds.
+TEST_F(TimeControlTest, BonusTimeAndTheHardLimit) {
+  const struct {
+    const char* what;
+    int movesToGo, bound;
+    uint32_t result;
+    int changes, unstable, lastDelta, bonusBefore, score;
+    int bonus, hardLimit;
+  } cases[] = {
+      {"fail low", 30, BoundKindUpper, 0, 0, 0, 0, 0, -50, 14600, 16425},
+      {"fail low, 2 moves to go", 2, BoundKindUpper, 0, 0, 0, 0, 0, -50, 219000, 27375},
+      {"being mated", 30, BoundKindRunning, 0, 0, 0, 0, 0, -8000, 27375, 27375},
+      {"known to be mated", 30, BoundKindRunning, ResultBeingMated | ResultMateSeen, 0, 0, 0, 0, -8000, 0, 1825},
+      {"falling score: entry 6", 30, BoundKindExact, 0, 1, 0, 0, 0, -40, 26 * 114, 1825 + 26 * 114},
+      {"unstable: 32 more, entry 10", 30, BoundKindExact, 0, 1, 1, 0, 0, -40, 47 * 114, 1825 + 47 * 114},
+      {"beyond the table: its last entry", 30, BoundKindExact, 0, 1, 1, -10000, 0, -40, 128 * 114, 16417},
+      {"steady score withdraws a bonus", 30, BoundKindExact, 0, 1, 0, 0, 500, 0, 0, 1825},
+      {"and keeps an easy-move saving", 30, BoundKindExact, 0, 0, 0, 0, -500, 0, -500, 1325},
+      {"until the best move changes", 30, BoundKindExact, 0, 1, 0, 0, -500, 0, 0, 1825},
+      {"no fail and no score yet", 30, BoundKindRunning, 0, 1, 0, 0, 77, -400, 77, 1902},
+  };
+  for (const auto& c : cases) {
+    SetupTimeControl(c.movesToGo, 60000, 0);
+    RootBound = c.bound;
+    RootResultFlags = c.result;
+    BestMoveChanges = c.changes;
+    RootUnstable = c.unstable;
+    LastScoreDelta = c.lastDelta;
+    TimeBonus = c.bonusBefore;
+    UpdateTimeBonus(c.score);
+    SetTimeLimit();
+    EXPECT_EQ(TimeBonus, c.bonus) << c.what;
+    EXPECT_EQ(HardLimit, c.hardLimit) << c.what;
+  }
+  SearchLimits.MoveTimeMs = 10000;  // the move time limits as well
   SetTimeLimit();
-  EXPECT_EQ(TimeBonus, 14600);
-  EXPECT_EQ(HardLimit, 16425);
-  SearchLimits.MoveTimeMs = 10000;
-  SetTimeLimit();
-  EXPECT_EQ(HardLimit, 10000);
-  SearchLimits.MoveTimeMs = NoMoveTime;
-  SetupTimeControl(2, 60000, 0);  // two moves to go: nine targets exceed the maximum
+  EXPECT_EQ(HardLimit, 1902);
+  SetupTimeControl(30, 60000, 0);
   RootBound = BoundKindUpper;
   UpdateTimeBonus(-50);
   SetTimeLimit();
-  EXPECT_EQ(HardLimit, 27375);
-
-  // Being mated uses the maximum, until the root knows it is being mated.
-  RootBound = BoundKindRunning;
-  SixtySeconds();
-  UpdateTimeBonus(-8000);
-  EXPECT_EQ(TimeBonus, 27375);
-  SetTimeLimit();
-  EXPECT_EQ(HardLimit, 27375);
-  SixtySeconds();
-  RootResultFlags = ResultBeingMated | ResultMateSeen;
-  UpdateTimeBonus(-8000);
-  EXPECT_EQ(TimeBonus, 0);
+  EXPECT_EQ(HardLimit, 10000);
 
   // Without a clock only the move time limits; pondering has no limit, the calibration its move time.
   SearchLimits.TimeMode = TimeModeNoClock;
@@ -159,39 +175,6 @@ TEST_F(TimeControlTest, HardLimitAfterAFailLowWhenBeingMatedAndWithoutAClock) {
   SearchMode = SearchModeCalibration;
   SetTimeLimit();
   EXPECT_EQ(HardLimit, 5000);
-}
-
-TEST_F(TimeControlTest, FallingScoreEarnsBonusFromTheTable) {
-  SixtySeconds();  // bonuses in sixteenths of the target: 1825 / 16 = 114
-  RootBound = BoundKindExact;
-  PreviousIterationScore = 0;
-  LastScoreDelta = 0;
-  BestMoveChanges = 1;
-  UpdateTimeBonus(-40);  // (8 + 40) / 8: entry 6
-  EXPECT_EQ(TimeBonus, 26 * 114);
-  RootUnstable = 1;  // 32 more: entry 10
-  UpdateTimeBonus(-40);
-  EXPECT_EQ(TimeBonus, 47 * 114);
-  LastScoreDelta = -10000;  // far beyond the table: its last entry
-  UpdateTimeBonus(-40);
-  EXPECT_EQ(TimeBonus, 128 * 114);
-
-  // A steady score withdraws a positive bonus, and an easy-move saving once the best move changes.
-  LastScoreDelta = 0;
-  UpdateTimeBonus(0);
-  EXPECT_EQ(TimeBonus, 0);
-  BestMoveChanges = 0;
-  TimeBonus = -500;
-  UpdateTimeBonus(0);
-  EXPECT_EQ(TimeBonus, -500);
-  BestMoveChanges = 1;
-  UpdateTimeBonus(0);
-  EXPECT_EQ(TimeBonus, 0);
-  // No change while the iteration has not failed and no move has scored.
-  RootBound = BoundKindRunning;
-  TimeBonus = 77;
-  UpdateTimeBonus(-400);
-  EXPECT_EQ(TimeBonus, 77);
 }
 
 // An easy move (stable, far ahead of the second at depth 1) gives back half the target of 1825 ms,
