@@ -101,13 +101,6 @@ TEST_F(Ordering, QuietMoveOntoAnAttackedSquareIsRatedByTheExchange) {
   EXPECT_EQ(ScoreOf(Quiet("d1", "d4")), 7 - 30000);
 }
 
-TEST_F(Ordering, GeneratorsAloneLeaveTheInitialScores) {
-  ASSERT_TRUE(SetFen(LosingCaptureFen));
-  GenerateMoves(White, Ply, 0);
-  EXPECT_EQ(ScoreOf(Capture("d1", "d5")), 128);
-  EXPECT_EQ(ScoreOf(Quiet("b2", "b3")), 0);
-}
-
 TEST_F(Ordering, CutoffCreditsTheMoveAndCountsTheMovesTriedBeforeIt) {
   SearchFlags = DefaultSettingsFlags & ~FlagRetainHash;
   Killer1(5) = 77;

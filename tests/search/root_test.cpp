@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "../board/board_helpers.h"
 #include "board/board.h"
 #include "eval/eval.h"
 #include "search/root.h"
@@ -59,10 +60,6 @@ class RootList : public ::testing::Test {
     std::string s;
     for (int i = 0; i < RootMoveCount; i++) s += char('0' + RootMoves[i].line[1]);
     return s;
-  }
-  bool SetFen(const char* fen) {
-    ResetGameState();
-    return ParseFen(fen) != 0;
   }
 };
 
