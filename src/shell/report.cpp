@@ -11,6 +11,7 @@
 #include "shell/engine.h"
 #include "shell/options.h"
 #include "shell/platform.h"
+#include "tablebases/tablebases.h"
 
 namespace {
 
