@@ -9,6 +9,7 @@
 #include "search/search.h"
 #include "search/search_state.h"
 #include "shell/options.h"
+#include "tablebases/tablebases.h"
 
 int PositionalMax[2] = {100, 100}, PositionalMin[2] = {-100, -100};
 int ThreatShift[2] = {6, 6}, PassedShift[2] = {5, 5};
@@ -119,6 +120,7 @@ void PrepareEvaluationForSearch(int engineColour, int style) {
     PassedShift[c] = 5;
     RootMaterial[c] = Pos.material[c];
   }
+  TablebaseMaxPieces = tbMaxPieces;
   KingSafetyPlain = 0;
   int styled = style == 1 ? engineColour : style == 2 ? (engineColour ^ 1) : -1;
   if (styled >= 0) {
@@ -226,17 +228,35 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
     return DrawScore[side];
   }
 
-  // Step 5: tablebases (the probe is consulted only when tables are available).
+  EvalCacheEntry* cacheEntry = nullptr;
+  const uint32_t keyHigh = uint32_t(p.key >> 32), keyLow = uint32_t(p.key);
+
+  // Step 5: tablebases, where the material has just changed (near the root: always). A table
+  // draw counts as a draw of the material on the board; with the swindle marker it is ignored,
+  // so that a drawn ending with more material is still played for a win.
   const int pieces = __builtin_popcount(p.usedSlots[White]) + __builtin_popcount(p.usedSlots[Black]);
   const bool captureOrPromotion = p.undoTop > 0 && (record.move & 0x6000);
+  int tableResult;
   if ((SettingsFlags & FlagUseTablebases) && pieces > 2 && pieces <= TablebaseMaxPieces &&
-      ((ply <= 2 && depth == FullEvalDepth) || (depth >= Options.tablebaseDepth && captureOrPromotion))) {
-    // No tablebase reader is present yet: TablebaseMaxPieces stays 0 and this is never reached.
+      ((ply <= 2 && depth == FullEvalDepth) || (depth >= Options.tablebaseDepth && captureOrPromotion)) &&
+      ProbeTablebase(p, side, &tableResult) && !(tableResult == 0 && SwindleMarker)) {
+    uint16_t kind;
+    if (tableResult == 0) {
+      score = ((p.material[side] - p.material[opp]) >> 7) + DrawScore[side];
+      kind = EvalKindCertainDraw;
+    } else if (tableResult > 0) {
+      score = TablebaseWinBase - 2 * tableResult - ply;
+      kind = EvalKindWon;
+    } else {
+      score = ply - (tableResult == TablebaseMatedNow ? 0 : 2 * tableResult) - TablebaseLossBase;
+      kind = EvalKindLost;
+    }
+    record.staticScore = int16_t(score);
+    record.checkFlag |= uint16_t(kind | EvalFullMarker | EvalFullRan);
+    goto finish;
   }
 
   // Step 6: the evaluation cache.
-  EvalCacheEntry* cacheEntry = nullptr;
-  const uint32_t keyHigh = uint32_t(p.key >> 32), keyLow = uint32_t(p.key);
   if (EvalCacheTable[side]) {
     cacheEntry = &EvalCacheTable[side][keyHigh & EvalCacheMask];
     if ((cacheEntry->w0 ^ cacheEntry->w2) == keyHigh && (cacheEntry->w1 ^ cacheEntry->w3) == keyLow) {
