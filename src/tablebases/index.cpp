@@ -12,7 +12,7 @@
 #include <bit>
 #include <initializer_list>
 
-#include "board/types.h"
+#include "core/types.h"
 #include "tablebases/tables.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <iterator>
 
 #include "core/fatal.h"
-#include "shell/platform.h"
+#include "core/platform.h"
 #include "tablebases/emd.h"
 #include "tablebases/index.h"
 #include "tablebases/tables.h"

@@ -8,8 +8,7 @@
 
 #include "../board/board_helpers.h"
 #include "eval/eval.h"
-#include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 #include "tablebase_helpers.h"
 #include "tablebases/tablebases.h"
 
@@ -155,11 +154,11 @@ TEST_F(Tablebases, EvaluationScores) {
     int swindle, score;
     uint16_t kind;
   } cases[] = {
-      {KqkWin, 0, 8194 - 2 * 8 - 2, EvalKindWon},
-      {"8/8/8/4k3/8/8/1KQ5/8 b - - 0 1", 0, 2 + 2 * 8 - 8193, EvalKindLost},
-      {"8/8/5K2/6Qk/8/8/8/8 b - - 0 1", 0, 2 - 8193, EvalKindLost},  // checkmated on the board
-      {"8/8/8/8/3k4/8/4P3/4K3 b - - 0 1", 0, (-128 >> 7) + 25, EvalKindCertainDraw},
-      {"8/8/8/8/3k4/8/4P3/4K3 w - - 0 1", 0, (128 >> 7) - 25, EvalKindCertainDraw},
+      {KqkWin, 0, 8194 - 2 * 8 - 2, RecordKindWon},
+      {"8/8/8/4k3/8/8/1KQ5/8 b - - 0 1", 0, 2 + 2 * 8 - 8193, RecordKindLost},
+      {"8/8/5K2/6Qk/8/8/8/8 b - - 0 1", 0, 2 - 8193, RecordKindLost},  // checkmated on the board
+      {"8/8/8/8/3k4/8/4P3/4K3 b - - 0 1", 0, (-128 >> 7) + 25, RecordKindCertainDraw},
+      {"8/8/8/8/3k4/8/4P3/4K3 w - - 0 1", 0, (128 >> 7) - 25, RecordKindCertainDraw},
       {"8/8/8/8/3k4/8/4P3/4K3 w - - 0 1", 1, 0, 0},  // the swindle marker ignores a table draw
   };
   for (const Case& c : cases) {
