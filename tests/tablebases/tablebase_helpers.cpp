@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../board/board_helpers.h"
 #include "tablebases/emd.h"
 #include "tablebases/tablebases.h"
 
