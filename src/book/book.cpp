@@ -2,15 +2,9 @@
 
 #include <cstdint>
 
-#include "shell/options.h"
+#include "core/settings.h"
 
 FILE* BookStream;
-
-namespace {
-
-constexpr int BookStatusReadOnly = 1;
-constexpr int BookStatusNotFound = 2;
-}  // namespace
 
 void CloseBook() {
   if (BookStream) fclose(BookStream);
@@ -39,7 +33,7 @@ int OpenBook(const char* path) {
   Options.bookPositions = int32_t(uint32_t(count[0]) | uint32_t(count[1]) << 8 | uint32_t(count[2]) << 16 |
                                   uint32_t(count[3]) << 24);
 
-  // Step 4.
+  // Step 4: a book that opened is played from.
   SettingsFlags |= FlagOwnBook;
   return 1;
 }

@@ -71,7 +71,7 @@ int LoneKingScore(int side, int strong) {
 
   // Step 1: a decisive ending needs a rook's worth of pieces and a lead that survives threats.
   const bool strongInCheck = Attacks(p, weak, sk);
-  const bool decisive = PieceUnits(p, strong) >= int(RookUnits) &&
+  const bool decisive = PieceUnits(p, strong) >= RookUnits &&
                         ((strongToMove && !strongInCheck && p.material[strong] >= p.material[weak] + DecisiveLead) ||
                          p.material[strong] - p.threatSum[strong] >= p.material[weak] + DecisiveLead);
   if (!decisive) {
@@ -116,7 +116,7 @@ int WrongBishopScale(int side, int strong, int* scale, int* flags) {
   // Step 1: only rook pawns on one file, and a bishop that cannot cover their promotion corner.
   if (!p.bishops(strong) || !p.pawns(strong)) return 0;
   const int file = FileOf(p.pieceList[strong][LowestSlot(p.pawns(strong))]);
-  if ((file != 0 && file != 7) || !OnlyPawnsOnFile(p, strong, file)) return 0;
+  if ((file != FileA && file != FileH) || !OnlyPawnsOnFile(p, strong, file)) return 0;
   const int corner = PromotionSquare(strong, file);
   const int bishop = p.pieceList[strong][LowestSlot(p.bishops(strong))];
   if (Geo.shade[bishop] == Geo.shade[corner]) return 0;
@@ -126,7 +126,7 @@ int WrongBishopScale(int side, int strong, int* scale, int* flags) {
   int d = Distance(wk, corner);
   if (d < CornerHoldDistance) {
     *scale = DeadDrawScale;
-    if (!p.pawns(weak)) *flags |= EvalKindCertainDraw;
+    if (!p.pawns(weak)) *flags |= RecordKindCertainDraw;
     return 0;
   }
 

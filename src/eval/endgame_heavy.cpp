@@ -8,8 +8,7 @@ using namespace endgame;
 
 namespace {
 
-// Files and ranks as indices 0-7 (the rook ending is read with the strong side as White).
-constexpr int FileA = 0, FileB = 1, FileC = 2, FileF = 5;
+// Ranks as indices 0-7 (the rook ending is read with the strong side as White).
 constexpr int Rank1 = 0, Rank3 = 2, Rank4 = 3, Rank5 = 4, Rank6 = 5, Rank7 = 6;
 constexpr int SquareG7 = 54, SquareH7 = 55;
 
@@ -140,10 +139,10 @@ int QueenPawnScore(int side, int strong, int* flags) {
 
   // Step 5: a rook pawn draws unless the strong king is close.
   const int file = FileOf(pawn);
-  if (file == FileA || file == 7 - FileA) {
+  if (file == FileA || file == FileH) {
     if (wk == Q) t++;
     if (Distance(sk, Q) - t < RookPawnKingReach && Manhattan(sk, Q) - 2 * t < RookPawnKingPathReach) return s;
-    *flags |= EvalKindCertainDraw;
+    *flags |= RecordKindCertainDraw;
     return 0;
   }
 
@@ -151,7 +150,7 @@ int QueenPawnScore(int side, int strong, int* flags) {
   if (bishopPawn) {
     if (FileOf(wk) >= FileC && FileOf(wk) <= FileF) {
       if (Distance(sk, Q) - t > BishopPawnKingReach) {
-        *flags |= EvalKindCertainDraw;
+        *flags |= RecordKindCertainDraw;
         return 0;
       }
       return s;
@@ -159,13 +158,13 @@ int QueenPawnScore(int side, int strong, int* flags) {
     // The defending king beside the corner on the promotion rank, the queen on the pawn's rank:
     // the king is shut in, and the strong king gains a move when near the square two ranks up.
     const int wkRel = Relative(weak, wk);
-    if (RankOf(wkRel) == 7 && (FileOf(wkRel) == FileB || FileOf(wkRel) == 7 - FileB) &&
+    if (RankOf(wkRel) == 7 && (FileOf(wkRel) == FileB || FileOf(wkRel) == FileG) &&
         RelativeRank(weak, queen) == Rank7) {
       const int key = Relative(weak, FileOf(wkRel) + 8 * Rank6);
       if (Distance(sk, key) <= KeySquareReach) t++;
     }
     if (Distance(sk, pawn) - t > BishopPawnKingToPawn) {
-      *flags |= EvalKindCertainDraw;
+      *flags |= RecordKindCertainDraw;
       return 0;
     }
     return s;

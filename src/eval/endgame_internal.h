@@ -5,14 +5,14 @@
 #include <cstdlib>
 
 #include "board/position.h"
-#include "board/types.h"
+#include "core/types.h"
 
 namespace endgame {
 
-// Material in pawn units of a rook (bits 0-7 of the material signature count N/B 3, R 5, Q 10).
-constexpr uint32_t SignatureUnitsMask = 0xFF;
-constexpr uint32_t RookUnits = 5;
+// A rook's material in pawn units (the material signature counts N/B 3, R 5, Q 10).
+constexpr int RookUnits = 5;
 constexpr int NoSquare = -1;
+constexpr int FileA = 0, FileB = 1, FileC = 2, FileF = 5, FileG = 6, FileH = 7;
 
 // Moves a pawn still needs to promote, by its rank seen from its own side (a pawn on its
 // second rank may step twice).
@@ -32,7 +32,7 @@ inline int Forward(int c) { return c == White ? 8 : -8; }
 inline int PromotionSquare(int c, int sq) { return c == White ? 56 + FileOf(sq) : FileOf(sq); }
 inline bool EdgeSquare(int sq) { return FileOf(sq) == 0 || FileOf(sq) == 7 || RankOf(sq) == 0 || RankOf(sq) == 7; }
 
-inline int PieceUnits(const Position& p, int c) { return int(p.materialSignature[c] & SignatureUnitsMask); }
+inline int PieceUnits(const Position& p, int c) { return SignatureUnits(p.materialSignature[c]); }
 inline bool Attacks(const Position& p, int c, int sq) { return p.attackTable[c][sq].counts != 0; }
 // The square of colour c's pawn in its highest pawn slot (the only pawn in the endings that have one).
 inline int FirstPawn(const Position& p, int c) {

@@ -7,7 +7,6 @@
 #include "board/geometry.h"
 #include "eval/endgame_internal.h"
 #include "eval/eval_internal.h"
-#include "search/search_state.h"
 
 using namespace endgame;
 
@@ -157,10 +156,10 @@ int KPKRule(int strong, int strongKing, int weakKing, int pawn, int* kind) {
   const int flip = (strong == White ? 0 : 56) ^ (FileOf(pawn) >= KpkPawnFiles ? 7 : 0);
   const int sk = strongKing ^ flip, wk = weakKing ^ flip, P = pawn ^ flip;
   if (const int plies = KpkPlies[KpkIndex(sk, wk, P)]; plies != NotWon) {
-    *kind = EvalKindWon;
+    *kind = RecordKindWon;
     return KpkWinValue(sk, wk, P) - PlyToPromotionWeight * plies;
   }
-  *kind = EvalKindCertainDraw;
+  *kind = RecordKindCertainDraw;
   return DrawScore[strong];
 }
 
@@ -173,14 +172,14 @@ int KingPawnKingScore(int side, int strong, int* flags, const AttackEntry* stron
   if (side == weak) {
     // Step 1: the defending king's best move; taking the pawn draws.
     value = DrawScore[side];
-    kind = EvalKindCertainDraw;
+    kind = RecordKindCertainDraw;
     bool moved = false;
     for (const uint8_t* t = Geo.kingTargets[wk]; *t != EndOfList; t++) {
       if (strongAttacks[*t].counts) continue;
-      int v = DrawScore[side], k = EvalKindCertainDraw;
+      int v = DrawScore[side], k = RecordKindCertainDraw;
       if (*t != pawn) {
         v = -KPKRule(strong, sk, *t, pawn, &k);
-        if (k == EvalKindWon) k = EvalKindLost;
+        if (k == RecordKindWon) k = RecordKindLost;
       }
       if (!moved || v > value) {
         value = v;
@@ -194,7 +193,7 @@ int KingPawnKingScore(int side, int strong, int* flags, const AttackEntry* stron
   }
   // Step 3: report the kind; early in the search a repeated position counts half.
   *flags |= kind;
-  if (IterationDepth < MinRepetitionDepth && p.ply - p.lastIrreversiblePly > MinReversiblePlies && IsRepetition())
+  if (EvalIterationDepth < MinRepetitionDepth && p.ply - p.lastIrreversiblePly > MinReversiblePlies && IsRepetition())
     value /= 2;
   return value;
 }

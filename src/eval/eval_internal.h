@@ -38,7 +38,7 @@ int RookPawnScore(int strong, int* scale);                 // strong side's view
 int QueenPawnScore(int side, int strong, int* flags);      // strong side's view
 int KingPawnKingScore(int side, int strong, int* flags, const AttackEntry* strongAttacks);   // side to move's view
 int PawnEndingScore(int side, int score);                  // side to move's view, material included
-// King and pawn against king with the pawn side to move: won (kind EvalKindWon) or drawn (EvalKindCertainDraw).
+// King and pawn against king with the pawn side to move: won (kind RecordKindWon) or drawn (RecordKindCertainDraw).
 int KPKRule(int strong, int strongKing, int weakKing, int pawn, int* kind);
 
 // Tables of the root preparation and the pawn structure that the endgame evaluators read.

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "../board/board_helpers.h"
+#include "core/settings.h"
+#include "eval/eval.h"
 #include "eval/eval_internal.h"
-#include "search/search_state.h"
-#include "shell/options.h"
 #include "tool/tool_search.h"
 
 namespace {
@@ -98,8 +98,8 @@ TEST_F(Endgame, WrongBishopWithRookPawns) {
     const char* fen;
     int scale, kind;
   } cases[] = {
-      {"k7/8/8/8/8/8/P7/2B1K3 w - - 0 1", 1, EvalKindCertainDraw},  // dark bishop, king on a8
-      {"k7/8/8/8/8/8/P7/2B1K3 b - - 0 1", 1, EvalKindCertainDraw},
+      {"k7/8/8/8/8/8/P7/2B1K3 w - - 0 1", 1, RecordKindCertainDraw},  // dark bishop, king on a8
+      {"k7/8/8/8/8/8/P7/2B1K3 b - - 0 1", 1, RecordKindCertainDraw},
       {"k7/8/8/8/8/p7/P7/2B1K3 w - - 0 1", 1, 0},   // the defender has a pawn: no certain draw
       {"k7/8/8/8/8/8/P7/4KB2 w - - 0 1", 16, 0},    // the right bishop
       {"8/8/4k3/8/P7/8/8/2B1K3 w - - 0 1", 3, 0},   // the king arrives just in time
@@ -141,13 +141,13 @@ TEST_F(Endgame, QueenAgainstPawnOnTheSeventh) {
     int kind;
     int score;  // strong side's view
   } cases[] = {
-      {"7K/8/8/8/6Q1/8/1kp5/8 w - - 0 1", EvalKindCertainDraw, 0},  // bishop pawn, king beside c1, White king far
-      {"7K/8/8/8/6Q1/8/1kp5/8 b - - 0 1", EvalKindCertainDraw, 0},
-      {"7K/8/8/8/6Q1/8/pk6/8 w - - 0 1", EvalKindCertainDraw, 0},  // rook pawn
-      {"7K/8/8/8/6Q1/8/1p6/2k5 w - - 0 1", 0, 2 * (1 - 13)},       // knight pawn: the queen wins
-      {"7K/8/8/8/8/5k2/2p5/2Q5 w - - 0 1", 0, 2 * (5 - 12) + 96},  // the queen on the promotion square
-      {"7K/8/8/8/4k3/8/2p5/6Q1 w - - 0 1", 0, 2 * (5 - 12) + 32},  // the defending king too far
-      {"8/8/8/8/2K5/8/1kp5/6Q1 w - - 0 1", 0, Unchecked},          // the White king near enough
+      {"7K/8/8/8/6Q1/8/1kp5/8 w - - 0 1", RecordKindCertainDraw, 0},  // bishop pawn, king beside c1, White king far
+      {"7K/8/8/8/6Q1/8/1kp5/8 b - - 0 1", RecordKindCertainDraw, 0},
+      {"7K/8/8/8/6Q1/8/pk6/8 w - - 0 1", RecordKindCertainDraw, 0},  // rook pawn
+      {"7K/8/8/8/6Q1/8/1p6/2k5 w - - 0 1", 0, 2 * (1 - 13)},         // knight pawn: the queen wins
+      {"7K/8/8/8/8/5k2/2p5/2Q5 w - - 0 1", 0, 2 * (5 - 12) + 96},    // the queen on the promotion square
+      {"7K/8/8/8/4k3/8/2p5/6Q1 w - - 0 1", 0, 2 * (5 - 12) + 32},    // the defending king too far
+      {"8/8/8/8/2K5/8/1kp5/6Q1 w - - 0 1", 0, Unchecked},            // the White king near enough
   };
   for (const auto& c : cases)
     for (int turn : Turns) {
@@ -272,9 +272,9 @@ TEST_F(Endgame, KingAndPawnAgainstKingMatchesTheRetrogradeSolution) {
         if (w >= 0) {  // the pawn side to move, as White and as Black
           int kind = 0;
           KPKRule(White, wk, bk, pawn, &kind);
-          ASSERT_EQ(kind, w ? EvalKindWon : EvalKindCertainDraw) << pawn << " " << wk << " " << bk;
+          ASSERT_EQ(kind, w ? RecordKindWon : RecordKindCertainDraw) << pawn << " " << wk << " " << bk;
           KPKRule(Black, wk ^ 56, bk ^ 56, pawn ^ 56, &kind);
-          ASSERT_EQ(kind, w ? EvalKindWon : EvalKindCertainDraw) << "Black " << pawn << " " << wk << " " << bk;
+          ASSERT_EQ(kind, w ? RecordKindWon : RecordKindCertainDraw) << "Black " << pawn << " " << wk << " " << bk;
           checked++;
           wins += w;
         }
@@ -283,7 +283,7 @@ TEST_F(Endgame, KingAndPawnAgainstKingMatchesTheRetrogradeSolution) {
           ASSERT_TRUE(KpkSolution::Place(Black, pawn, wk, bk));
           int flags = 0;
           KingPawnKingScore(Black, White, &flags, Pos.attackTable[White]);
-          ASSERT_EQ(flags, b ? EvalKindLost : EvalKindCertainDraw) << pawn << " " << wk << " " << bk;
+          ASSERT_EQ(flags, b ? RecordKindLost : RecordKindCertainDraw) << pawn << " " << wk << " " << bk;
         }
       }
   EXPECT_GT(checked, 150000);

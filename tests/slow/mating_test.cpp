@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../board/board_helpers.h"
+#include "board/board.h"
 #include "eval/eval.h"
 #include "tool/tool_search.h"
 
@@ -70,7 +70,7 @@ bool MatesInTime(std::string* log) {
 }
 
 TEST(BasicMates, EngineMatesALoneKingWithinFiftyMoves) {
-  BoardReady();
+  InitBoardTables();
   InitEvaluation();
   ASSERT_TRUE(PrepareToolSearches(16384, 1000000));
   const struct {
