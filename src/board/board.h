@@ -66,6 +66,20 @@ int FindOrigin(int side, int type, int fromFile, int fromRank, int to);  // -1 f
 int SanInfo(Move m);
 const char* MoveToText(Move m, uint16_t flags);
 
+// The castling rights the move counts leave: bit side * 2 + wing (KingSide, QueenSide) is set
+// while the king and that wing's rook on its castling square have not moved.
+int CastlingRights();
+// The position as FEN text (castling in the letters of the position's mode); a static buffer.
+const char* PositionToFen();
+
 // Consistency (verify.cpp): rebuilds every derived field from the placement and
 // compares; returns an empty string when equal, else a description of the first difference.
 const char* CheckPositionConsistency();
+// Builds with CORVID_CHECKS run the check after every make, unmake and set-up; a mismatch
+// prints the difference and the FEN and aborts.
+#ifdef CORVID_CHECKS
+constexpr bool PositionChecks = true;
+#else
+constexpr bool PositionChecks = false;
+#endif
+void VerifyPositionOrAbort(const char* after);

@@ -1,5 +1,6 @@
 // FEN text to a position, with the checks that keep a bad FEN from replacing the current one.
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "board/board.h"
@@ -201,4 +202,60 @@ int ParseFen(const char* input) {
 
   // Step 10: the set-up check.
   return SetupCheck(records, count, side, flags, moveNumber);
+}
+
+int CastlingRights() {
+  const Position& p = Pos;
+  int rights = 0;
+  for (int c = 0; c < 2; c++) {
+    if (p.moveCount[p.kingSquare(c)]) continue;
+    for (int w = 0; w < 2; w++) {
+      int r = castleRookSquare[c][w];
+      if (p.pieceType[r] == Rook && p.colour[r] == c && p.moveCount[r] == 0) rights |= 1 << (c * 2 + w);
+    }
+  }
+  return rights;
+}
+
+const char* PositionToFen() {
+  const Position& p = Pos;
+  static char text[96];
+  char* out = text;
+  for (int rank = 7; rank >= 0; rank--) {
+    int empty = 0;
+    for (int file = 0; file < 8; file++) {
+      int sq = rank * 8 + file;
+      if (!p.pieceType[sq]) {
+        empty++;
+        continue;
+      }
+      if (empty) *out++ = char('0' + empty);
+      empty = 0;
+      *out++ = PieceLetters[p.pieceType[sq] + (p.colour[sq] == Black ? 6 : 0)];
+    }
+    if (empty) *out++ = char('0' + empty);
+    if (rank) *out++ = '/';
+  }
+  *out++ = ' ';
+  *out++ = p.sideToMove == White ? 'w' : 'b';
+  *out++ = ' ';
+  const int rights = CastlingRights();
+  const char standard[4] = {'K', 'Q', 'k', 'q'};
+  for (int i = 0; i < 4; i++) {
+    if (!(rights >> i & 1)) continue;
+    int c = i / 2, w = i % 2;
+    char letter = Chess960Mode() ? char('A' + FileOf(castleRookSquare[c][w])) : standard[i];
+    *out++ = c == Black ? char(letter | 0x20) : letter;
+  }
+  if (!rights) *out++ = '-';
+  *out++ = ' ';
+  if (p.epSquare) {
+    *out++ = char('a' + FileOf(p.epSquare));
+    *out++ = char('1' + RankOf(p.epSquare));
+  } else {
+    *out++ = '-';
+  }
+  int fullMove = (Game.plyBase + p.ply - 1) / 2 + 1;
+  std::snprintf(out, size_t(text + sizeof text - out), " %d %d", p.ply - p.lastIrreversiblePly, fullMove);
+  return text;
 }

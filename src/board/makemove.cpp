@@ -295,6 +295,7 @@ void MakeMove(Move m) {
 
   // Step 14: the other side moves.
   p.sideToMove = o;
+  if constexpr (PositionChecks) VerifyPositionOrAbort("MakeMove");
 }
 
 namespace {
@@ -395,6 +396,7 @@ void UnmakeMove() {
   } else {
     RecomputeThreats(p);
   }
+  if constexpr (PositionChecks) VerifyPositionOrAbort("UnmakeMove");
 }
 
 void MakeNullMove() {
@@ -421,6 +423,7 @@ void MakeNullMove() {
   p.threatSwingScaled = 0;
   p.gainScaled = 0;
   p.sideToMove ^= 1;
+  if constexpr (PositionChecks) VerifyPositionOrAbort("MakeNullMove");
 }
 
 void UnmakeNullMove() {
@@ -435,4 +438,5 @@ void UnmakeNullMove() {
   p.key = u.prevKey;
   p.undoTop--;
   p.lastTo = LastDestination(p);
+  if constexpr (PositionChecks) VerifyPositionOrAbort("UnmakeNullMove");
 }

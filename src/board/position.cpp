@@ -212,5 +212,6 @@ int SetupPosition(int side, uint32_t setupFlags) {
   Game.lastIrreversiblePly = p.lastIrreversiblePly;
   Game.epSquare = p.epSquare;
   Game.searchRootPly = p.ply;
+  if constexpr (PositionChecks) VerifyPositionOrAbort("SetupPosition");
   return 1;
 }

@@ -4,6 +4,7 @@
 #include "board/geometry.h"
 #include "eval/endgame_internal.h"
 #include "eval/eval_internal.h"
+#include "eval/tables.h"
 
 using namespace endgame;
 

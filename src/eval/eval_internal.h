@@ -40,9 +40,3 @@ int KingPawnKingScore(int side, int strong, int* flags, const AttackEntry* stron
 int PawnEndingScore(int side, int score);                  // side to move's view, material included
 // King and pawn against king with the pawn side to move: won (kind RecordKindWon) or drawn (RecordKindCertainDraw).
 int KPKRule(int strong, int strongKing, int weakKing, int pawn, int* kind);
-
-// Tables of the root preparation and the pawn structure that the endgame evaluators read.
-extern int16_t PawnSquareTable[2][64];   // by colour and square: the pawn's square value this search
-extern int16_t KingSquareTable[2][64];   // by colour and square: the king's square value this search
-extern const uint8_t WeakPawnPenalty[64];   // by square in White's view: penalty of an unsupported pawn
-extern uint16_t PawnSupportTable[1024];  // by adjacent-file pawn pattern: 2-bit fields of pawns that can come to defend

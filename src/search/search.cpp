@@ -218,7 +218,8 @@ int StartSearch(int side, int mode) {
 
     // The opening book is asked here once it can choose a move (StopBookMove).
 
-    // The root evaluation tables are prepared here once they exist.
+    // The evaluation's tables for this search, built from the root position.
+    PrepareEvaluation();
     RootAlpha = -MateThreshold;
     RootBeta = MateThreshold;
     PrepareRootMoves(count);
