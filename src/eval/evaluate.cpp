@@ -119,6 +119,7 @@ void UnmarkKingLines(Position& p, int side, const KingLineMarks& marks) {
 void InitEvaluation() {
   InitMaterialClassTable();
   InitPawnTables();
+  InitEndgameTables();
 }
 
 void PrepareEvaluationForSearch(int engineColour, int style) {
@@ -236,7 +237,7 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
   const int materialScore = score;
 
   // Step 4: stalemate of a side with only king and pawns.
-  if (!inCheck && PieceCount(p, side) == 0 && PawnCount(p, side) <= 5 && !HasLegalMove(side)) {
+  if (!inCheck && PieceCount(p, side) == 0 && PawnCount(p, side) <= 5 && HasNoMoves(side)) {
     record.checkFlag |= RecordKindStalemate;
     record.staticScore = int16_t(DrawScore[side]);
     return DrawScore[side];
@@ -311,9 +312,9 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
         }
         if (c == EndingBishopPawns || c == EndingBareKingBishopPawns || c == EndingQueenPawn || c == EndingRookPawnRook) {
           code = c;
-          int result = c == EndingQueenPawn       ? QueenPawnEnding(side, strong, &scale, &flags)
-                       : c == EndingRookPawnRook ? RookPawnRookEnding(side, strong, &scale, &flags)
-                                                 : BishopPawnsEnding(side, strong, &scale, &flags);
+          int result = c == EndingQueenPawn       ? QueenPawnScore(side, strong, &flags)
+                       : c == EndingRookPawnRook ? RookPawnScore(strong, &scale)
+                                                 : WrongBishopScale(side, strong, &scale, &flags);
           if (flags & RecordKindDrawBit) goto finishScore;
           score += side == strong ? result : -result;
           if ((c == EndingBishopPawns || c == EndingBareKingBishopPawns) && p.material[weak] == 0) code = EndingLoneKing;
@@ -362,7 +363,7 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
       score += positional;
       if (ActiveEvalTrace) ActiveEvalTrace->positional = positional;
     } else if (code == EndingLoneKing || code == EndingBareKingBishopPawns) {
-      score += LoneKingEnding(side, strong);
+      score += LoneKingScore(side, strong);
       if (ply > InsideWinMinPly && ply >= EvalIterationDepth &&
           p.material[strong] - p.threatSum[strong] >= p.material[weak] + InsideWinMargin &&
           RootMaterial[strong] < RootMaterial[weak] + InsideWinMargin) {
@@ -370,9 +371,9 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
         else if (score < -InsideWinScore) flags |= RecordKindLost;
       }
     } else if (code == EndingPawns) {
-      score = PawnEnding(side, score);
+      score = PawnEndingScore(side, score);
     } else if (code == EndingKingPawn) {
-      score = KingPawnEnding(side, strong, score, &flags);
+      score = KingPawnKingScore(side, strong, &flags, p.attackTable[strong]);
     }
     UnmarkKingLines(p, side, marks);
   }
