@@ -159,7 +159,8 @@ TEST_F(Tablebases, EvaluationScores) {
       {"8/8/5K2/6Qk/8/8/8/8 b - - 0 1", 0, 2 - 8193, RecordKindLost},  // checkmated on the board
       {"8/8/8/8/3k4/8/4P3/4K3 b - - 0 1", 0, (-128 >> 7) + 25, RecordKindCertainDraw},
       {"8/8/8/8/3k4/8/4P3/4K3 w - - 0 1", 0, (128 >> 7) - 25, RecordKindCertainDraw},
-      {"8/8/8/8/3k4/8/4P3/4K3 w - - 0 1", 1, 0, 0},  // the swindle marker ignores a table draw
+      {"8/8/8/8/8/8/1kR5/7K b - - 0 1", 0, (-640 >> 7) + 25, RecordKindCertainDraw},   // the rook falls
+      {"8/8/8/8/8/8/1kR5/7K b - - 0 1", 1, 0, 0},  // the swindle marker ignores a table draw
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(SetFen(c.fen));
