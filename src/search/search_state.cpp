@@ -33,4 +33,3 @@ int NullReduction;
 uint64_t VerificationSearches;
 
 int ReportFlags;
-uint32_t TablebaseHits;
