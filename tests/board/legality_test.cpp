@@ -23,7 +23,7 @@ TEST_F(Legality, MovesFromOutsideAreCheckedAndCompleted) {
     int ok;
     Move completed;
   } cases[] = {
-      {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", 52, 60, KindQuiet, 1, KindPromoQueen},  // a push to the last rank
+      {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", 52, 60, KindQuiet, 1, KindPromoQueen},         // a push to the last rank
       {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", 52, 60, KindPromoKnight, 1, KindPromoKnight},  // a given kind stays
       {Start, 12, 19, KindQuiet, 0, 0},  // a pawn capture onto an empty square
       {"rnbqkbnr/ppp1pppp/8/8/3pP3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 27, 20, KindQuiet, 1, KindEnPassant},
@@ -39,9 +39,9 @@ TEST_F(Legality, MovesFromOutsideAreCheckedAndCompleted) {
       {Castles960, 1, 0, KindQuiet, 1, KindCastle},
       {Castles960, 1, 6, KindQuiet, 1, KindCastle},
       {Castles960, 1, 2, KindQuiet, 1, KindQuiet},
-      {"rk5r/8/8/8/8/b7/8/RK4R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},  // c1 attacked
-      {"rk5r/8/8/8/8/8/8/RKN3R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},  // c1 occupied
-      {"rk5r/8/8/8/8/8/8/RK1N2R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},  // d1 occupied
+      {"rk5r/8/8/8/8/b7/8/RK4R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},         // c1 attacked
+      {"rk5r/8/8/8/8/8/8/RKN3R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},         // c1 occupied
+      {"rk5r/8/8/8/8/8/8/RK1N2R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},        // d1 occupied
       {"rk1r4/8/8/8/8/8/8/RK4R1 w Aa - 0 1", 1, 0, KindQuiet, 1, KindCastle},  // d1 attacked: the king does not pass it
       // Pieces move only where they attack directly: the bishop sees c3 only through its queen.
       {"4k3/8/8/8/8/8/1Q6/B3K3 w - - 0 1", 0, 18, KindQuiet, 0, 0},

@@ -64,12 +64,12 @@ TEST_F(MakeMoves, EnPassantSquaresAndIrreversibleMoves) {
     int epSquare;
     bool irreversible;
   } moves[] = {
-      {MakeMoveWord(12, 28), 0, true},                // e2-e4: no black pawn beside e4
-      {MakeMoveWord(57, 42), 0, false},               // Nb8-c6
-      {MakeMoveWord(28, 36), 0, true},                // e4-e5
-      {MakeMoveWord(51, 35), 43, true},               // d7-d5 beside the pawn on e5
-      {MakeMoveWord(6, 21), 0, false},                // Ng1-f3: the square leaves with the next move
-      {MakeMoveWord(42, 36, KindCapture), 0, true},   // Nc6xe5
+      {MakeMoveWord(12, 28), 0, true},               // e2-e4: no black pawn beside e4
+      {MakeMoveWord(57, 42), 0, false},              // Nb8-c6
+      {MakeMoveWord(28, 36), 0, true},               // e4-e5
+      {MakeMoveWord(51, 35), 43, true},              // d7-d5 beside the pawn on e5
+      {MakeMoveWord(6, 21), 0, false},               // Ng1-f3: the square leaves with the next move
+      {MakeMoveWord(42, 36, KindCapture), 0, true},  // Nc6xe5
   };
   for (const auto& m : moves) {
     const int lastIrreversible = Pos.lastIrreversiblePly;

@@ -86,7 +86,7 @@ TEST_F(MoveGen, InitialScores) {
     Move move;
     int score;
   } cases[] = {
-      {"4k3/8/8/8/8/8/3n4/4K3 w - - 0 1", "", Moves, 0, MakeMoveWord(4, 11, KindCapture), 416},  // undefended
+      {"4k3/8/8/8/8/8/3n4/4K3 w - - 0 1", "", Moves, 0, MakeMoveWord(4, 11, KindCapture), 416},       // undefended
       {"4k3/8/8/b7/8/8/3n4/4K3 w - - 0 1", "", Moves, 0, MakeMoveWord(4, 11, KindCapture), Missing},  // defended
       {"4k3/8/7r/3q4/2P5/4N3/8/R3K3 b - - 0 1", "h6a6", Moves, 0, MakeMoveWord(26, 35, KindCapture), 1248},
       {"4k3/8/7r/3q4/2P5/4N3/8/R3K3 b - - 0 1", "h6a6", Moves, 0, MakeMoveWord(20, 35, KindCapture), 1248},

@@ -23,16 +23,13 @@ TEST_F(MoveText, ReadingCoordinatesAndSan) {
     const char* text;
     Move move;
   } cases[] = {
-      {Start, "e2e4", MakeMoveWord(12, 28)},      {Start, "e4", MakeMoveWord(12, 28)},
-      {Start, "Pe4", MakeMoveWord(12, 28)},       {Start, "e2-e4", MakeMoveWord(12, 28)},
-      {Start, "e4+", MakeMoveWord(12, 28)},       {Start, "e4!?", MakeMoveWord(12, 28)},
-      {Start, "e5", 0},                           // no pawn behind
-      {Start, "Xe4", 0},                          // unknown piece letter
-      {Start, "e9", 0},                           {Start, "", 0},
-      {Start, "Nf3", MakeMoveWord(6, 21)},        {Start, "nc3", MakeMoveWord(1, 18)},  // a lower-case n is a knight
-      {Start, "Ng1f3", MakeMoveWord(6, 21)},      {Start, "Bg1f3", 0},  // the piece on g1 is no bishop
-      {TwoKnights, "Nbd2", MakeMoveWord(1, 11)},  {TwoKnights, "Nfd2", MakeMoveWord(21, 11)},
-      {TwoKnights, "Nd2", 0},                     // ambiguous
+      {Start, "Nf3", MakeMoveWord(6, 21)},
+      {Start, "nc3", MakeMoveWord(1, 18)},  // a lower-case n is a knight
+      {Start, "Ng1f3", MakeMoveWord(6, 21)},
+      {Start, "Bg1f3", 0},  // the piece on g1 is no bishop
+      {TwoKnights, "Nbd2", MakeMoveWord(1, 11)},
+      {TwoKnights, "Nfd2", MakeMoveWord(21, 11)},
+      {TwoKnights, "Nd2", 0},                                              // ambiguous
       {"4k3/8/8/8/8/5N2/8/rN2K3 w - - 0 1", "Nd2", MakeMoveWord(21, 11)},  // the b1 knight is pinned
       {Promotion, "e8=Q+", MakeMoveWord(52, 60, KindPromoQueen)},
       {Promotion, "e8Q", MakeMoveWord(52, 60, KindPromoQueen)},
@@ -48,6 +45,12 @@ TEST_F(MoveText, ReadingCoordinatesAndSan) {
     ASSERT_TRUE(SetFen(c.fen));
     EXPECT_EQ(ParseMoveText(c.text), c.move) << c.fen << " " << c.text;
   }
+  ASSERT_TRUE(SetFen(Start));
+  for (const char* text : {"e2e4", "e4", "Pe4", "e2-e4", "e4+", "e4!?"})
+    EXPECT_EQ(ParseMoveText(text), MakeMoveWord(12, 28)) << text;
+  // No pawn behind e5, an unknown piece letter, no such square, nothing.
+  for (const char* text : {"e5", "Xe4", "e9", ""}) EXPECT_EQ(ParseMoveText(text), 0) << text;
+  ASSERT_TRUE(SetFen(TwoKnights));
   EXPECT_EQ(FindOrigin(White, Knight, -1, -1, 11), 255);  // two knights reach d2
   ASSERT_TRUE(SetFen("4k3/3p4/8/4P3/8/8/8/4K3 b - - 0 1"));
   ASSERT_TRUE(Play("d7d5"));

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "board/board_helpers.h"
-#include "search/search_state.h"
 #include "core/settings.h"
+#include "search/search_state.h"
 
 namespace {
 
@@ -131,7 +131,7 @@ TEST_F(Ordering, CutoffCreditsTheMoveAndCountsTheMovesTriedBeforeIt) {
     EXPECT_EQ(CutoffCount[HistoryEntry(White, tried)], 0);
   }
   EXPECT_EQ(TryCount[HistoryEntry(White, Quiet("d1", "d2"))], 1);  // after the cut-off move: not tried
-  EXPECT_EQ(TryCount[HistorySize + x], 1);                          // Black's entry
+  EXPECT_EQ(TryCount[HistorySize + x], 1);                         // Black's entry
 
   // A second cut-off by another move pushes the first into the second killer slot; the same
   // move again leaves the slots alone.

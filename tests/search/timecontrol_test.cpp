@@ -1,5 +1,7 @@
 // Time management: clock allocation, easy moves, bonus time, the hard limit
 // and the time check with its input polling and strength throttling.
+#include "search/timecontrol.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -14,7 +16,6 @@
 #include "search/root.h"
 #include "search/search.h"
 #include "search/search_state.h"
-#include "search/timecontrol.h"
 #include "shell/engine.h"
 
 namespace {

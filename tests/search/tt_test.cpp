@@ -196,7 +196,7 @@ TEST_F(Table, MateScoresAreKeptRelativeToTheNode) {
 
 TEST_F(Table, RetainHashOffIgnoresThePreviousSearchButReplacesItFirst) {
   RetainHash(false);
-  Store(40, 1, Age() | BoundExact, 20, 10, E2E4);         // deep, from the previous search
+  Store(40, 1, Age() | BoundExact, 20, 10, E2E4);          // deep, from the previous search
   Store(40, 2, EntryPinned | BoundLower, 1, 5, E2E4, 99);  // learned
   NewSearchAge();
   EXPECT_FALSE(Present(40, 1));
