@@ -8,6 +8,7 @@
 
 #include "board/board.h"
 #include "book/book.h"
+#include "record/record.h"
 #include "search/search.h"
 #include "search/strength.h"
 #include "search/tt.h"
@@ -33,7 +34,6 @@ SearchLimitsRecord SearchLimits;
 
 namespace {
 
-constexpr const char* AutoSaveFile = "Corvid11SPAutoSave.pgn";
 constexpr int ClockMode = 3;   // TimeMode without a clock
 constexpr long StartHashKB = 16384;
 constexpr int StartArraySide = 2;   // SetupPosition: place the standard start array, White to move
@@ -72,7 +72,8 @@ void EngineStart() {
     NodeCount = 0;
     NewGame();
 
-    // Step 7: the opening book.
+    // Step 7: the opening book, and its random generator seeded from the clock.
+    SeedBookRandom(GetTickCount());
     OpenBook(Options.bookFile);
   }
 
@@ -105,7 +106,7 @@ void ReadAndDispatch() {
       PendingLine = false;
     } else if (ReadInputLine(CommandLine) < 0) {
       int error = errno;
-      if (FILE* log = std::fopen(AutoSaveFile, "a+")) {
+      if (FILE* log = std::fopen(AutoSaveFileName, "a+")) {
         std::fprintf(log, "FATAL ERROR: stdin pipe gone errno=%d\n", error);
         std::fclose(log);
       }
@@ -137,6 +138,7 @@ void NewGame() {
   // Game side to move White and game ply 1 belong to the board's game state.
   ResetGameState();
   SetupPosition(StartArraySide, SetupAllCastling);   // a side above 1 asks for the start array
+  ResetLearnWindow();
   // The per-side clocks join the time management; the search clock restarts.
   SearchClockStart = GetTickCount();
 }

@@ -49,3 +49,4 @@ void ReadAndDispatch();              // one line (or the pending one), then more
 int DispatchCommand(const char* line);    // 0 unknown, 1 done or ignored, 2 busy
 void RequestStop();                  // StopReason = 64 while a search runs
 void NewGame();                      // the standard start position, game counters reset
+void FinishGame();                   // the end-of-game routine for the game in progress

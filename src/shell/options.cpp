@@ -24,8 +24,6 @@ constexpr int DefaultForwardPruning = 160;
 constexpr int DefaultTablebaseDepth = 2;
 constexpr long BytesPerMB = 1048576;
 constexpr long KBPerMB = 1024;
-constexpr int BookStatusReadOnly = 1;
-constexpr int BookStatusNotFound = 2;
 
 // Names by field value; values outside the named range print as an empty name.
 constexpr const char* BookStyleNames[8] = {"", "Wild", "Wide", "Varied", "Tournament", "", "", ""};

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "book/book.h"
 #include "record/record.h"
 #include "search/search.h"
 #include "search/timecontrol.h"
@@ -23,6 +24,7 @@ constexpr int32_t NoMoveTime = 2000000000;
 constexpr int RootResultBit = 32;
 constexpr int MoveTokenSize = 16;            // longer tokens cannot be moves
 constexpr int MinGamePliesToSave = 3;
+constexpr int RegisteredTablebaseFiles = 0;  // the tablebase code registers no files yet
 
 // A decimal integer at the start of the token (sign allowed, no digits = 0),
 // clamped to the int range; the cursor moves past the token and its blanks.
@@ -64,16 +66,27 @@ void PlayMoveList(const char* cursor) {
   while (*cursor) {
     if (!NextToken(cursor, token)) continue;
     Move m = ParseMoveText(token);
-    if (m == 0 || !IsPseudoLegal(Game.side, &m) || !PlayGameMove(m, Game.side)) continue;
-    // The position-learning bookkeeping for replayed moves goes here.
+    if (m == 0 || !IsPseudoLegal(Game.side, &m)) continue;
+    LearnWindowBeforeMove(m);
+    if (!PlayGameMove(m, Game.side)) continue;
+    LearnWindowAfterMove();
     Game.side ^= 1;
     PliesPlayed = Pos.ply;
   }
 }
 
+// Whether the position text shares at least two thirds of the last one.
+bool ContinuesLastPosition(const char* text) {
+  size_t common = 0;
+  while (text[common] && text[common] == LastPositionText[common]) ++common;
+  return common * 3 / 2 >= std::strlen(LastPositionText);
+}
+
 int PositionCommand(const char* cursor) {
-  // Step 1: a text that shares less than two thirds of the last one starts a new game.
-  if (PositionEndsGame(cursor)) GameFinished();
+  // Step 1: a text that shares less than two thirds of the last one starts a
+  // new game. A game too short to be finished leaves nothing behind either.
+  if (PositionEndsGame(cursor)) FinishGame();
+  else if (!NewGameFlag && !ContinuesLastPosition(cursor)) ClearGameRecord();
 
   // Step 2.
   NewGameFlag = false;
@@ -87,7 +100,7 @@ int PositionCommand(const char* cursor) {
     size_t fenLength = moves ? size_t(moves - cursor) : std::strlen(cursor);
     while (fenLength > 0 && cursor[fenLength - 1] == ' ') --fenLength;
     std::snprintf(StartFen, sizeof StartFen, "%.*s", int(fenLength), cursor);
-    ParseFen(cursor);   // a rejected FEN leaves the previous position
+    if (ParseFen(cursor)) ResetLearnWindow();   // a rejected FEN leaves the previous position
     if (!moves) return Done;
     cursor = moves;
   }
@@ -176,10 +189,10 @@ int GoCommand(const char* cursor) {
 
 bool PositionEndsGame(const char* text) {
   if (NewGameFlag || PliesPlayed < MinGamePliesToSave) return false;
-  size_t common = 0;
-  while (text[common] && text[common] == LastPositionText[common]) ++common;
-  return common * 3 / 2 < std::strlen(LastPositionText);
+  return !ContinuesLastPosition(text);
 }
+
+void FinishGame() { GameFinished({EngineName, StartFen, PliesPlayed, RegisteredTablebaseFiles}); }
 
 int DispatchCommand(const char* line) {
   const char* cursor = SkipBlanks(line);
@@ -187,7 +200,7 @@ int DispatchCommand(const char* line) {
   // 1-3: quit and uci; nothing else before uci has been answered.
   if (MatchKeyword(cursor, "quit")) {
     if (SearchRunning()) return Busy;
-    if (!QuitFlag) GameFinished();
+    if (!QuitFlag) FinishGame();
     QuitFlag = 1;
     return Done;
   }
@@ -228,7 +241,7 @@ int DispatchCommand(const char* line) {
   } else if (MatchKeyword(cursor, "ucinewgame")) {
     // 9: the game ends here; the next position command sets the board.
     if (SearchRunning()) return Busy;
-    GameFinished();
+    FinishGame();
     NewGameFlag = true;
     ClearTable(0);   // soft: learned entries survive
     return Done;

@@ -14,6 +14,7 @@
 #include "search/ordering.h"
 #include "shell/options.h"
 #include "tool/bench.h"
+#include "tool/book_tool.h"
 #include "tool/tactics.h"
 #include "tool/perft.h"
 
@@ -179,7 +180,9 @@ void Usage() {
                "       corvid-tool perft <depth> [--divide] [<fen>]\n"
                "       corvid-tool perft --epd <file> [--max-nodes N]\n"
                "       corvid-tool bench [depth]\n"
-               "       corvid-tool tactics <epd> [movetime-ms]\n");
+               "       corvid-tool tactics <epd> [movetime-ms]\n"
+               "       corvid-tool book build <out.cbk> <games.pgn>... [--plies N] [--min-games N]\n"
+               "       corvid-tool book show <book.cbk> [<fen>]\n");
 }
 
 }  // namespace
@@ -197,6 +200,7 @@ int main(int argc, char** argv) {
   if (command == "show") return Show(JoinArgs(argc, argv, 2));
   if (command == "eval") return EvalPosition(JoinArgs(argc, argv, 2));
   if (command == "bench") return RunBench(argc > 2 ? std::atoi(argv[2]) : BenchDefaultDepth);
+  if (command == "book") return RunBookTool(argc, argv);
   if (command == "tactics" && argc > 2) return RunTactics(argv[2], argc > 3 ? std::atoi(argv[3]) : 1000);
   if (command == "perft") {
     if (argc >= 4 && std::strcmp(argv[2], "--epd") == 0) {

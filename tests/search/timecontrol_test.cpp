@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "board/board_helpers.h"
+#include "book/book.h"
 #include "search/search.h"
 #include "search/search_state.h"
 #include "search/timecontrol.h"
