@@ -15,14 +15,14 @@ uint64_t LearnBaseKey;
 namespace {
 
 constexpr uint32_t BookRandomFactor = 0x139420C5;
-bool BookWritable;   // the open book was opened for writing
+bool BookWritable;  // the open book was opened for writing
 
 // Draw masks and thresholds of the four styles: a move is a candidate only
 // when its weight w has w >> 2 at least the style's minimum.
 constexpr int WildMinimum = 1, WideMinimum = 2, VariedMinimum = 3, TournamentMinimum = 3;
 constexpr uint32_t WildFirstMask = 15, WildSecondMask = 127, WideMask = 255, VariedMask = 7, TournamentMask = 63;
 constexpr uint32_t TournamentScale = 256, TournamentWonScale = 512;
-constexpr int TournamentLostShift = 10;   // a lost mark divides the score by 1024
+constexpr int TournamentLostShift = 10;  // a lost mark divides the score by 1024
 
 // Score of one candidate with weight w; 0 when the style does not play it.
 uint32_t CandidateScore(int style, int w, bool learning, uint16_t info) {
@@ -106,8 +106,8 @@ int OpenBook(const char* path) {
     SettingsFlags &= ~FlagOwnBook;
     return 0;
   }
-  Options.bookPositions = int32_t(uint32_t(count[0]) | uint32_t(count[1]) << 8 | uint32_t(count[2]) << 16 |
-                                  uint32_t(count[3]) << 24);
+  Options.bookPositions =
+      int32_t(uint32_t(count[0]) | uint32_t(count[1]) << 8 | uint32_t(count[2]) << 16 | uint32_t(count[3]) << 24);
 
   // Step 4.
   SettingsFlags |= FlagOwnBook;
@@ -150,14 +150,16 @@ int FindBookKey(uint32_t key, int* index, int* first) {
   bool found = false;
   while (lo <= hi) {
     mid = (lo + hi) / 2;
-    if (mid >= total || ReadBookRecords(int(mid), 1) != 1) break;   // a failed read finds nothing
+    if (mid >= total || ReadBookRecords(int(mid), 1) != 1) break;  // a failed read finds nothing
     uint32_t k = BookWindow[0].bookKey;
     if (k == key) {
       found = true;
       break;
     }
-    if (key < k) hi = mid - 1;
-    else lo = mid + 1;
+    if (key < k)
+      hi = mid - 1;
+    else
+      lo = mid + 1;
   }
 
   // Step 3: the window around the hit, back to the position's first record.

@@ -12,9 +12,9 @@
 // Little-endian: an int32 record count, then 8-byte records sorted by bookKey
 // (unsigned); the records of one position are adjacent.
 struct BookRecord {
-  uint32_t bookKey;    // the position key's low word, bit 0 replaced: 1 White to move, 0 Black
-  uint16_t bookMove;   // bits 0-11 origin and destination as in Move; bits 12-14 static weight 0..7
-  uint16_t bookInfo;   // bits 0-4 learned weight 0..31, bit 5 lost, bit 6 won, bits 8-15 check byte
+  uint32_t bookKey;   // the position key's low word, bit 0 replaced: 1 White to move, 0 Black
+  uint16_t bookMove;  // bits 0-11 origin and destination as in Move; bits 12-14 static weight 0..7
+  uint16_t bookInfo;  // bits 0-4 learned weight 0..31, bit 5 lost, bit 6 won, bits 8-15 check byte
 };
 constexpr int BookHeaderBytes = 4;
 constexpr int BookRecordBytes = 8;
@@ -43,16 +43,16 @@ inline int StaticWeight(const BookRecord& r) { return (r.bookMove >> BookStaticS
 inline int LearnedWeight(const BookRecord& r) { return r.bookInfo & BookLearnedMask; }
 inline uint8_t RecordCheckByte(const BookRecord& r) { return uint8_t(r.bookInfo >> BookCheckShift); }
 
-void EncodeBookRecord(const BookRecord& r, unsigned char* bytes);   // 8 bytes, little-endian
+void EncodeBookRecord(const BookRecord& r, unsigned char* bytes);  // 8 bytes, little-endian
 BookRecord DecodeBookRecord(const unsigned char* bytes);
 
 // The open book file (null when none), and the window of records read from it.
 extern FILE* BookStream;
 constexpr int BookWindowSize = 40;
-constexpr int BookWindowBefore = 20;      // records read before the one the binary search hits
+constexpr int BookWindowBefore = 20;  // records read before the one the binary search hits
 extern BookRecord BookWindow[BookWindowSize];
-extern int BookWindowStart;               // file index of BookWindow[0]
-extern int BookWindowEnd;                 // one past the last record loaded
+extern int BookWindowStart;  // file index of BookWindow[0]
+extern int BookWindowEnd;    // one past the last record loaded
 
 // Opens the book at `path` read-write, else read-only (BookStatus bit 0), else
 // not at all (bit 1); reads the record count into BookPositions and switches
@@ -77,14 +77,14 @@ Move ProbeBook(int side, uint32_t searchFlags, MoveEntry* begin, MoveEntry* end)
 
 // ---- The book's random generator, shared with the random root term
 extern uint32_t BookSeed;
-uint32_t NextBookRandom();                // advances BookSeed and returns it; callers use its low bits
-void SeedBookRandom(uint32_t ticks);      // at start-up; a tick count of 0 keeps the seed
+uint32_t NextBookRandom();            // advances BookSeed and returns it; callers use its low bits
+void SeedBookRandom(uint32_t ticks);  // at start-up; a tick count of 0 keeps the seed
 
 // ---- The learning window: the game ply from which book and position learning count
-extern int LearnBase;                     // -1 after every set-up; the book consults up to LearnBase + 8
-extern uint64_t LearnBaseKey;             // the position key when LearnBase was fixed at a game's first search
+extern int LearnBase;          // -1 after every set-up; the book consults up to LearnBase + 8
+extern uint64_t LearnBaseKey;  // the position key when LearnBase was fixed at a game's first search
 constexpr int BookPliesAfterBase = 8;
-void ResetLearnWindow();                  // after a set-up of the board
+void ResetLearnWindow();  // after a set-up of the board
 // The position command replays the game: before playing `m`, a move that
 // repeats the engine's recorded book move for the next ply moves LearnBase
 // past it; after a move, reaching the position of the game's first search

@@ -1,22 +1,21 @@
 // Book learning: after a game, the book moves the engine played gain or lose
 // learned weight by the result and by the engine's own scores once the game
 // had left the book.
-#include "book/book.h"
-
 #include "board/board.h"
+#include "book/book.h"
 #include "shell/options.h"
 
 namespace {
 
 constexpr int MinSelectivity = 2;
-constexpr int MinForwardPruning = 8 * 16;     // Forward Pruning 8, kept in sixteenths
+constexpr int MinForwardPruning = 8 * 16;  // Forward Pruning 8, kept in sixteenths
 constexpr int WonDelta = 2, LostDelta = -4;
-constexpr int DeltaBias = 64;                 // a learning code keeps delta + 64 in its low byte
-constexpr int JudgedPlies = 12;               // the engine's scores up to 12 plies after its last book move
+constexpr int DeltaBias = 64;    // a learning code keeps delta + 64 in its low byte
+constexpr int JudgedPlies = 12;  // the engine's scores up to 12 plies after its last book move
 constexpr int WhiteLowerEdge = -64, BlackLowerEdge = -128;
 constexpr int EdgeWidth = 128;
-constexpr int EdgeRise = 16;                  // both edges rise by this after every second ply
-constexpr int LearnedFloor = 12;              // a learned move stays playable in the Tournament style
+constexpr int EdgeRise = 16;      // both edges rise by this after every second ply
+constexpr int LearnedFloor = 12;  // a learned move stays playable in the Tournament style
 
 bool IsEngineBookMove(const GameRecord& g) {
   uint16_t flags = g.shellWords[RecordFlagsWord];
@@ -133,8 +132,10 @@ int LearnBookMove(uint32_t key32, uint32_t keyHigh, uint16_t code, Move move) {
   if (learned > BookLearnedMax) learned = BookLearnedMax;
 
   // Step 5: less to pass back while a competitor is as good.
-  if (delta < -1 && best >= LearnedFloor && best >= learned) delta++;
-  else if (delta > 1 && learned >= best) delta--;
+  if (delta < -1 && best >= LearnedFloor && best >= learned)
+    delta++;
+  else if (delta > 1 && learned >= best)
+    delta--;
 
   // Step 6.
   if (learned == old && resultClass == 0) return delta;
@@ -143,7 +144,7 @@ int LearnBookMove(uint32_t key32, uint32_t keyHigh, uint16_t code, Move move) {
   r.bookInfo = uint16_t((r.bookInfo & ~BookLearnedMask) | learned);
   if (resultClass == LearnClassLost) r.bookInfo |= BookLostMark;
   if (resultClass == LearnClassWon) r.bookInfo |= BookWonMark;
-  WriteBookRecord(BookWindowStart + target, r);   // a read-only book or a failed write changes nothing
+  WriteBookRecord(BookWindowStart + target, r);  // a read-only book or a failed write changes nothing
 
   // Step 8.
   return delta;

@@ -18,12 +18,12 @@ constexpr int ResultNone = 0, ResultDraw = 1, ResultWhiteWon = 2, ResultBlackWon
 constexpr const char* ResultText[4] = {"*", "1/2-1/2", "1-0", "0-1"};
 
 // The result judged from the engine's last score (White's view).
-constexpr int DecisiveScore = 256;   // beyond two pawns the game counts as won
-constexpr int DrawnScore = 96;       // within three quarters of a pawn as drawn
+constexpr int DecisiveScore = 256;  // beyond two pawns the game counts as won
+constexpr int DrawnScore = 96;      // within three quarters of a pawn as drawn
 
-constexpr int LineLimit = 60;        // a move line is written once it holds more than this
+constexpr int LineLimit = 60;  // a move line is written once it holds more than this
 constexpr int LineBufferSize = 256;
-constexpr int SanInfoMask = 0x1F;    // piece type and the origin file/rank marks
+constexpr int SanInfoMask = 0x1F;  // piece type and the origin file/rank marks
 constexpr int DepthMask = 0x3F;
 
 constexpr const char* PlayingStyleNames[4] = {"Normal", "Aggressive", "Solid", ""};
@@ -70,10 +70,9 @@ int FormatTime(char* out, size_t size, uint32_t ms) {
 
 void WriteSettings(FILE* out, const GameSummary& game) {
   const uint32_t f = SearchFlags;
-  std::fprintf(out, "{CT=%d Hash %ldMb, RetHsh=%s, PosLrn=%s Tbs %d/%ldMb/d=%d L=%s\n", 1,
-               Options.hashSizeKB / 1024, OnOff(f & FlagRetainHash), OnOff(f & FlagPositionLearning),
-               game.tablebaseFiles, Options.nalimovCacheBytes / 1048576, Options.tablebaseDepth,
-               OnOff(f & FlagGuiTimeLag));
+  std::fprintf(out, "{CT=%d Hash %ldMb, RetHsh=%s, PosLrn=%s Tbs %d/%ldMb/d=%d L=%s\n", 1, Options.hashSizeKB / 1024,
+               OnOff(f & FlagRetainHash), OnOff(f & FlagPositionLearning), game.tablebaseFiles,
+               Options.nalimovCacheBytes / 1048576, Options.tablebaseDepth, OnOff(f & FlagGuiTimeLag));
   std::fprintf(out, "Sel=%d Fut=%s ss=%s fp=%d td=%d smart=%s comb=%s %s HM=%s draw=%d swdl=%s\n",
                int((f & SelectivityMask) >> SelectivityShift), OnOff(f & FlagFutility), OnOff(f & FlagSteadySearch),
                Options.forwardPruning / 16, -Options.threatDepth, OnOff(f & FlagSmartSearch),
@@ -133,22 +132,26 @@ void WritePgn(FILE* out, int engineColour, int resultClass, const GameSummary& g
     const PlyRecord r = GetGameRecord(ply);
     const size_t room = sizeof line - size_t(used);
     int n = Game.plyBase + ply;
-    if (n % 2 == 0) used += std::snprintf(line + used, room, "%d.", n / 2);
-    else if (ply == 2) used += std::snprintf(line + used, room, "%d...", n / 2);
+    if (n % 2 == 0)
+      used += std::snprintf(line + used, room, "%d.", n / 2);
+    else if (ply == 2)
+      used += std::snprintf(line + used, room, "%d...", n / 2);
 
     char san[16];
     std::snprintf(san, sizeof san, "%s", MoveToText(r.move, uint16_t(TextPgn | (r.sanInfo & SanInfoMask))));
     if (((r.rootFlags & RecordResultKindMask) >> RecordResultKindShift) == RecordKindCheckmate) {
       size_t length = std::strlen(san);
-      if (length > 0 && san[length - 1] == '+') san[length - 1] = '#';
-      else if (length + 1 < sizeof san) std::strcat(san, "#");
+      if (length > 0 && san[length - 1] == '+')
+        san[length - 1] = '#';
+      else if (length + 1 < sizeof san)
+        std::strcat(san, "#");
     }
     used += std::snprintf(line + used, sizeof line - size_t(used), "%s ", san);
     used += FormatTime(line + used, sizeof line - size_t(used), r.timeMs);
     if (!(r.rootFlags & RecordEngineResult)) {
       used += std::snprintf(line + used, sizeof line - size_t(used), "} ");
     } else {
-      FlagsOf(ply) &= uint16_t(~RecordEngineResult);   // the same result is not scored twice
+      FlagsOf(ply) &= uint16_t(~RecordEngineResult);  // the same result is not scored twice
       used += FormatScore(line + used, sizeof line - size_t(used), r.score, r.mover, r.depth);
     }
     if (used > LineLimit) {

@@ -8,7 +8,7 @@
 #include "board/types.h"
 
 constexpr const char* AutoSaveFileName = "Corvid11SPAutoSave.pgn";
-constexpr int MinPliesToSave = 3;     // ply 1 is the set-up position: at least two moves
+constexpr int MinPliesToSave = 3;  // ply 1 is the set-up position: at least two moves
 
 // Games finished since the program started; numbers the PGN rounds.
 extern int RoundCount;
@@ -16,20 +16,20 @@ extern int RoundCount;
 // What the shell knows about the game that the record needs.
 struct GameSummary {
   const char* engineName;
-  const char* startFen;               // the FEN fields of a game set up from a FEN
-  int pliesPlayed;                    // the last recorded ply (the engine's move may not be played back yet)
-  int tablebaseFiles;                 // tablebase files registered, for the settings line
+  const char* startFen;  // the FEN fields of a game set up from a FEN
+  int pliesPlayed;       // the last recorded ply (the engine's move may not be played back yet)
+  int tablebaseFiles;    // tablebase files registered, for the settings line
 };
 
 // One ply of the game history as the record shows it.
 struct PlyRecord {
-  Move move;                          // with CheckMark when the move checks
+  Move move;  // with CheckMark when the move checks
   int mover;
-  int score;                          // the engine's score from the mover's view
+  int score;  // the engine's score from the mover's view
   uint16_t rootFlags;
-  int sanInfo;                        // SAN information of the move (type, origin file/rank needed)
+  int sanInfo;  // SAN information of the move (type, origin file/rank needed)
   int depth;
-  uint32_t timeMs;                    // the ply's own time (0 where no time was recorded)
+  uint32_t timeMs;  // the ply's own time (0 where no time was recorded)
 };
 PlyRecord GetGameRecord(int ply);
 

@@ -192,7 +192,10 @@ bool PositionEndsGame(const char* text) {
   return !ContinuesLastPosition(text);
 }
 
-void FinishGame() { GameFinished({EngineName, StartFen, PliesPlayed, RegisteredTablebaseFiles}); }
+void FinishGame() {
+  GameFinished({EngineName, StartFen, PliesPlayed, RegisteredTablebaseFiles});
+  PliesPlayed = 1;   // finished: a second end (ucinewgame, then quit) does not save it again
+}
 
 int DispatchCommand(const char* line) {
   const char* cursor = SkipBlanks(line);

@@ -24,9 +24,9 @@ struct ShareStep {
 constexpr ShareStep ShareSteps[] = {{400, 7}, {250, 6}, {150, 5}, {80, 4}, {40, 3}, {20, 2}, {0, 1}};
 // Corrections by the mover's score in those games (per mille of the points possible).
 constexpr uint32_t PoorScore = 300, WeakScore = 420, GoodScore = 600;
-constexpr uint32_t GoodScoreMinGames = 10;   // a good score counts only over this many games
-constexpr int LearnedPerStatic = 4;          // a fresh book's learned weight: static weight x 4
-constexpr int MaxRecordsPerKey = BookWindowSize - BookWindowBefore;   // all within the probe's window
+constexpr uint32_t GoodScoreMinGames = 10;                           // a good score counts only over this many games
+constexpr int LearnedPerStatic = 4;                                  // a fresh book's learned weight: static weight x 4
+constexpr int MaxRecordsPerKey = BookWindowSize - BookWindowBefore;  // all within the probe's window
 constexpr int StartArraySide = 2;
 
 // Points for White and for Black of a PGN result (2 win, 1 draw); unknown results count as draws.
@@ -102,7 +102,8 @@ int Show(int argc, char** argv) {
   std::string fen;
   for (int i = 4; i < argc; i++) fen += std::string(i > 4 ? " " : "") + argv[i];
   ResetGameState();
-  if (fen.empty()) SetupPosition(StartArraySide, SetupAllCastling);
+  if (fen.empty())
+    SetupPosition(StartArraySide, SetupAllCastling);
   else if (!ParseFen(fen.c_str())) {
     std::fprintf(stderr, "invalid FEN\n");
     return 1;
@@ -145,7 +146,8 @@ int Show(int argc, char** argv) {
     }
     std::string san = m ? MoveToText(m, uint16_t(TextPgn | SanInfo(Move(m & ~CheckMark)))) : "?";
     std::string uci = MoveToText(Move((m ? m : r.bookMove) & (m ? ~CheckMark : BookMoveMask)), TextUci);
-    std::string marks = std::string((r.bookInfo & BookWonMark) ? "won " : "") + ((r.bookInfo & BookLostMark) ? "lost" : "");
+    std::string marks =
+        std::string((r.bookInfo & BookWonMark) ? "won " : "") + ((r.bookInfo & BookLostMark) ? "lost" : "");
     std::printf("%-8s %-7s %-7d %-8d %s%s\n", san.c_str(), uci.c_str(), StaticWeight(r), LearnedWeight(r),
                 marks.c_str(), m ? "" : "(not legal here)");
     shown++;
@@ -167,9 +169,12 @@ int StaticWeightFor(uint32_t moveGames, uint32_t positionGames, uint32_t points)
       weight = step.weight;
       break;
     }
-  if (score < PoorScore) weight -= 2;
-  else if (score < WeakScore) weight -= 1;
-  else if (score > GoodScore && moveGames >= GoodScoreMinGames) weight += 1;
+  if (score < PoorScore)
+    weight -= 2;
+  else if (score < WeakScore)
+    weight -= 1;
+  else if (score > GoodScore && moveGames >= GoodScoreMinGames)
+    weight += 1;
   return std::clamp(weight, 0, BookStaticMax);
 }
 
@@ -193,7 +198,8 @@ void BookBuilder::AddGames(const std::string& pgnText) {
   while (reader.Next(game, size_t(options_.plies))) {
     stats_.games++;
     ResetGameState();
-    if (game.fen.empty()) SetupPosition(StartArraySide, SetupAllCastling);
+    if (game.fen.empty())
+      SetupPosition(StartArraySide, SetupAllCastling);
     else if (!ParseFen(game.fen.c_str())) {
       stats_.skipped++;
       continue;

@@ -11,15 +11,15 @@
 #include "book/book.h"
 
 struct BookBuildOptions {
-  int plies = 24;         // plies of each game that enter the book
-  int minGames = 3;       // a move enters when at least this many games played it
+  int plies = 24;    // plies of each game that enter the book
+  int minGames = 3;  // a move enters when at least this many games played it
 };
 
 struct BookBuildStats {
-  long games = 0;         // games read
-  long skipped = 0;       // games stopped early by a move that could not be played
-  long positions = 0;     // positions in the book
-  long records = 0;       // book moves
+  long games = 0;      // games read
+  long skipped = 0;    // games stopped early by a move that could not be played
+  long positions = 0;  // positions in the book
+  long records = 0;    // book moves
 };
 
 // The static weight (0..7) of a move played in `moveGames` of the

@@ -17,7 +17,7 @@ std::string MovePart(const std::string& token) {
   if (i > 0 && i < token.size() && token[i] == '.') {
     while (i < token.size() && token[i] == '.') i++;
   } else if (i == token.size()) {
-    return "";   // a bare number
+    return "";  // a bare number
   } else {
     i = 0;
   }
@@ -45,15 +45,19 @@ void PgnReader::SkipVariation() {
   int depth = 0;
   while (pos_ < text_.size()) {
     char c = text_[pos_++];
-    if (c == '{') SkipTo('}');
-    else if (c == ';') SkipTo('\n');
-    else if (c == '(') depth++;
-    else if (c == ')' && --depth == 0) return;
+    if (c == '{')
+      SkipTo('}');
+    else if (c == ';')
+      SkipTo('\n');
+    else if (c == '(')
+      depth++;
+    else if (c == ')' && --depth == 0)
+      return;
   }
 }
 
 void PgnReader::ReadTag(PgnGame& game) {
-  pos_++;   // '['
+  pos_++;  // '['
   size_t nameStart = pos_;
   while (pos_ < text_.size() && !IsBlank(text_[pos_]) && text_[pos_] != ']') pos_++;
   std::string name = text_.substr(nameStart, pos_ - nameStart);
@@ -67,8 +71,10 @@ void PgnReader::ReadTag(PgnGame& game) {
     }
   }
   SkipTo(']');
-  if (name == "FEN") game.fen = value;
-  else if (name == "Result") game.result = value;
+  if (name == "FEN")
+    game.fen = value;
+  else if (name == "Result")
+    game.result = value;
 }
 
 bool PgnReader::Next(PgnGame& game, size_t maxMoves) {
@@ -79,7 +85,7 @@ bool PgnReader::Next(PgnGame& game, size_t maxMoves) {
     if (pos_ >= text_.size()) return any;
     char c = text_[pos_];
     if (c == '[') {
-      if (inMoves) return true;   // a new game begins without the last one's result
+      if (inMoves) return true;  // a new game begins without the last one's result
       ReadTag(game);
       any = true;
     } else if (c == '%' && (pos_ == 0 || text_[pos_ - 1] == '\n')) {
@@ -91,7 +97,7 @@ bool PgnReader::Next(PgnGame& game, size_t maxMoves) {
     } else if (c == '(') {
       SkipVariation();
     } else if (c == ')' || c == '}' || c == ']') {
-      pos_++;   // unbalanced: ignored
+      pos_++;  // unbalanced: ignored
     } else {
       size_t start = pos_;
       while (pos_ < text_.size() && !EndsToken(text_[pos_])) pos_++;
@@ -100,7 +106,7 @@ bool PgnReader::Next(PgnGame& game, size_t maxMoves) {
         game.result = token;
         return true;
       }
-      if (token[0] == '$') continue;   // a numeric annotation glyph
+      if (token[0] == '$') continue;  // a numeric annotation glyph
       std::string move = MovePart(token);
       if (move.empty()) continue;
       any = inMoves = true;

@@ -8,9 +8,9 @@
 #include <vector>
 
 struct PgnGame {
-  std::string fen;                   // the FEN tag, empty for the standard start
-  std::string result;                // "1-0", "0-1", "1/2-1/2", "*" or empty when missing
-  std::vector<std::string> moves;    // SAN tokens of the main line, check signs kept
+  std::string fen;                 // the FEN tag, empty for the standard start
+  std::string result;              // "1-0", "0-1", "1/2-1/2", "*" or empty when missing
+  std::vector<std::string> moves;  // SAN tokens of the main line, check signs kept
 };
 
 class PgnReader {
