@@ -93,12 +93,6 @@ TEST_F(Book, OpeningReportsTheStatusAndCount) {
   }
 }
 
-TEST_F(Book, NoBookNoMove) {
-  Options.bookStatus = 0;
-  OpenBook("no-such-book.cbk");
-  EXPECT_EQ(Probe(BookStyleTournament, false), 0);
-}
-
 // ---- The binary search and its window
 
 // A book of `count` records of key 1000 (moves 1, 2, ...), between `before`
@@ -141,20 +135,6 @@ TEST_F(Book, TheWindowHoldsTwentyRecordsBeforeTheHitAndNineteenAfter) {
     EXPECT_EQ(visible, c.visible);
     EXPECT_EQ(BookWindow[first].bookMove, c.firstIndex - c.before + 1);   // the records really are the file's
     CloseBook();
-  }
-}
-
-TEST_F(Book, AMissingKeyGivesItsInsertionPoint) {
-  WriteKeyRun("missing-key.cbk", 4, 2, 4);   // keys 10-13, 1000 x2, 2000-2003
-  const struct {
-    uint32_t key;
-    int index;
-  } cases[] = {{0, 0}, {5, 0}, {14, 4}, {1500, 6}, {3000, 10}};
-  for (const auto& c : cases) {
-    int index = -1, first = 0;
-    EXPECT_EQ(FindBookKey(c.key, &index, &first), 0) << c.key;
-    EXPECT_EQ(index, c.index) << c.key;
-    EXPECT_EQ(first, -1);
   }
 }
 
@@ -223,13 +203,6 @@ TEST_F(Book, ALostMoveIsPlayedOnlyWhenNothingElseIs) {
   EXPECT_GT(seen["e2e4"], 150);
 }
 
-TEST_F(Book, AWonMoveDoublesItsTournamentScore) {
-  WriteTestBook("won.cbk", {{"", "e2e4", 3, 12, BookWonMark}, {"", "d2d4", 3, 12}});
-  std::map<std::string, int> seen = Choices(BookStyleTournament, true, 400);
-  EXPECT_EQ(seen["e2e4"] + seen["d2d4"], 400);
-  EXPECT_GT(seen["e2e4"], seen["d2d4"] * 2);   // twice the range: about three times as often
-}
-
 TEST_F(Book, AMoveThatRepeatsAPositionIsNeverChosen) {
   const std::string line = "g1f3 g8f6 f3g1 f6g8 g1f3 g8f6";   // Ng1 would repeat the position after move 3
   WriteTestBook("repeat.cbk", {{line, "f3g1", 7, 31}, {line, "e2e4", 3, 12}});
@@ -288,41 +261,6 @@ TEST_F(Book, TheBookIsConsultedUpToEightPliesAfterTheLearnBase) {
     EXPECT_EQ(Text(Probe(BookStyleTournament, true)), c.consulted ? "f1e1" : "none") << c.learnBase;
     EXPECT_EQ(LearnBase, c.learnBaseAfter) << c.learnBase;
   }
-}
-
-TEST_F(Book, ThePositionCommandsReplayMovesTheLearnBase) {
-  // The engine's book move recorded for ply 2, then replayed by the GUI.
-  PlayLine("");
-  Game.history[2].move = MakeMoveWord(12, 28);
-  Game.history[2].shellWords[RecordFlagsWord] = RecordBookMove | RecordEngineResult;
-  LearnBase = -1;
-  Move e4 = ParseMoveText("e2e4");
-  LearnWindowBeforeMove(e4);
-  EXPECT_EQ(LearnBase, 2);
-  Move d4 = ParseMoveText("d2d4");
-  LearnBase = -1;
-  LearnWindowBeforeMove(d4);   // another move: no change
-  EXPECT_EQ(LearnBase, -1);
-
-  // Reaching the position of the game's first search again restores its base.
-  PlayLine("e2e4 e7e5");
-  LearnBaseKey = Pos.key;
-  PlayLine("e2e4");
-  LearnBase = 40;
-  Move e5 = ParseMoveText("e7e5");
-  ASSERT_TRUE(IsPseudoLegal(Game.side, &e5) && PlayGameMove(e5, Game.side));
-  LearnWindowAfterMove();
-  EXPECT_EQ(LearnBase, Game.index - 2);
-  Game.history[2].shellWords[RecordFlagsWord] = 0;
-}
-
-TEST_F(Book, TheSeedComesFromTheClockUnlessTheClockReadsZero) {
-  BookSeed = 77;
-  SeedBookRandom(0);
-  EXPECT_EQ(BookSeed, 77u);
-  SeedBookRandom(123456);
-  EXPECT_EQ(BookSeed, 123456u);
-  EXPECT_EQ(NextBookRandom(), 123456u * 0x139420C5u + 1);
 }
 
 }  // namespace

@@ -114,17 +114,6 @@ TEST_F(Record, AutoSaveOffStillCountsTheRound) {
   EXPECT_NE(Saved().find("[Round \"" + std::to_string(rounds + 2) + "\"]\n"), std::string::npos) << Saved();
 }
 
-TEST_F(Record, SavedGamesAreAppended) {
-  PlayLine("e2e4 e7e5 g1f3");
-  Finish(4);
-  PlayLine("d2d4 d7d5 c2c4");
-  Finish(4);
-  std::string saved = Saved();
-  EXPECT_NE(saved.find("1.e4 {0} e5 {0} 2.Nf3 {0} \n*\n\n"), std::string::npos) << saved;
-  EXPECT_NE(saved.find("1.d4 {0} d5 {0} 2.c4 {0} \n*\n\n"), std::string::npos) << saved;
-  EXPECT_LT(saved.find("1.e4"), saved.find("1.d4"));
-}
-
 // ---- The result the engine infers
 
 struct ResultCase {

@@ -117,6 +117,10 @@ TEST_F(GameEnd, SetUpsResetTheLearnBaseAndReplayedBookMovesMoveIt) {
   MarkBookMoves({2});
   DispatchCommand("position startpos moves e2e4 e7e5");
   EXPECT_EQ(LearnBase, 2);
+  // Reaching the position of the game's first search puts the base back where that search fixed it.
+  LearnBaseKey = Pos.key;
+  DispatchCommand("position startpos moves e2e4 e7e5 g1f3");
+  EXPECT_EQ(LearnBase, 1);
 }
 
 }  // namespace
