@@ -1,10 +1,11 @@
 // FEN text to a position, with the checks that keep a bad FEN from replacing the current one.
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 #include "board/board.h"
 #include "board/keys.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 
@@ -15,6 +16,11 @@ constexpr int MinFields = 11;
 struct Placement {
   uint8_t square, type, colour;
 };
+
+int Reject(const char* reason) {
+  FenRejection = reason;
+  return 0;
+}
 
 bool IsFieldChar(char ch) { return std::isalnum(static_cast<unsigned char>(ch)) || ch == '-'; }
 
@@ -56,6 +62,7 @@ int SetupCheck(const Placement* records, int count, int side, uint32_t flags, in
     const Placement& r = records[i];
     if (++n[r.colour][r.type] >= Limit[r.type]) {
       RestoreState();
+      FenRejection = r.type == King ? "more than one king" : "too many pieces";
       return 0;
     }
     Pos.pieceType[r.square] = r.type;
@@ -67,6 +74,7 @@ int SetupCheck(const Placement* records, int count, int side, uint32_t flags, in
                 atLeast(n[c][Knight], 2);
     if (n[c][King] != 1 || slots > 15) {
       RestoreState();
+      FenRejection = n[c][King] != 1 ? "missing king" : "too many pieces";
       return 0;
     }
   }
@@ -75,6 +83,7 @@ int SetupCheck(const Placement* records, int count, int side, uint32_t flags, in
   Game.index = 1;
   if (!SetupPosition(side, flags)) {
     RestoreState();
+    FenRejection = "side not to move in check";
     return 0;
   }
   Game.setUpFromFen = 1;
@@ -83,7 +92,10 @@ int SetupCheck(const Placement* records, int count, int side, uint32_t flags, in
 
 }  // namespace
 
+const char* FenRejection = "";
+
 int ParseFen(const char* input) {
+  FenRejection = "";
   // Step 1: copy the text without brace comments.
   static char text[4096];
   int len = 0;
@@ -107,12 +119,12 @@ int ParseFen(const char* input) {
     }
     int start = i;
     while (i < len && IsFieldChar(text[i])) i++;
-    if (i - start > MaxFieldLength) return 0;
+    if (i - start > MaxFieldLength) return Reject("field too long");
     std::memcpy(fields[nFields], text + start, size_t(i - start));
     fields[nFields][i - start] = 0;
     nFields++;
   }
-  if (nFields < MinFields) return 0;
+  if (nFields < MinFields) return Reject("missing fields");
 
   // Step 3: the eight ranks.
   Placement records[64];
@@ -126,7 +138,7 @@ int ParseFen(const char* input) {
         continue;
       }
       const char* hit = std::strchr(PieceLetters + 1, *s);
-      if (!hit) return 0;
+      if (!hit) return Reject("bad placement");
       int index = int(hit - PieceLetters);
       int type = index > 6 ? index - 6 : index, colour = index > 6 ? Black : White;
       int sq = rank * 8 + file;
@@ -150,13 +162,17 @@ int ParseFen(const char* input) {
       else if (ch == 'q') flags |= SetupBlackQueenSide;
       else if (ch >= 'A' && ch <= 'H') {
         uint32_t f = uint32_t(ch - 'A');
-        if (kingSquare[White] >= 0 && int(f) < FileOf(kingSquare[White])) flags |= 0x80000400u | f << 28;
-        else flags |= 0x08000200u | f << 24;
+        if (kingSquare[White] >= 0 && int(f) < FileOf(kingSquare[White]))
+          flags |= SetupWhiteQueenSide | Setup960Rook(White, QueenSide, int(f));
+        else
+          flags |= SetupWhiteKingSide | Setup960Rook(White, KingSide, int(f));
         flags |= SetupChess960Keys;
       } else if (ch >= 'a' && ch <= 'h') {
         uint32_t f = uint32_t(ch - 'a');
-        if (kingSquare[Black] >= 0 && 56 + int(f) < kingSquare[Black]) flags |= 0x00802000u | f << 20;
-        else flags |= 0x00081000u | f << 16;
+        if (kingSquare[Black] >= 0 && 56 + int(f) < kingSquare[Black])
+          flags |= SetupBlackQueenSide | Setup960Rook(Black, QueenSide, int(f));
+        else
+          flags |= SetupBlackKingSide | Setup960Rook(Black, KingSide, int(f));
         flags |= SetupChess960Keys;
       }
     }
@@ -182,8 +198,64 @@ int ParseFen(const char* input) {
   }
 
   // Step 9: both kings must be there.
-  if (kingSquare[White] < 0 || kingSquare[Black] < 0) return 0;
+  if (kingSquare[White] < 0 || kingSquare[Black] < 0) return Reject("missing king");
 
   // Step 10: the set-up check.
   return SetupCheck(records, count, side, flags, moveNumber);
+}
+
+int CastlingRights() {
+  const Position& p = Pos;
+  int rights = 0;
+  for (int c = 0; c < 2; c++) {
+    if (p.moveCount[p.kingSquare(c)]) continue;
+    for (int w = 0; w < 2; w++) {
+      int r = castleRookSquare[c][w];
+      if (p.pieceType[r] == Rook && p.colour[r] == c && p.moveCount[r] == 0) rights |= 1 << (c * 2 + w);
+    }
+  }
+  return rights;
+}
+
+const char* PositionToFen() {
+  const Position& p = Pos;
+  static char text[96];
+  char* out = text;
+  for (int rank = 7; rank >= 0; rank--) {
+    int empty = 0;
+    for (int file = 0; file < 8; file++) {
+      int sq = rank * 8 + file;
+      if (!p.pieceType[sq]) {
+        empty++;
+        continue;
+      }
+      if (empty) *out++ = char('0' + empty);
+      empty = 0;
+      *out++ = PieceLetters[p.pieceType[sq] + (p.colour[sq] == Black ? 6 : 0)];
+    }
+    if (empty) *out++ = char('0' + empty);
+    if (rank) *out++ = '/';
+  }
+  *out++ = ' ';
+  *out++ = p.sideToMove == White ? 'w' : 'b';
+  *out++ = ' ';
+  const int rights = CastlingRights();
+  const char standard[4] = {'K', 'Q', 'k', 'q'};
+  for (int i = 0; i < 4; i++) {
+    if (!(rights >> i & 1)) continue;
+    int c = i / 2, w = i % 2;
+    char letter = Chess960Mode() ? char('A' + FileOf(castleRookSquare[c][w])) : standard[i];
+    *out++ = c == Black ? char(letter | 0x20) : letter;
+  }
+  if (!rights) *out++ = '-';
+  *out++ = ' ';
+  if (p.epSquare) {
+    *out++ = char('a' + FileOf(p.epSquare));
+    *out++ = char('1' + RankOf(p.epSquare));
+  } else {
+    *out++ = '-';
+  }
+  int fullMove = (Game.plyBase + p.ply - 1) / 2 + 1;
+  std::snprintf(out, size_t(text + sizeof text - out), " %d %d", p.ply - p.lastIrreversiblePly, fullMove);
+  return text;
 }

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "board/types.h"
+#include "core/types.h"
 
 Geometry Geo;
 

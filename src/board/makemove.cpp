@@ -12,7 +12,6 @@ using namespace attack_update;
 constexpr int CastlingGain = 64;
 constexpr int EnPassantGain = 128;
 constexpr int QueenPromotionGain = 576;
-constexpr uint16_t GivesCheckFlag = 0x8000;
 
 // Per-type and per-kind slot sets of a piece (everything but usedSlots and the pawn masks).
 inline void SetTypeBits(Position& p, int type, int c, uint32_t bit, bool on) {
@@ -284,7 +283,7 @@ void MakeMove(Move m) {
     // Step 11: the move count travels with the piece.
     p.moveCount[t] = uint8_t(p.moveCount[f] + 1);
   }
-  u.checkFlag = p.attackTable[s][p.kingSquare(o)].counts ? GivesCheckFlag : 0;
+  u.checkFlag = p.attackTable[s][p.kingSquare(o)].counts ? RecordInCheck : 0;
 
   // Steps 12-13: threat values and the swing the move caused.
   RecomputeThreats(p, journal.entries, &journal.count);
@@ -296,6 +295,7 @@ void MakeMove(Move m) {
 
   // Step 14: the other side moves.
   p.sideToMove = o;
+  if constexpr (PositionChecks) VerifyPositionOrAbort("MakeMove");
 }
 
 namespace {
@@ -396,6 +396,7 @@ void UnmakeMove() {
   } else {
     RecomputeThreats(p);
   }
+  if constexpr (PositionChecks) VerifyPositionOrAbort("UnmakeMove");
 }
 
 void MakeNullMove() {
@@ -422,6 +423,7 @@ void MakeNullMove() {
   p.threatSwingScaled = 0;
   p.gainScaled = 0;
   p.sideToMove ^= 1;
+  if constexpr (PositionChecks) VerifyPositionOrAbort("MakeNullMove");
 }
 
 void UnmakeNullMove() {
@@ -436,4 +438,5 @@ void UnmakeNullMove() {
   p.key = u.prevKey;
   p.undoTop--;
   p.lastTo = LastDestination(p);
+  if constexpr (PositionChecks) VerifyPositionOrAbort("UnmakeNullMove");
 }

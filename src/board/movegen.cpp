@@ -1,7 +1,6 @@
 // Move generation from the attack tables: all moves, evasions, quiescence moves, quiet checks.
 #include "board/board.h"
 #include "board/geometry.h"
-#include "search/ordering.h"
 
 namespace {
 
@@ -111,14 +110,9 @@ MoveEntry* CastlingMoves(Position& p, int side, int k, MoveEntry* list) {
   return list;
 }
 
-// The generators' last step: record the list end and run the ordering pass over the list
-// (the king-zone pass or the plain one). Move counting switches the ordering off.
-inline int Finish(Position& p, int side, int ply, MoveEntry* end, bool kingZonePass, int mode) {
+// The generators' last step: record the list end; answers the number of moves in the list.
+inline int Finish(Position& p, int ply, MoveEntry* end) {
   p.moveListStart[ply + 1] = int(end - p.moveList);
-  if (MoveOrderingEnabled) {
-    if (kingZonePass) OrderMovesKingZone(side, ply, mode);
-    else OrderMoves(side, ply);
-  }
   return p.moveListStart[ply + 1] - p.moveListStart[ply];
 }
 
@@ -160,10 +154,10 @@ MoveEntry* EmitPromotions(MoveEntry* list, int from, int to, int side, int skipR
   // A side keeps at most three knights, rooks or bishops: the material signature holds two bits
   // for each. Move counting for perft lifts the limit so that every legal move is counted.
   uint32_t sig = CountEveryPromotion ? 0 : p.materialSignature[side];
-  if ((sig >> 20 & 3) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoKnight), PromoKnightScore);
+  if (SignatureKnights(sig) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoKnight), PromoKnightScore);
   if (!skipRookBishop) {
-    if ((sig >> 24 & 3) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoRook), PromoRookScore);
-    if ((sig >> 22 & 3) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoBishop), PromoBishopScore);
+    if (SignatureRooks(sig) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoRook), PromoRookScore);
+    if (SignatureBishops(sig) < MaxPieceOfKind) Emit(list, MakeMoveWord(from, to, KindPromoBishop), PromoBishopScore);
   }
   return list;
 }
@@ -213,7 +207,7 @@ int GenerateMoves(int side, int ply, int kingZoneMode) {
     }
   }
   // Step 4: the list end and the ordering pass.
-  return Finish(p, side, ply, list, kingZoneMode != 0, kingZoneMode);
+  return Finish(p, ply, list);
 }
 
 int GenerateEvasions(int side, int ply, int kingZoneMode, int* checkInfo) {
@@ -302,7 +296,7 @@ int GenerateEvasions(int side, int ply, int kingZoneMode, int* checkInfo) {
   }
   if (checkInfo) *checkInfo = info;
   // Step 4: the list end and the ordering pass.
-  return Finish(p, side, ply, list, kingZoneMode != 0, kingZoneMode);
+  return Finish(p, ply, list);
 }
 
 int GenerateQuiescenceMoves(int side, int ply, int mode) {
@@ -338,7 +332,7 @@ int GenerateQuiescenceMoves(int side, int ply, int mode) {
   // Step 4: quiet checks.
   if (mode & QuietChecksModeBit) list = GenerateQuietChecks(side, p.kingSquare(side ^ 1), list);
   // Step 5: the list end and the king-zone ordering pass.
-  return Finish(p, side, ply, list, true, mode);
+  return Finish(p, ply, list);
 }
 
 MoveEntry* GenerateQuietChecks(int side, int k, MoveEntry* list) {

@@ -4,10 +4,11 @@
 #include "board/attack_update.h"
 #include "board/board.h"
 #include "board/keys.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 Position Pos;
 GameState Game;
+char StartFen[PositionTextSize];
 int castleRookSquare[2][2];
 char PieceLetters[14];
 
@@ -120,12 +121,12 @@ int SetupPosition(int side, uint32_t setupFlags) {
   // Step 4: castling geometry and the Chess960 mode.
   SettingsFlags &= ~FlagChess960;
   std::memcpy(castleRookSquare, DefaultRookSquare, sizeof castleRookSquare);
-  if (setupFlags & 0xFFFF0000u) {
+  if (setupFlags & Setup960RookMask) {
     SettingsFlags |= FlagChess960;
-    if (setupFlags & 0x80000000u) castleRookSquare[White][QueenSide] = int(setupFlags >> 28 & 7);
-    if (setupFlags & 0x08000000u) castleRookSquare[White][KingSide] = int(setupFlags >> 24 & 7);
-    if (setupFlags & 0x00800000u) castleRookSquare[Black][QueenSide] = 56 + int(setupFlags >> 20 & 7);
-    if (setupFlags & 0x00080000u) castleRookSquare[Black][KingSide] = 56 + int(setupFlags >> 16 & 7);
+    for (int c = 0; c < 2; c++)
+      for (int w = 0; w < 2; w++)
+        if (setupFlags & Setup960RookPresent[c][w])
+          castleRookSquare[c][w] = (c == White ? 0 : 56) + Setup960RookFileOf(setupFlags, c, w);
   }
 
   // Step 5: slots and piece keys.
@@ -206,10 +207,11 @@ int SetupPosition(int side, uint32_t setupFlags) {
 
   // Step 10: the side to move must not be able to take the enemy king.
   if (p.attackTable[side][p.kingSquare(side ^ 1)].counts) return 0;
-  if (p.InCheck()) Game.history[1].historyCheck = 0x8000;
+  if (p.InCheck()) Game.history[1].historyCheck = RecordInCheck;
   Game.ply = p.ply;
   Game.lastIrreversiblePly = p.lastIrreversiblePly;
   Game.epSquare = p.epSquare;
   Game.searchRootPly = p.ply;
+  if constexpr (PositionChecks) VerifyPositionOrAbort("SetupPosition");
   return 1;
 }

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 // One square of one side's attack table.
 struct AttackEntry {
@@ -30,6 +30,28 @@ struct ThreatChange {
 constexpr int ThreatJournalSize = 40;   // a move rewrites at most 34 threat values
 constexpr uint8_t NoJournal = 255;
 
+// Bits of UndoRecord::checkFlag, the flag word of the node a move leads to. The search writes the
+// check and path bits, the evaluation the result kind and the per-side flags.
+constexpr uint16_t RecordInCheck = 0x8000;          // the move gave check: the side to move is in check
+constexpr uint16_t RecordReducedMove = 0x4000;      // reached by a reduced move
+constexpr uint16_t RecordTableMove = 0x2000;        // reached by the parent's table move
+constexpr uint16_t RecordFullMarker = 0x1000;       // evaluated with the full-evaluation depth marker
+constexpr uint16_t RecordKindMask = 0x0F00;         // result kind written by the evaluation
+constexpr uint16_t RecordKindDrawBit = 0x0800;      // every kind with this bit is a draw
+constexpr uint16_t RecordKindLost = 0x0600;
+constexpr uint16_t RecordKindWon = 0x0700;
+constexpr uint16_t RecordKindStalemate = 0x0C00;
+constexpr uint16_t RecordKindMaterialDraw = 0x0D00;
+constexpr uint16_t RecordKindCertainDraw = 0x0E00;
+constexpr uint16_t RecordTerminalKinds = RecordFullMarker | RecordKindMask;   // the evaluation ended the node
+constexpr uint16_t RecordFullEvaluation = 0x0080;   // a full evaluation ran
+constexpr uint16_t RecordThreatMoveSet = 0x0040;    // threatMove holds the evaluation's threat
+constexpr uint16_t RecordEvaluationBits = 0x1FFF;   // everything the evaluation writes (its cache keeps these)
+// Per-side evaluation flags, by colour.
+constexpr uint16_t RecordMatingNet[2] = {0x0001, 0x0002};    // a mating net around that colour's king
+constexpr uint16_t RecordThreat[2] = {0x0004, 0x0008};       // a further threat against that colour
+constexpr uint16_t RecordKingAttack[2] = {0x0010, 0x0020};   // that colour's king is under attack
+
 struct UndoRecord {
   Move move;                       // 0 for a null move
   uint16_t capturedSlotBit;
@@ -40,11 +62,11 @@ struct UndoRecord {
   int16_t prevLastIrreversiblePly;
   uint16_t historyCheck;           // the game history's copy of the check flag
   uint64_t prevKey;
-  uint16_t checkFlag;              // 0x8000 when the move gives check; the evaluation adds low bits
+  uint16_t checkFlag;              // Record* bits: check, path and evaluation flags of the node
   int16_t staticScore;             // the evaluation's result for the position after the move
   uint16_t evalSpare;
   uint16_t secondThreat;
-  uint16_t threatMove;             // valid when checkFlag has 0x0040
+  uint16_t threatMove;             // valid when checkFlag has RecordThreatMoveSet
   int8_t prevThreatSwingScaled;
   int8_t prevGainScaled;
   int16_t gainMinusThreat;
@@ -95,6 +117,17 @@ constexpr int MoveListCapacity = 3008;
 constexpr int GameHistorySize = 400;
 constexpr int CompactionPly = 398;
 constexpr uint8_t NoSlot = 255;
+
+// The material signature of a side: material in pawn units (bits 0-7), pieces other than pawns
+// and the king (bits 8-15), pawns (bits 16-19), then two bits each for knights, bishops, rooks and
+// queens (bits 20, 22, 24, 26; a field holds at most 3).
+constexpr int SignatureUnits(uint32_t s) { return int(s & 255); }
+constexpr int SignaturePieces(uint32_t s) { return int(s >> 8 & 255); }
+constexpr int SignaturePawns(uint32_t s) { return int(s >> 16 & 15); }
+constexpr int SignatureKnights(uint32_t s) { return int(s >> 20 & 3); }
+constexpr int SignatureBishops(uint32_t s) { return int(s >> 22 & 3); }
+constexpr int SignatureRooks(uint32_t s) { return int(s >> 24 & 3); }
+constexpr int SignatureQueens(uint32_t s) { return int(s >> 26 & 3); }
 
 struct Position {
   int32_t sideToMove;
@@ -174,6 +207,10 @@ struct GameState {
 };
 
 extern GameState Game;
+
+// The FEN fields of the last "position fen" (the game's start for the game record).
+constexpr int PositionTextSize = 4096;   // kept position texts are cut to 4095 characters
+extern char StartFen[PositionTextSize];
 
 // Castling geometry: the squares of the castling rooks by side and wing.
 constexpr int KingSide = 0, QueenSide = 1;

@@ -2,7 +2,7 @@
 #include "book/book.h"
 
 #include "board/board.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 FILE* BookStream;
 BookRecord BookWindow[BookWindowSize];

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "board/position.h"
+#include "core/settings.h"
 
 // ---- The book file
 // Little-endian: an int32 record count, then 8-byte records sorted by bookKey
@@ -26,10 +27,6 @@ constexpr int BookLearnedMax = 31;
 constexpr uint16_t BookLostMark = 0x20;
 constexpr uint16_t BookWonMark = 0x40;
 constexpr int BookCheckShift = 8;
-
-// BookStatus bits (the option table's bookStatus).
-constexpr int BookStatusReadOnly = 1;
-constexpr int BookStatusNotFound = 2;
 
 // Book Style values (bits 5-7 of the settings word).
 constexpr int BookStyleWild = 1, BookStyleWide = 2, BookStyleVaried = 3, BookStyleTournament = 4;

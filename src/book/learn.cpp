@@ -3,7 +3,7 @@
 // had left the book.
 #include "board/board.h"
 #include "book/book.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 

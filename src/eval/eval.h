@@ -6,18 +6,6 @@
 // Depth value that asks for a full evaluation (no lazy result).
 constexpr int FullEvalDepth = 128;
 
-// Result kinds and flags the evaluation ORs into the checkFlag word of the current undo record.
-constexpr uint16_t EvalFullMarker = 0x1000;
-constexpr uint16_t EvalFullRan = 0x0080;
-constexpr uint16_t EvalKindMask = 0x0F00;
-constexpr uint16_t EvalKindDrawBit = 0x0800;
-constexpr uint16_t EvalKindLost = 0x0600;
-constexpr uint16_t EvalKindWon = 0x0700;
-constexpr uint16_t EvalKindStalemate = 0x0C00;
-constexpr uint16_t EvalKindMaterialDraw = 0x0D00;
-constexpr uint16_t EvalKindCertainDraw = 0x0E00;
-constexpr uint16_t EvalThreatMoveValid = 0x0040;
-
 // Start-up: the material-class table.
 void InitEvaluation();
 
@@ -32,6 +20,10 @@ extern int PositionalMax[2], PositionalMin[2];   // by side to move: the lazy-ev
 extern int ThreatShift[2], PassedShift[2];       // by colour
 extern int KingSafetyPlain;                      // colour + 1 whose king safety is not amplified; 0 none
 extern int RootMaterial[2];
+extern int DrawScore[2];                         // score of a draw for each side to move
+extern int EvalIterationDepth;                   // the search's current iteration (0 outside one)
+// Sets DrawScore from the stored draw value for a search by `engineSide`.
+void SetDrawScores(int engineSide);
 extern int TablebaseMaxPieces;
 extern int SwindleMarker;
 extern const int8_t* KingCentrality;             // by square, for defending kings in pawnless endings

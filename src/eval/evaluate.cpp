@@ -6,14 +6,19 @@
 #include "board/board.h"
 #include "board/geometry.h"
 #include "eval/eval_internal.h"
-#include "search/search.h"
-#include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 int PositionalMax[2] = {100, 100}, PositionalMin[2] = {-100, -100};
 int ThreatShift[2] = {6, 6}, PassedShift[2] = {5, 5};
 int KingSafetyPlain = 0;
 int RootMaterial[2];
+int DrawScore[2];
+int EvalIterationDepth;
+
+void SetDrawScores(int engineSide) {
+  DrawScore[engineSide] = -Options.drawValue;
+  DrawScore[engineSide ^ 1] = Options.drawValue;
+}
 int TablebaseMaxPieces = 0;
 int SwindleMarker = 0;
 EvalTrace* ActiveEvalTrace = nullptr;
@@ -59,8 +64,8 @@ inline bool CornerSquare(int sq) { return sq == 0 || sq == 7 || sq == 56 || sq =
 
 inline int KingDistance(int a, int b) { return std::max(std::abs(FileOf(a) - FileOf(b)), std::abs(RankOf(a) - RankOf(b))); }
 
-inline int PawnCount(const Position& p, int c) { return int(p.materialSignature[c] >> 16 & 15); }
-inline int PieceCount(const Position& p, int c) { return int(p.materialSignature[c] >> 8 & 255); }
+inline int PawnCount(const Position& p, int c) { return SignaturePawns(p.materialSignature[c]); }
+inline int PieceCount(const Position& p, int c) { return SignaturePieces(p.materialSignature[c]); }
 
 // The record of the move that led to the current node; the root position uses its own.
 UndoRecord RootRecord;
@@ -176,8 +181,8 @@ int PositionalScore(int side, int strong, int code) {
     total += strong == White ? m : -m;
   } else {
     // Opposite-coloured bishops.
-    uint32_t units = p.materialSignature[White] & 255;
-    if (units == (p.materialSignature[Black] & 255) && units <= 8 && p.bishops(White) && p.bishops(Black) &&
+    int units = SignatureUnits(p.materialSignature[White]);
+    if (units == SignatureUnits(p.materialSignature[Black]) && units <= 8 && p.bishops(White) && p.bishops(Black) &&
         !(p.bishops(White) & (p.bishops(White) - 1)) && !(p.bishops(Black) & (p.bishops(Black) - 1)) &&
         Geo.shade[p.pieceList[White][LowestSlot(p.bishops(White))]] !=
             Geo.shade[p.pieceList[Black][LowestSlot(p.bishops(Black))]]) {
@@ -203,9 +208,9 @@ int PositionalScore(int side, int strong, int code) {
 int Evaluate(int side, int ply, int depth, int alpha, int beta) {
   Position& p = Pos;
   const int opp = side ^ 1;
-  if (p.undoTop == 0) RootRecord.checkFlag = p.InCheck() ? 0x8000 : 0;
+  if (p.undoTop == 0) RootRecord.checkFlag = p.InCheck() ? RecordInCheck : 0;
   UndoRecord& record = CurrentRecord(p);
-  const bool inCheck = (record.checkFlag & 0x8000) != 0;
+  const bool inCheck = (record.checkFlag & RecordInCheck) != 0;
 
   // Step 1: per-evaluation state.
   p.secondThreat[side] = 0;
@@ -221,14 +226,14 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
 
   // Step 4: stalemate of a side with only king and pawns.
   if (!inCheck && PieceCount(p, side) == 0 && PawnCount(p, side) <= 5 && !HasLegalMove(side)) {
-    record.checkFlag |= EvalKindStalemate;
+    record.checkFlag |= RecordKindStalemate;
     record.staticScore = int16_t(DrawScore[side]);
     return DrawScore[side];
   }
 
   // Step 5: tablebases (the probe is consulted only when tables are available).
   const int pieces = __builtin_popcount(p.usedSlots[White]) + __builtin_popcount(p.usedSlots[Black]);
-  const bool captureOrPromotion = p.undoTop > 0 && (record.move & 0x6000);
+  const bool captureOrPromotion = p.undoTop > 0 && (record.move & CaptureOrPromotionBits);
   if ((SettingsFlags & FlagUseTablebases) && pieces > 2 && pieces <= TablebaseMaxPieces &&
       ((ply <= 2 && depth == FullEvalDepth) || (depth >= Options.tablebaseDepth && captureOrPromotion))) {
     // No tablebase reader is present yet: TablebaseMaxPieces stays 0 and this is never reached.
@@ -240,7 +245,7 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
   if (EvalCacheTable[side]) {
     cacheEntry = &EvalCacheTable[side][keyHigh & EvalCacheMask];
     if ((cacheEntry->w0 ^ cacheEntry->w2) == keyHigh && (cacheEntry->w1 ^ cacheEntry->w3) == keyLow) {
-      record.checkFlag |= uint16_t(cacheEntry->w2 & 0x1FFF);
+      record.checkFlag |= uint16_t(cacheEntry->w2 & RecordEvaluationBits);
       score = int(cacheEntry->w2 >> 16) - 8192;
       record.staticScore = int16_t(score);
       record.secondThreat = uint16_t(cacheEntry->w3);
@@ -267,11 +272,11 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
       } else {
         int c = e & 31;
         if (c == EndingBareDraw) {
-          flags |= EvalKindMaterialDraw;
+          flags |= RecordKindMaterialDraw;
           goto finishScore;
         }
         if (c == EndingMinorDraw) {
-          if (!CornerSquare(p.kingSquare(opp))) flags |= EvalKindMaterialDraw;
+          if (!CornerSquare(p.kingSquare(opp))) flags |= RecordKindMaterialDraw;
           else score = DrawScore[side];
           goto finishScore;
         }
@@ -280,7 +285,7 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
           int result = c == EndingQueenPawn       ? QueenPawnEnding(side, strong, &scale, &flags)
                        : c == EndingRookPawnRook ? RookPawnRookEnding(side, strong, &scale, &flags)
                                                  : BishopPawnsEnding(side, strong, &scale, &flags);
-          if (flags & EvalKindDrawBit) goto finishScore;
+          if (flags & RecordKindDrawBit) goto finishScore;
           score += side == strong ? result : -result;
           if ((c == EndingBishopPawns || c == EndingBareKingBishopPawns) && p.material[weak] == 0) code = EndingLoneKing;
         } else {
@@ -320,7 +325,7 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
     }
 
     // Step 13: the full evaluation.
-    record.checkFlag |= EvalFullRan;
+    record.checkFlag |= RecordFullEvaluation;
     KingLineMarks marks;
     MarkKingLines(p, side, marks);
     if (code < EndingLoneKing) {
@@ -329,11 +334,11 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
       if (ActiveEvalTrace) ActiveEvalTrace->positional = positional;
     } else if (code == EndingLoneKing || code == EndingBareKingBishopPawns) {
       score += LoneKingEnding(side, strong);
-      if (ply > InsideWinMinPly && ply >= IterationDepth &&
+      if (ply > InsideWinMinPly && ply >= EvalIterationDepth &&
           p.material[strong] - p.threatSum[strong] >= p.material[weak] + InsideWinMargin &&
           RootMaterial[strong] < RootMaterial[weak] + InsideWinMargin) {
-        if (score > InsideWinScore) flags |= EvalKindWon;
-        else if (score < -InsideWinScore) flags |= EvalKindLost;
+        if (score > InsideWinScore) flags |= RecordKindWon;
+        else if (score < -InsideWinScore) flags |= RecordKindLost;
       }
     } else if (code == EndingPawns) {
       score = PawnEnding(side, score);
@@ -345,7 +350,7 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
 
 finishScore:
   // Step 14: draws, "cannot win" flags and scale; store a full evaluation in the cache.
-  if (flags & EvalKindDrawBit) {
+  if (flags & RecordKindDrawBit) {
     score = ((p.material[side] - p.material[opp]) >> 7) + DrawScore[side];
   } else {
     if ((endingFlags & 0x20) && score > DrawScore[side] && scale > 4) scale = HalfScale;
@@ -355,8 +360,8 @@ finishScore:
   record.staticScore = int16_t(score);
   record.secondThreat = uint16_t(p.secondThreat[side]);
   record.checkFlag |= uint16_t(flags);
-  if (cacheEntry && (record.checkFlag & EvalFullRan)) {
-    uint32_t d0 = (record.checkFlag & 0x1FFFu) | uint32_t(score + 8192) << 16;
+  if (cacheEntry && (record.checkFlag & RecordFullEvaluation)) {
+    uint32_t d0 = (record.checkFlag & RecordEvaluationBits) | uint32_t(score + 8192) << 16;
     uint32_t d1 = record.secondThreat | uint32_t(record.threatMove) << 16;
     *cacheEntry = {d0 ^ keyHigh, d1 ^ keyLow, d0, d1};
   }
@@ -367,13 +372,13 @@ finish:
     ActiveEvalTrace->classEntry = classEntry;
     ActiveEvalTrace->classCorrection = classEntry >= 0 && !(classEntry & 0x80) ? ((classEntry & 31) - 16) * 32 : 0;
     ActiveEvalTrace->endingCode = code;
-    ActiveEvalTrace->kind = record.checkFlag & EvalKindMask;
+    ActiveEvalTrace->kind = record.checkFlag & RecordKindMask;
     ActiveEvalTrace->scale = scale;
   }
   // Step 15: with the full-evaluation marker, the opponent's hanging material counts in full.
   if (depth == FullEvalDepth) {
-    record.checkFlag |= EvalFullMarker;
-    if (!(record.checkFlag & EvalKindMask) && code != EndingBishopPawns) {
+    record.checkFlag |= RecordFullMarker;
+    if (!(record.checkFlag & RecordKindMask) && code != EndingBishopPawns) {
       int t = p.threatSum[opp];
       if (inCheck) t /= 2;
       if (t > 0) score += t;

@@ -2,6 +2,7 @@
 // "cannot win" flags and recognised endings indexed by the two classes.
 #include <cstring>
 
+#include "board/position.h"
 #include "eval/eval_internal.h"
 
 uint8_t MaterialClassTable[128 * 128];
@@ -115,8 +116,9 @@ uint8_t CorrectionFor(const Side& m, const Side& o) {
 }  // namespace
 
 int MaterialClass(uint32_t sig) {
-  int pawns = int(sig >> 16 & 15);
-  int knights = int(sig >> 20 & 3), bishops = int(sig >> 22 & 3), rooks = int(sig >> 24 & 3), queens = int(sig >> 26 & 3);
+  int pawns = SignaturePawns(sig);
+  int knights = SignatureKnights(sig), bishops = SignatureBishops(sig), rooks = SignatureRooks(sig),
+      queens = SignatureQueens(sig);
   int heavy = (queens ? 2 : 0) + (rooks ? 1 : 0);
   if (rooks >= 2) heavy = 3;
   return (heavy * 8 + MinorClass(knights, bishops)) * 4 + (pawns > 3 ? 3 : pawns);

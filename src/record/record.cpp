@@ -6,8 +6,8 @@
 #include "board/board.h"
 #include "book/book.h"
 #include "search/search_state.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 int RoundCount;
 

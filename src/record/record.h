@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "board/types.h"
+#include "core/types.h"
 
 constexpr const char* AutoSaveFileName = "Corvid11SPAutoSave.pgn";
 constexpr int MinPliesToSave = 3;  // ply 1 is the set-up position: at least two moves

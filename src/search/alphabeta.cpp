@@ -7,10 +7,10 @@
 #include "eval/eval.h"
 #include "search/extensions.h"
 #include "search/search_glue.h"
+#include "search/ordering.h"
 #include "search/search_state.h"
 #include "search/tt.h"
-#include "shell/engine.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 
@@ -32,23 +32,12 @@ constexpr int QuiescenceNoStandPat = -7700;
 constexpr int QuiescencePromotionDelta = 1120;
 constexpr int ListRoomNeeded = 256;       // entries a generation may need at one ply
 
-// Per-ply record bits (checkFlag of the record of the move that led to the node).
-constexpr uint16_t RecInCheck = 0x8000;
-constexpr uint16_t RecReducedMove = 0x4000;
-constexpr uint16_t RecTableMove = 0x2000;
-constexpr uint16_t RecTerminalKinds = 0x1F00;
-constexpr uint16_t RecFullEvaluation = 0x0080;
-constexpr uint16_t RecThreatMove = 0x0040;
-inline uint16_t MatingNetFlag(int side) { return uint16_t(side + 1); }          // 0x1 White, 0x2 Black
-inline uint16_t ThreatFlag(int side) { return uint16_t(side == White ? 0x4 : 0x8); }
-inline uint16_t KingAttackFlag(int side) { return uint16_t(side == White ? 0x10 : 0x20); }
-
 // Check-move ordering base by quiescence ply (index -q).
 constexpr int CheckMarginTable[8] = {152, 152, 88, 88, 56, 56, 56, 56};
 
 inline int Selectivity() { return int((SearchFlags & SelectivityMask) >> SelectivityShift); }
-inline int MaterialUnits(int side) { return int(Pos.materialSignature[side] & 255); }
-inline int PieceCountOf(int side) { return int(Pos.materialSignature[side] >> 8 & 255); }
+inline int MaterialUnits(int side) { return SignatureUnits(Pos.materialSignature[side]); }
+inline int PieceCountOf(int side) { return SignaturePieces(Pos.materialSignature[side]); }
 inline int RelativeRank(int side, int sq) { return side == White ? RankOf(sq) : 7 - RankOf(sq); }
 inline UndoRecord& Record() { return Pos.undoStack[Pos.undoTop - 1]; }
 inline UndoRecord* PreviousRecord() { return Pos.undoTop > 1 ? &Pos.undoStack[Pos.undoTop - 2] : nullptr; }
@@ -83,7 +72,7 @@ inline MoveEntry PickNext(MoveEntry* list, int i, int n) {
 }
 
 inline bool IsQuietMove(Move m) { return (m & KindMask) == 0; }
-inline bool CapturesOrPromotes(Move m) { return (m & 0x6000) != 0; }
+inline bool CapturesOrPromotes(Move m) { return (m & CaptureOrPromotionBits) != 0; }
 
 // The moved piece stands on the mover's 6th to 8th rank (or 6th-7th for the reduction test).
 inline bool AdvancedPawnMove(Move m, int side, int fromRank, int toRank) {
@@ -132,7 +121,7 @@ bool NodeEntry(int ply, int kingZoneMode, bool inCheck, int* moveCount, int* alp
     return true;
   }
   if (inCheck) {
-    *moveCount = GenerateEvasions(side, ply, kingZoneMode, nullptr);
+    *moveCount = GenerateOrderedEvasions(side, ply, kingZoneMode, nullptr);
     if (!*moveCount) {
       *result = ply - MatedBase;
       return true;
@@ -200,7 +189,7 @@ int PromotionThreat(int s, int depth, int threshold) {
       int cost = 8 * ExchangeCost[AttackCode[a & AttackCodeMask]][AttackCode[b & AttackCodeMask]];
       if (cost < v) v = cost - 128;
     }
-    // Step 5.
+    // Step 5: the first value above the threshold answers.
     if (v > threshold) return v;
   }
   return 0;
@@ -292,7 +281,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
 
   // Steps 1-5: clock and input check, stop, evasions and mate, fifty moves, mate distance.
   int moveCount = 0, early;
-  const bool inCheck = (rec.checkFlag & RecInCheck) != 0;
+  const bool inCheck = (rec.checkFlag & RecordInCheck) != 0;
   if (NodeEntry(ply, 0, inCheck, &moveCount, &alpha, &beta, &early)) return early;
   const int nodeAlpha = alpha;
   const bool pvNode = (flags & NodePv) != 0;
@@ -344,7 +333,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
 
   // Step 8: the static evaluation; terminal and draw kinds end the node.
   const int eval = Evaluate(side, ply, depth, alpha, beta);
-  if (rec.checkFlag & RecTerminalKinds) return eval;
+  if (rec.checkFlag & RecordTerminalKinds) return eval;
 
   // Step 9: the table move adjusts the threat accumulator.
   AdjustThreatForTableMove(hit.flags, hit.score, tableMove, eval);
@@ -366,8 +355,8 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
     if (inCheck) lower = -MateValue;
     lower = std::min(lower, upper);
   }
-  if (rec.checkFlag & MatingNetFlag(side)) lower = -MateValue;
-  if (rec.checkFlag & MatingNetFlag(opp)) upper = MateValue;
+  if (rec.checkFlag & RecordMatingNet[side]) lower = -MateValue;
+  if (rec.checkFlag & RecordMatingNet[opp]) upper = MateValue;
 
   // Step 11: extensions: whole plies from the fractional budget.
   AddExtension(ComputeExtensionAt(ply, flags, eval, alpha, beta, hit.flags, tableMove, lower, upper), depth, budget);
@@ -378,7 +367,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
   // Step 13: null move.
   {
     int margin = p.threatSum[side] + (PawnsNearPromotion(opp) ? PromotionThreat(side, depth, 0) : 0);
-    if (inCheck || (rec.checkFlag & ThreatFlag(side))) margin = NoNullMargin;
+    if (inCheck || (rec.checkFlag & RecordThreat[side])) margin = NoNullMargin;
     const int selectivity = Selectivity();
     bool belowNullOk = !(flags & NodeBelowNull) || ((selectivity & 1) && rec.move != 0);
     bool tableAllows = !(hit.flags && (hit.flags & BoundMask) == BoundUpper) || hit.score >= beta ||
@@ -395,11 +384,11 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
         NullReduction = 3;
       const int r = NullReduction;
       // Static null move: far enough above beta at a small depth.
-      if (depth <= r && selectivity != 1 && !(rec.checkFlag & KingAttackFlag(side)) &&
+      if (depth <= r && selectivity != 1 && !(rec.checkFlag & RecordKingAttack[side]) &&
           eval - DepthMargin * depth - margin + DepthMargin >= beta)
         return eval;
       MakeNullMove();
-      int childFlags = (flags & 0xC30F) | NodeBelowNull;
+      int childFlags = (flags & ChildFlagsMask) | NodeBelowNull;
       int score = depth > r + 1 ? -Search(ply + 1, depth - r - 1, budget, -beta, -beta + 1, childFlags)
                                 : -QuiescenceSearch(ply + 1, 0, -beta, -beta + 1, childFlags);
       UnmakeNullMove();
@@ -423,7 +412,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
 
   // Step 14: futility: at depths 1 and 2 quiet moves cannot lift a hopeless eval.
   const int futilityMargin = FutilityBase << std::max(depth - 1, 0);
-  const bool futile = (SearchFlags & FlagFutility) && depth < 3 && !inCheck && !(rec.checkFlag & ThreatFlag(opp)) &&
+  const bool futile = (SearchFlags & FlagFutility) && depth < 3 && !inCheck && !(rec.checkFlag & RecordThreat[opp]) &&
                       eval + futilityMargin <= alpha;
 
   // Step 15: internal iterative deepening finds a move for a PV node without one.
@@ -442,13 +431,13 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
 
   // Step 16: the move list.
   if (inCheck) {
-    moveCount = GenerateEvasions(side, ply, 0, nullptr);
+    moveCount = GenerateOrderedEvasions(side, ply, 0, nullptr);
   } else {
-    if (!tableMove && (rec.checkFlag & RecThreatMove)) {
+    if (!tableMove && (rec.checkFlag & RecordThreatMoveSet)) {
       Move m = rec.threatMove;
       if (m && IsPseudoLegal(side, &m)) tableMove = m;
     }
-    moveCount = GenerateMoves(side, ply, 0);
+    moveCount = GenerateOrderedMoves(side, ply, 0);
     if (!moveCount) return DrawScore[side];
   }
   MoveEntry* list = MoveListBegin(ply);
@@ -456,9 +445,9 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
   // Step 17: the table move goes first.
   if (tableMove) {
     for (int i = 0; i < moveCount; i++)
-      if ((list[i].move & 0x7FFF) == (tableMove & 0x7FFF)) {
+      if (PlainMove(list[i].move) == PlainMove(tableMove)) {
         list[i].score = TableMoveMark;
-        list[i].move = Move((list[i].move & 0x7FFF) | (tableMove & CheckMark));
+        list[i].move = Move(PlainMove(list[i].move) | (tableMove & CheckMark));
         break;
       }
   }
@@ -471,7 +460,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
   for (int i = 0; i < moveCount; i++) {
     MoveEntry entry = PickNext(list, i, moveCount);
     Move m = entry.move;
-    const bool isTableMove = tableMove && (m & 0x7FFF) == (tableMove & 0x7FFF);
+    const bool isTableMove = tableMove && PlainMove(m) == PlainMove(tableMove);
 
     // Futility pruning of quiet moves.
     if (futile && !isTableMove && !CapturesOrPromotes(m) && !(m & CheckMark) &&
@@ -484,7 +473,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
     if (!MakeLegal(m, side)) continue;
     legal++;
     UndoRecord& child = Record();
-    const bool givesCheck = (child.checkFlag & RecInCheck) != 0;
+    const bool givesCheck = (child.checkFlag & RecordInCheck) != 0;
     int score;
     if (p.ply - p.lastIrreversiblePly > 3 && IsRepetition()) {
       score = DrawScore[side];
@@ -498,7 +487,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
         if (score > alpha && score < beta && !StopReason) score = -QuiescenceSearch(ply + 1, 0, -beta, -score, childFlags);
       }
     } else {
-      if (isTableMove) child.checkFlag |= RecTableMove;
+      if (isTableMove) child.checkFlag |= RecordTableMove;
       int base = flags & ChildFlagsMask;
       if (first) {
         int childBudget = budget;
@@ -514,10 +503,10 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
         int childFlags = (base & ~NodePv) | NodeNullWindow;
         score = alpha + 1;
         if (reduce) {
-          child.checkFlag |= RecReducedMove;
+          child.checkFlag |= RecordReducedMove;
           score = depth - 1 < 2 ? -QuiescenceSearch(ply + 1, 0, -alpha - 1, -alpha, childFlags)
                                 : -Search(ply + 1, depth - 2, budget, -alpha - 1, -alpha, childFlags);
-          child.checkFlag &= uint16_t(~RecReducedMove);
+          child.checkFlag &= uint16_t(~RecordReducedMove);
         }
         if (!StopReason && score > alpha) {
           score = -Search(ply + 1, depth - 1, budget, -alpha - 1, -alpha, childFlags);
@@ -534,7 +523,7 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
       best = score;
       if (score > alpha) {
         alpha = score;
-        UpdatePv(ply, Move((m & 0x7FFF) | (givesCheck ? CheckMark : 0)));
+        UpdatePv(ply, Move(PlainMove(m) | (givesCheck ? CheckMark : 0)));
         if (score >= beta) list[i].score = CutoffMark;
       }
     }
@@ -570,7 +559,7 @@ int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags) {
 
   // Step 1: as at an interior node.
   int moveCount = 0, early;
-  const bool inCheck = (rec.checkFlag & RecInCheck) != 0;
+  const bool inCheck = (rec.checkFlag & RecordInCheck) != 0;
   if (NodeEntry(ply, 1, inCheck, &moveCount, &alpha, &beta, &early)) return early;
   const int entryAlpha = alpha;
 
@@ -606,24 +595,24 @@ int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags) {
 
   // Step 4: the static evaluation.
   const int eval = Evaluate(side, ply, q, alpha, beta);
-  if (rec.checkFlag & RecTerminalKinds) return eval;
+  if (rec.checkFlag & RecordTerminalKinds) return eval;
   int standPat = eval;
   UndoRecord* prev = PreviousRecord();
   const uint16_t prevFlags = prev ? prev->checkFlag : 0;
 
   // Step 5: answers to threats against the side to move.
-  if (!inCheck && eval > alpha && !(rec.checkFlag & RecFullEvaluation)) {
+  if (!inCheck && eval > alpha && !(rec.checkFlag & RecordFullEvaluation)) {
     int t = 0;
     if (eval - QuiescencePromotionDelta < beta && PawnsOnSeventh(opp)) t = PromotionThreat(side, q, eval - beta);
     if (p.threatenedSlots[side] && eval - p.threatSum[side] < beta && HasFurtherThreat(side, eval - beta)) t = std::max(t, 1);
-    if (p.Phase > 1 && !(prevFlags & MatingNetFlag(side))) QuiescenceMateNet(side);
-    bool newNet = (rec.checkFlag & MatingNetFlag(side)) && !(prevFlags & MatingNetFlag(side));
+    if (p.Phase > 1 && !(prevFlags & RecordMatingNet[side])) QuiescenceMateNet(side);
+    bool newNet = (rec.checkFlag & RecordMatingNet[side]) && !(prevFlags & RecordMatingNet[side]);
     if (newNet || (t && eval - t < beta)) {
       if (!(flags & (sideBit | 0xC))) {
         flags |= NodeFullWidth;
       } else {
         standPat -= t / 4;
-        if (rec.checkFlag & MatingNetFlag(side)) standPat -= 416;
+        if (rec.checkFlag & RecordMatingNet[side]) standPat -= 416;
       }
     }
   }
@@ -637,7 +626,7 @@ int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags) {
   if (inCheck) {
     freeMoves = 1;
   } else if (flags & NodeFullWidth) {
-    moveCount = GenerateMoves(side, ply, 1);
+    moveCount = GenerateOrderedMoves(side, ply, 1);
     if (!moveCount) return DrawScore[side];
   } else {
     best = standPat;
@@ -646,12 +635,12 @@ int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags) {
     int mode = 1;
     bool furtherThreat = p.threatenedSlots[opp] && eval + p.threatSum[opp] > alpha && HasFurtherThreat(opp, alpha - eval + 1);
     if (!(flags & sideBit) && p.material[side] <= RootMaterial[side] &&
-        (q >= -3 || (q >= -5 && (rec.checkFlag & ThreatFlag(side))) ||
-         (q >= -7 && ((rec.checkFlag & MatingNetFlag(side)) || furtherThreat)))) {
+        (q >= -3 || (q >= -5 && (rec.checkFlag & RecordThreat[side])) ||
+         (q >= -7 && ((rec.checkFlag & RecordMatingNet[side]) || furtherThreat)))) {
       mode = (flags & 0xC) ? 2 : 6;
       QuiescenceCheckMargin = CheckMarginTable[std::min(-q, 7)];
     }
-    moveCount = GenerateQuiescenceMoves(side, ply, mode);
+    moveCount = GenerateOrderedQuiescenceMoves(side, ply, mode);
     if (!moveCount) return best;
     if (best > alpha) {
       alpha = best;
@@ -697,7 +686,7 @@ int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags) {
 
     // Step 11: search the move.
     if (!MakeLegal(m, side)) continue;
-    const bool givesCheck = (Record().checkFlag & RecInCheck) != 0;
+    const bool givesCheck = (Record().checkFlag & RecordInCheck) != 0;
     int score;
     int childFlags = flags & ChildFlagsMask;
     if (p.ply - p.lastIrreversiblePly > 3 && IsRepetition()) {
@@ -717,11 +706,11 @@ int QuiescenceSearch(int ply, int q, int alpha, int beta, int flags) {
       best = score;
       if (score > alpha) {
         alpha = score;
-        UpdatePv(ply, Move((m & 0x7FFF) | (givesCheck ? CheckMark : 0)));
+        UpdatePv(ply, Move(PlainMove(m) | (givesCheck ? CheckMark : 0)));
         if (score > QuiescenceNoStandPat) flags |= sideBit;
       }
     }
-    // Step 12.
+    // Step 12: a cut-off ends the loop.
     if (best >= beta) break;
   }
 

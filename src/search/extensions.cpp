@@ -6,14 +6,12 @@
 
 #include "board/board.h"
 #include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 
 // Flags of the undo record and of the table entry that the extensions read (the node flags
 // are the search's, NodePv).
-constexpr uint16_t RecordInCheck = 0x8000;
-constexpr uint16_t RecordTableMove = 0x2000;  // the node was reached by the parent's table move
 constexpr int TableMateThreat = 0x20;         // table entry: mate threat or single reply
 
 // Extension amounts in 1/32 ply.
@@ -42,7 +40,7 @@ void AdjustAccumulatorForTableMove(Move tableMove, int tableScore, int eval) {
     if (gain > 0 && p.threatValue[sq] == 0)
       p.threatSwingScaled -= std::min(gain, pieceValue[p.pieceType[sq]]) >> ExtensionGainShift;
   } else if (!(tableMove & CheckMark) && p.threatSwingScaled < 0) {
-    // Step 2.
+    // Step 2: otherwise the accumulator starts again from nothing.
     p.threatSwingScaled = 0;
   }
 }
@@ -80,7 +78,7 @@ int ComputeExtension(int ply, int nodeFlags, int eval, int alpha, int beta, int 
     if (!(eval >= alpha && here.gainMinusThreat >= 0 && eval - threatChange <= alpha)) accumulator = 0;
   }
 
-  // Step 4.
+  // Step 4: the threat accumulator is the base.
   int ext = accumulator;
 
   // Steps 5-6: a check extends a full ply; out of check, a mate threat from the table or a
@@ -121,6 +119,6 @@ int ComputeExtension(int ply, int nodeFlags, int eval, int alpha, int beta, int 
 
   // Step 9: far beyond the nominal depth, everything counts half (toward zero).
   if (ply > 2 * IterationDepth) ext /= 2;
-  // Step 10.
+  // Step 10: never more than a ply at one node.
   return std::min(ext, MaxExtension);
 }

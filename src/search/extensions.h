@@ -1,7 +1,7 @@
 // Search extensions: how much an interior node's remaining depth grows, in 1/32 ply.
 #pragma once
 
-#include "board/types.h"
+#include "core/types.h"
 
 constexpr int ExtensionUnitsPerPly = 32;
 

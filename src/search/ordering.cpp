@@ -10,12 +10,11 @@
 #include "board/board.h"
 #include "board/geometry.h"
 #include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 uint16_t TryCount[RootHistorySize];
 uint16_t CutoffCount[RootHistorySize];
 uint8_t CutoffRatio[RootHistorySize];
-bool MoveOrderingEnabled = true;
 KingZone CurrentKingZone;
 
 namespace {
@@ -202,7 +201,7 @@ void BuildKingZone(int kingSide, int attackerSide) {
         z.flight[slot] |= b;
       }
     }
-    // Step 4.
+    // Step 4: every piece that bears on the zone belongs to it.
     z.zone |= uint16_t(a.attackers | a.xrayAttackers);
   }
 }
@@ -213,7 +212,7 @@ void OrderMovesKingZone(int side, int ply, int mode) {
   const int k = p.kingSquare(enemy);
   const AttackEntry* enemyTable = p.attackTable[enemy];
   const bool scoreChecks = (mode & CheckScoringMode) != 0;
-  // Step 1.
+  // Step 1: the enemy king's zone, when checks are scored.
   if (scoreChecks) BuildKingZone(enemy, side);
   const KingZone& z = CurrentKingZone;
   for (MoveEntry *e = MoveListBegin(ply), *end = MoveListEnd(ply); e < end; e++) {
@@ -315,4 +314,24 @@ void ClearHistoryTables() {
     CutoffRatio[i] = 0;
   }
   ClearKillers();
+}
+
+int GenerateOrderedMoves(int side, int ply, int kingZoneMode) {
+  int count = GenerateMoves(side, ply, kingZoneMode);
+  if (kingZoneMode) OrderMovesKingZone(side, ply, kingZoneMode);
+  else OrderMoves(side, ply);
+  return count;
+}
+
+int GenerateOrderedEvasions(int side, int ply, int kingZoneMode, int* checkInfo) {
+  int count = GenerateEvasions(side, ply, kingZoneMode, checkInfo);
+  if (kingZoneMode) OrderMovesKingZone(side, ply, kingZoneMode);
+  else OrderMoves(side, ply);
+  return count;
+}
+
+int GenerateOrderedQuiescenceMoves(int side, int ply, int mode) {
+  int count = GenerateQuiescenceMoves(side, ply, mode);
+  OrderMovesKingZone(side, ply, mode);
+  return count;
 }

@@ -35,7 +35,6 @@ inline uint16_t& Killer2(int ply) { return Pos.killers[1][ply]; }
 
 // ---- Switches and inputs
 // Off for move counting (perft) and for tests of the generators' initial scores.
-extern bool MoveOrderingEnabled;
 // The check margin of the current quiescence ply; the quiescence node sets it before it
 // generates, and the king-zone pass adds it to every checking move. Defined with the search.
 extern int QuiescenceCheckMargin;
@@ -69,6 +68,12 @@ constexpr uint8_t QueenContactMask[16][8] = {
 
 // ---- Operations
 // The ordering passes over the list of `ply` (run by the generators as their last step).
+// The generators followed by the ordering pass over the ply's list (the king-zone pass when a
+// king-zone mode is given, and always for the quiescence moves): the search's move lists.
+int GenerateOrderedMoves(int side, int ply, int kingZoneMode);
+int GenerateOrderedEvasions(int side, int ply, int kingZoneMode, int* checkInfo);
+int GenerateOrderedQuiescenceMoves(int side, int ply, int mode);
+
 void OrderMoves(int side, int ply);
 void OrderMovesKingZone(int side, int ply, int mode);  // mode & 2: also score checks
 void BuildKingZone(int kingSide, int attackerSide);

@@ -10,9 +10,8 @@
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "search/tt.h"
-#include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/report.h"
+#include "core/settings.h"
+#include "search/report.h"
 
 namespace {
 
@@ -24,7 +23,7 @@ bool OwnKingAttacked(int side) { return Pos.attackTable[side ^ 1][Pos.kingSquare
 
 // Whether the side to move has a legal move (it is in check here).
 bool HasLegalReply(int side, int ply) {
-  int n = GenerateEvasions(side, ply, 0, nullptr);
+  int n = GenerateOrderedEvasions(side, ply, 0, nullptr);
   MoveEntry* list = MoveListBegin(ply);
   for (int i = 0; i < n; i++) {
     MakeMove(Move(list[i].move & ~CheckMark));
@@ -163,13 +162,13 @@ void PrepareRootMoves(int count) {
         score = -Evaluate(side ^ 1, 2, FullEvalDepth, -EvalWindow, EvalWindow);
         uint16_t kind = p.undoStack[p.undoTop - 1].checkFlag & RootResultKindMask;
         if (kind) rm.flags = uint16_t(RootSettled | kind);
-        if (SearchLimits.TimeMode == 0) {
+        if (SearchLimits.TimeMode == TimeModeNone) {
           score += int(NextBookRandom() & 7) - 4;   // the book's generator
         }
       }
     }
   scored:
-    rm.score = int16_t(score);
+    rm.score = rm.shownScore = int16_t(score);
     if ((rm.flags & RootSettled) && score > SettledBestScore) SettledBestScore = score;
     UnmakeMove();
   }
@@ -366,6 +365,7 @@ restart:
       rm = &RootMoves[idx];
       score = rm->score;
     }
+    rm->shownScore = rm->score;
     if (score > alpha && score < beta) {
       rm->flags |= RootExactInWindow;
       if ((score > MateThreshold || score < -MateThreshold) && score > SettledBestScore) SettledBestScore = score;
@@ -382,7 +382,7 @@ restart:
         if (kth > alpha) alpha = kth;
       }
     }
-    // 2.11.
+    // 2.11: the moves after the first are searched with null windows.
     nodeFlags = 0;
     first = false;
     ReportProgress();
@@ -419,7 +419,7 @@ restart:
   for (int i = 0; i < RootMoveCount; i++)
     if (!(RootMoves[i].flags & RootSettled)) allSettled = false;
   if (allSettled) {
-    StopReason = 4;
+    StopReason = StopAllSettled;
     return RootMoves[0].score;
   }
   return best;

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 // Root search constants.
 constexpr int RootWindowMargin = 32;           // aspiration: a quarter pawn each side of the last score

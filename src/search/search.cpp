@@ -7,38 +7,27 @@
 #include "book/book.h"
 #include "eval/eval.h"
 #include "search/root.h"
+#include "search/ordering.h"
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "search/tt.h"
-#include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
-#include "shell/report.h"
+#include "core/settings.h"
+#include "core/platform.h"
+#include "search/report.h"
 
+int SearchMode;
+uint8_t StopReason;
+SearchLimitsRecord SearchLimits;
+int EngineColour, OpponentColour;
+int PliesPlayed;
+uint64_t NodeTotals[2];
+InputHandler ReadInputHook;
 uint32_t SearchClockStart;
 uint32_t PonderTimeMs;
 SearchFunction SearchHook;
 
 namespace {
 
-// StopReason values set here.
-constexpr uint8_t StopAllSettled = 4;
-constexpr uint8_t StopBookMove = 5;
-constexpr uint8_t StopNothingToSearch = 6;
-constexpr uint8_t StopKeptSearchDone = 7;
-constexpr uint8_t StopMateFound = 9;
-constexpr uint8_t StopOnlyMove = 10;
-constexpr uint8_t StopByGui = 64;
-constexpr uint8_t StopFromInputMask = 0x80;
-constexpr uint8_t StopLeavesIdleState = 20;
-
-// Shell states left behind by a finished search.
-constexpr int StateAfterTimedSearch = 3;
-constexpr int StateAfterOtherSearch = 2;
-constexpr int StateAfterQuit = 1;
-
-constexpr int AnalysisMode = 5;
-constexpr int ClockDrivenMode = 4;
 constexpr uint32_t OnlyMoveMinMs = 250;
 constexpr int OnlyMoveMinDepth = 3;
 constexpr int EasyMoveMargin = 96;
@@ -51,7 +40,6 @@ constexpr int LearnExtraBase = 64;
 constexpr int LearnExtraFen = 80;
 constexpr int LearnMinDepth = 2;
 constexpr uint32_t StrengthMarkDivisor = 16;   // a budget of at least CalibratedSpeed/16 still marks the move
-constexpr int NoClockTimeMode = 3;             // depth, movetime and infinite searches never use the book
 
 uint32_t SearchSideNodes;   // nodes of this search, for the game record
 int LowestScore, HighestScore;
@@ -66,7 +54,7 @@ bool SwingsFrom(int score, int reference) {
 // Step 3 of StartSearch: the root moves of the game position, restricted to
 // the moves of "go searchmoves" when any of them is there.
 int GenerateRootCandidates(int side) {
-  int count = Pos.InCheck() ? GenerateEvasions(side, 1, 0, nullptr) : GenerateMoves(side, 1, 0);
+  int count = Pos.InCheck() ? GenerateOrderedEvasions(side, 1, 0, nullptr) : GenerateOrderedMoves(side, 1, 0);
   const SearchLimitsRecord& limits = SearchLimits;
   if (limits.SearchMoveCount == 0) return count;
   MoveEntry* list = MoveListBegin(1);
@@ -84,17 +72,18 @@ int GenerateRootCandidates(int side) {
 
 // Step 5: the iterations.
 void Iterate() {
-  const bool clockDriven = SearchMode == SearchModeNormal && SearchLimits.TimeMode == ClockDrivenMode;
-  while (StopReason == 0 && NextIteration() == IterationContinue) {
-    // 5.1.
+  const bool clockDriven = SearchMode == SearchModeNormal && SearchLimits.TimeMode == TimeModeClock;
+  while (StopReason == StopNone && NextIteration() == IterationContinue) {
+    // 5.1: a fresh iteration: no bound yet, stable until a move fails.
+    EvalIterationDepth = IterationDepth;
     RootBound = BoundKindRunning;
     uint64_t nodesBefore = NodeCount;
     RootUnstable = 0;
     if (InputMode != 0 && PvOutputActive()) PrintDepthLine(IterationDepth, SelDepth);
 
-    // 5.2 and 5.3.
+    // 5.2 and 5.3: search the root moves, then sort them for the next iteration.
     int score = SearchRoot(IterationDepth);
-    if (StopReason == 0) {
+    if (StopReason == StopNone) {
       LastScore = score;
       if (IterationDepth == 1)
         SortRootMovesByScore();
@@ -118,10 +107,10 @@ void Iterate() {
     }
 
     // 5.5: a mate within the iteration depth.
-    if (StopReason == 0 && score > MateThreshold && MateValue - score <= IterationDepth) StopReason = StopMateFound;
+    if (StopReason == StopNone && score > MateThreshold && MateValue - score <= IterationDepth) StopReason = StopMateFound;
 
     // 5.6: only one move worth playing.
-    if (StopReason == 0 && clockDriven && IterationDepth >= OnlyMoveMinDepth && ElapsedMs() > OnlyMoveMinMs) {
+    if (StopReason == StopNone && clockDriven && IterationDepth >= OnlyMoveMinDepth && ElapsedMs() > OnlyMoveMinMs) {
       bool others = false;
       for (int i = 1; i < RootMoveCount; i++)
         if (RootMoves[i].score > -MateThreshold) others = true;
@@ -167,8 +156,10 @@ void WaitForGui() {
   const bool infinite = SearchLimits.infinite && SearchMode == SearchModeNormal;
   if (StopReason == StopByGui || !(SearchMode == SearchModePonder || infinite)) return;
   uint8_t reason = StopReason;
-  StopReason = 0;
-  while (StopReason == 0 && (SearchMode == SearchModePonder || infinite) && !QuitFlag) ReadAndDispatch();
+  StopReason = StopNone;
+  bool quitting = false;
+  while (StopReason == StopNone && (SearchMode == SearchModePonder || infinite) && !quitting)
+    quitting = ReadInputHook ? ReadInputHook() != 0 : true;
   if (StopReason != StopByGui && !(StopReason & StopFromInputMask)) StopReason = reason;
 }
 
@@ -176,10 +167,10 @@ void WaitForGui() {
 
 int StartSearch(int side, int mode) {
   if (SearchHook) {
-    StopReason = 0;
+    StopReason = StopNone;
     SearchMode = mode;
     int result = SearchHook(side, mode);
-    SearchMode = StateAfterQuit;
+    SearchMode = SearchModeAfterQuit;
     return result;
   }
 
@@ -193,7 +184,7 @@ int StartSearch(int side, int mode) {
   // started the search clock.)
   SearchFlags = SettingsFlags;
   SearchMode = mode;
-  StopReason = 0;
+  StopReason = StopNone;
   Game.searchRootPly = Pos.ply;   // the search path's positions start here (repetition tests)
   Pos.undoTop = 0;
   SearchSide = side;
@@ -224,7 +215,7 @@ int StartSearch(int side, int mode) {
 
     // The opening book, in timed games only: a book move ends the search at once.
     Move bookMove = 0;
-    if (SearchLimits.TimeMode != NoClockTimeMode && mode == SearchModeNormal)
+    if (SearchLimits.TimeMode != TimeModeNoClock && mode == SearchModeNormal)
       bookMove = ProbeBook(side, SearchFlags, MoveListBegin(1), MoveListBegin(1) + count);
     if (bookMove) {
       RootMove& rm = RootMoves[0];
@@ -243,7 +234,7 @@ int StartSearch(int side, int mode) {
       RootAlpha = -MateThreshold;
       RootBeta = MateThreshold;
       PrepareRootMoves(count);
-      if ((RootResultFlags & ResultGameOver) || (SearchLimits.TimeMode == 0 && mode != AnalysisMode))
+      if ((RootResultFlags & ResultGameOver) || (SearchLimits.TimeMode == TimeModeNone && mode != SearchModeAnalysis))
         StopReason = StopNothingToSearch;
     }
   } else if ((RootMoves[0].flags & RootSettled) || (RootMoveCount > 1 && RootMoves[1].score < -MateThreshold) ||
@@ -253,16 +244,16 @@ int StartSearch(int side, int mode) {
 
   // Step 4: the time control; several lines are shown from the first iteration on.
   SetupTimeControl(GameClock.movesToGo, GameClock.timeLeftMs, GameClock.incrementMs);
-  if (Options.multiPv > 1 && (SearchLimits.TimeMode != 0 || mode == AnalysisMode)) ReportFlags |= ReportStarted;
+  if (Options.multiPv > 1 && (SearchLimits.TimeMode != TimeModeNone || mode == SearchModeAnalysis)) ReportFlags |= ReportStarted;
 
-  // Step 5.
+  // Step 5: the iterations.
   Iterate();
 
   // Step 6: the final report of a search whose output never started.
   const bool gameOver = RootResultFlags & ResultGameOver;
   if (!gameOver) ReportFinalLine();
 
-  // Step 7.
+  // Step 7: a root whose score swung is learned.
   StoreLearnedRoot(side);
 
   // Step 8: the answer.
@@ -272,7 +263,7 @@ int StartSearch(int side, int mode) {
     if (gameOver) {
       PrintBestMove(0, 0);
       Game.history[Game.index].shellWords[RecordFlagsWord] |= uint16_t(RootResultFlags & RootResultKindMask);
-      if (SearchMode < SearchModePonder) StopReason = 0;
+      if (SearchMode < SearchModePonder) StopReason = StopNone;
     } else {
       RootMove& best = RootMoves[0];
       PrintBestMove(best.line[1], best.line[2]);
@@ -295,12 +286,11 @@ int StartSearch(int side, int mode) {
   // Step 9: the state left behind.
   if (mode == SearchModeNormal) {
     PreviousSearchScore = LastScore;
-    SearchMode = (StopReason & StopFromInputMask) ? StateAfterQuit : StateAfterTimedSearch;
+    SearchMode = (StopReason & StopFromInputMask) ? SearchModeAfterQuit : SearchModeAfterTimed;
   } else {
-    SearchMode = StopReason < StopLeavesIdleState ? StateAfterOtherSearch : StateAfterQuit;
+    SearchMode = StopReason < StopLeavesIdleState ? SearchModeAfterOther : SearchModeAfterQuit;
   }
-  IterationDepth = 0;
-  (void)StopAllSettled;
+  IterationDepth = EvalIterationDepth = 0;
   return StopReason;
 }
 
@@ -323,4 +313,8 @@ void RecordGameMove(int side, int ply, int score, uint32_t nodes, int depth, int
   NodeTotals[side & 1] += nodes;
   PliesPlayed = ply;
   SearchClockStart = GetTickCount();
+}
+
+void RequestStop() {
+  if (SearchRunning()) StopReason = StopByGui;
 }

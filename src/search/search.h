@@ -3,13 +3,72 @@
 
 #include <cstdint>
 
-// The search's own maximum iteration depth; "go" resets DepthLimit to it.
-constexpr int SearchMaxDepth = 62;
+#include "core/types.h"
 
-// Search modes (SearchMode while a search runs).
+
+// ---- Search modes (SearchMode). A search runs while the mode is 4 or more; a finished search
+// leaves 1, 2 or 3 behind, and the command loop sets 0 before every blocking read.
+constexpr int SearchModeIdle = 0;
+constexpr int SearchModeAfterQuit = 1;         // the search ended through input, or for good
+constexpr int SearchModeAfterOther = 2;        // a ponder, analysis or calibration search ended
+constexpr int SearchModeAfterTimed = 3;        // a timed search ended
 constexpr int SearchModeNormal = 4;
+constexpr int SearchModeAnalysis = 5;
 constexpr int SearchModePonder = 6;
 constexpr int SearchModeCalibration = 7;
+constexpr int SearchRunningBit = 4;
+extern int SearchMode;
+inline bool SearchRunning() { return (SearchMode & SearchRunningBit) != 0; }
+
+// ---- Why a search ended (StopReason); StopNone while it may run on.
+constexpr uint8_t StopNone = 0;
+constexpr uint8_t StopAllSettled = 4;          // every root move is settled
+constexpr uint8_t StopBookMove = 5;
+constexpr uint8_t StopNothingToSearch = 6;     // game over at the root, or nothing to search
+constexpr uint8_t StopKeptSearchDone = 7;      // the last search's result still holds
+constexpr uint8_t StopMateFound = 9;           // a mate within the iteration depth
+constexpr uint8_t StopOnlyMove = 10;           // one move worth playing in a clock search
+constexpr uint8_t StopDepthLimit = 11;
+constexpr uint8_t StopHardLimit = 13;
+constexpr uint8_t StopNoTimeForIteration = 14;
+constexpr uint8_t StopLeavesIdleState = 20;    // reasons from here on leave SearchModeAfterQuit behind
+constexpr uint8_t StopByGui = 64;              // "stop", or a command that needs an idle engine
+constexpr uint8_t StopFromInputMask = 0x80;
+extern uint8_t StopReason;
+// Asks a running search to stop as the GUI's "stop" does.
+void RequestStop();
+
+// ---- The parsed "go" parameters
+constexpr uint8_t TimeModeNone = 0;            // never set by the UCI shell: no search beyond the root moves
+constexpr uint8_t TimeModeIterationOnly = 1;   // one iteration at a time
+constexpr uint8_t TimeModeFixed = 2;           // the time left is all for this move
+constexpr uint8_t TimeModeNoClock = 3;         // fixed depth, fixed time or infinite
+constexpr uint8_t TimeModeClock = 4;           // clock-driven
+constexpr int32_t NoMoveTime = 2000000000;     // MoveTimeMs without "movetime"
+constexpr int MaxSearchMoves = 128;
+struct SearchLimitsRecord {
+  uint8_t TimeMode;                  // kept from one go to the next
+  int32_t MoveTimeMs;                // reset to NoMoveTime at every go
+  int DepthLimit;                    // reset to the search's maximum at every go
+  Move SearchMoves[MaxSearchMoves];
+  int SearchMoveCount;               // 0 = no restriction
+  int requestedMode;                 // SearchModeNormal or SearchModePonder
+  int clockTimeMs[2];                // wtime, btime (0 = not given)
+  int clockIncMs[2];                 // winc, binc
+  int movesToGo;                     // 0 = not given
+  bool infinite;                     // "infinite" without a clock: the answer waits for stop
+};
+extern SearchLimitsRecord SearchLimits;
+
+// ---- The game the engine plays
+extern int EngineColour, OpponentColour;       // set at every go
+extern int PliesPlayed;                        // plies in the current game record
+extern uint64_t NodeTotals[2];                 // nodes searched per side in this game
+
+// ---- Input during a search. The search reads and dispatches waiting input through this hook
+// (the shell's line reader); it answers non-zero once the engine is quitting. Null: no input.
+using InputHandler = int (*)();
+extern InputHandler ReadInputHook;
 
 // Search clock: started at every go, restarted at ponderhit.
 extern uint32_t SearchClockStart;

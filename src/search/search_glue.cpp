@@ -5,8 +5,7 @@
 #include "search/extensions.h"
 #include "search/ordering.h"
 #include "search/search_state.h"
-#include "shell/engine.h"
-#include "shell/report.h"
+#include "search/report.h"
 
 int QuiescenceCheckMargin = 152;
 

@@ -1,15 +1,8 @@
 #include "search/search_state.h"
 
-#include "shell/options.h"
+#include "core/settings.h"
 
 uint32_t SearchFlags;
-int DrawScore[2];
-
-void SetDrawScores(int engineSide) {
-  DrawScore[engineSide] = -Options.drawValue;
-  DrawScore[engineSide ^ 1] = Options.drawValue;
-}
-
 RootMove RootMoves[MaxRootMoves];
 Move RootLines[MaxRootMoves][PvLength + 2];
 int RootMoveCount;

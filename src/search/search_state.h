@@ -5,12 +5,11 @@
 #include <cstdint>
 
 #include "board/position.h"
+#include "eval/eval.h"
+#include "search/search.h"
 
 // ---- Settings and draws
 extern uint32_t SearchFlags;   // snapshot of the settings word taken when a search starts
-extern int DrawScore[2];       // score of a draw for each side to move
-// Sets DrawScore from the stored draw value for a search by `engineSide`.
-void SetDrawScores(int engineSide);
 
 // ---- Root moves and iterations
 constexpr int MaxRootMoves = 224;
@@ -23,8 +22,9 @@ constexpr uint16_t RootResultKindMask = 0xF00;
 struct RootMove {
   Move* line;        // entry 1 the move itself (bit 15 when it checks), then the continuation, 0-terminated
   uint32_t nodes;
-  int16_t depth;
-  int16_t score;
+  int16_t depth;        // depth of the last completed search of the move (0: none yet)
+  int16_t score;        // its score; during a re-search the bound that started it
+  int16_t shownScore;   // the score of the last completed search, as the MultiPV lines show it
   uint16_t flags;
 };
 

@@ -4,9 +4,8 @@
 #include "search/search.h"
 #include "search/search_state.h"
 #include "search/tt.h"
-#include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 // index c = log2 of the speed in nodes per second; value in Elo
 const int16_t EloTable[EloTableSize] = {850,  950,  1050, 1150, 1250, 1555, 1760, 1925, 2060, 2170, 2270,
@@ -18,7 +17,7 @@ namespace {
 constexpr int CalibrationThreatDepth = -5;       // Threat Depth 5
 constexpr int CalibrationForwardPruning = 160;   // Forward Pruning 10
 constexpr int CalibrationTablebaseDepth = 2;
-constexpr uint8_t CalibrationTimeMode = 3;       // no clock: the move time is the limit
+constexpr uint8_t CalibrationTimeMode = TimeModeNoClock;       // no clock: the move time is the limit
 
 // The speeds behind UCI_Elo's minimum and default.
 constexpr uint32_t EloMinRate = 16;

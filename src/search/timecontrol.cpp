@@ -4,7 +4,7 @@
 // input polling, node line, strength throttling).
 #include "search/timecontrol.h"
 
-#include "shell/report.h"
+#include "search/report.h"
 
 #include <algorithm>
 #include <climits>
@@ -13,9 +13,8 @@
 #include "book/book.h"
 #include "search/search.h"
 #include "search/search_state.h"
-#include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 // ---- Search-wide time state (declared in search_state.h)
 int TargetTime, MaxTime, MinTime, TimeBonus, HardLimit;
@@ -35,21 +34,6 @@ const int BonusTable[BonusTableSize] = {
     120, 121, 121, 122, 122, 123, 123, 124, 124, 125, 125, 126, 126, 127, 127, 128};
 
 namespace {
-
-// ---- Modes
-constexpr int ModeNormal = 4;          // SearchMode: timed go
-constexpr int ModeAnalysis = 5;
-constexpr int ModePonder = 6;
-constexpr int ModeCalibration = 7;
-constexpr int TimeModeIterationOnly = 1;   // TimeMode: one iteration at a time
-constexpr int TimeModeFixed = 2;           // the time left is all for this move
-constexpr int TimeModeNoClock = 3;
-constexpr int TimeModeClock = 4;
-
-// ---- Stop reasons set here
-constexpr uint8_t StopDepthLimit = 11;
-constexpr uint8_t StopHardLimit = 13;
-constexpr uint8_t StopNoTimeForIteration = 14;
 
 // ---- Clock allocation
 constexpr int Unlimited = 2000000000;
@@ -88,9 +72,16 @@ int ClampToInt(int64_t v) { return int(std::clamp<int64_t>(v, INT_MIN, INT_MAX))
 
 int Elapsed() { return int(ElapsedMs()); }
 
+// Reads and dispatches the input that is waiting, through the shell's hook; true when it did.
+bool PollInput() {
+  if (InputMode == 0 || StopReason != StopNone || !ReadInputHook || !InputWaiting()) return false;
+  ReadInputHook();
+  return true;
+}
+
 // A stop that is already pending keeps its reason (a "stop" or a quit from the input).
 void Stop(uint8_t reason) {
-  if (StopReason == 0) StopReason = reason;
+  if (StopReason == StopNone) StopReason = reason;
 }
 
 // The opponent's last game move landed where the best move captures, and took
@@ -115,7 +106,7 @@ bool Throttle(uint32_t budget, int elapsed) {
   for (;;) {
     int64_t remaining = due - PonderTimeMs - elapsed - 1;
     if (remaining <= 0) break;
-    if (InputMode != 0 && StopReason == 0 && InputWaiting()) ReadAndDispatch();
+    PollInput();
     if (StopReason) break;
     int64_t slice = std::min<int64_t>(remaining / 8, int64_t(HardLimit) - elapsed);
     SleepMs(uint32_t(std::max<int64_t>(slice, 1)));
@@ -148,8 +139,7 @@ int RunCheck(bool fromNode) {
   if (NodeCountdown > 0 && !(ReportFlags & ReportStarted)) return elapsed;
 
   // Step 3: waiting input is read and dispatched here, inside the search.
-  if (InputMode != 0 && StopReason == 0 && InputWaiting()) {
-    ReadAndDispatch();
+  if (PollInput()) {
     elapsed = Elapsed();   // a ponderhit restarts the search clock
     if (StopReason) return elapsed;
   }
@@ -173,7 +163,7 @@ int RunCheck(bool fromNode) {
       }
       NodeCountdown = int(SpeedEstimate / 32);
     } else {
-      bool shortPonder = SearchMode == ModePonder && TargetTime < PonderShortTargetMs;
+      bool shortPonder = SearchMode == SearchModePonder && TargetTime < PonderShortTargetMs;
       NodeCountdown = int(shortPonder ? SpeedEstimate / 32 : SpeedEstimate / 8);
       CountStatusCheck((SearchFlags & FlagVerboseUci) != 0);
     }
@@ -209,13 +199,13 @@ void SetupTimeControl(int movesToGo, int timeLeftMs, int incrementMs) {
   MaxTime = UnlimitedMax;
 
   int timeMode = SearchLimits.TimeMode;
-  if (SearchMode == ModeAnalysis || timeMode == TimeModeNoClock) {
+  if (SearchMode == SearchModeAnalysis || timeMode == TimeModeNoClock) {
     // Step 2: analysis and searches without a clock are effectively unlimited.
   } else if (timeMode == TimeModeClock) {
     // Step 3: the clock.
     int64_t m = movesToGo > 0 ? movesToGo : DefaultMovesToGo;
     int64_t t = timeLeftMs;
-    int64_t i = incrementMs;
+    int64_t i = std::max(incrementMs, 0);   // a negative increment counts as none
     t = t - t / 16 - ClockReserveMs;
     if (i == 0 && (SearchFlags & FlagGuiTimeLag)) t -= GuiTimeLagMs;
     t = std::max<int64_t>(t, MinimumTimeLeftMs);
@@ -228,7 +218,7 @@ void SetupTimeControl(int movesToGo, int timeLeftMs, int incrementMs) {
     if (SearchFlags & FlagPonder) target += target / 4;
     target = std::min(target, t);
     TargetTime = ClampToInt(target);
-    MinTime = TargetTime * 6 / 10;
+    MinTime = int(int64_t(TargetTime) * 6 / 10);
     MaxTime = ClampToInt(std::min(std::max<int64_t>(total / 2, TargetTime), t));
   } else if (timeMode == TimeModeFixed) {
     // Step 4: the whole time left for this move.
@@ -238,7 +228,7 @@ void SetupTimeControl(int movesToGo, int timeLeftMs, int incrementMs) {
   }
 
   // Step 5: fewer reductions when little effort is expected, more when much is.
-  if (SearchMode != ModeAnalysis && !(SearchFlags & FlagSteadySearch) &&
+  if (SearchMode != SearchModeAnalysis && !(SearchFlags & FlagSteadySearch) &&
       ReductionThreshold >= ReductionTunableLow && ReductionThreshold <= ReductionTunableHigh) {
     int64_t effort = int64_t(CalibratedSpeed / 256) * std::min<int64_t>(TargetTime / 256, EffortTargetCap);
     if (CalibratedSpeed < 256 || TargetTime < 256 || effort < LowEffort)
@@ -261,7 +251,7 @@ int NextIteration() {
 
   // Step 2: depth limits.
   IterationDepth += 1;
-  if ((IterationDepth > SearchLimits.DepthLimit && SearchMode == ModeNormal) ||
+  if ((IterationDepth > SearchLimits.DepthLimit && SearchMode == SearchModeNormal) ||
       SearchLimits.TimeMode == TimeModeIterationOnly || IterationDepth > MaxSearchDepth) {
     IterationDepth -= 1;
     return IterationStop;
@@ -295,7 +285,7 @@ int NextIteration() {
   PreviousIterationScore = score;
 
   // Step 6: in a timed search, stop when the next iteration does not fit.
-  if (SearchMode == ModeNormal) {
+  if (SearchMode == SearchModeNormal) {
     int64_t elapsed = Elapsed();
     int64_t budget = int64_t(TargetTime) + TimeBonus;
     bool overBudget = elapsed > budget;
@@ -341,7 +331,7 @@ void UpdateTimeBonus(int score) {
 
 void SetTimeLimit() {
   // Step 1: a timed search: target plus bonus within the maximum and the move time.
-  if (SearchMode == ModeNormal) {
+  if (SearchMode == SearchModeNormal) {
     if (IterationDepth > SearchLimits.DepthLimit) {
       Stop(StopDepthLimit);
     } else {
@@ -350,7 +340,7 @@ void SetTimeLimit() {
       limit = std::min<int64_t>(limit, SearchLimits.MoveTimeMs);
       HardLimit = ClampToInt(limit);
     }
-  } else if (SearchMode == ModeCalibration) {
+  } else if (SearchMode == SearchModeCalibration) {
     // Step 2: the calibration runs for its move time; pondering and analysis without limit.
     HardLimit = SearchLimits.MoveTimeMs;
   } else {

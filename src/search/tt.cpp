@@ -11,9 +11,8 @@
 
 #include "board/board.h"
 #include "eval/eval.h"
-#include "learning/learning.h"
 #include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 
@@ -131,6 +130,8 @@ uint32_t IndexMask;
 uint32_t IndexFold;
 TableAllocFunction TableAllocHook;
 
+void (*TableAllocatedHook)();
+
 long ResizeTable(long kilobytes) {
   if (kilobytes == TableSizeKB) return TableSizeKB;
 
@@ -146,7 +147,7 @@ long ResizeTable(long kilobytes) {
 
   // Step 4: a fresh table, then the learned positions.
   ClearTable(1);
-  if (SettingsFlags & FlagPositionLearning) LoadLearning();
+  if ((SettingsFlags & FlagPositionLearning) && TableAllocatedHook) TableAllocatedHook();
   return obtained;
 }
 
@@ -173,7 +174,7 @@ void StoreEntry(int side, uint16_t flags, int score, int pinValue, int depth, in
     flags |= EntryMateScore;
   }
 
-  // Step 2.
+  // Step 2: the stored depth within its field, and the new data word.
   depth = depth < 0 ? 0 : depth > MaxStoredDepth ? MaxStoredDepth : depth;
   const uint16_t newFlags = uint16_t(flags | (depth << EntryDepthShift));
   const uint64_t scoreAndFlags = (uint64_t(uint16_t(score + ScoreBias)) << 16) | newFlags;
@@ -190,7 +191,7 @@ void StoreEntry(int side, uint16_t flags, int score, int pinValue, int depth, in
       data = (data & LowHalf) | (uint64_t(depth) << 48) | (uint64_t(move) << 32);
     // 3.2: a better stored result keeps its score and flags (pinned, then depth, then bound).
     if (newFlags >= oldFlags) {
-      // 3.3.
+      // 3.3: the same position: new score and flags, the older move kept.
       if (AgeOf(oldFlags) != CurrentAge) ++EntriesTouched;
       data = (data & ~LowHalf) | scoreAndFlags;
     }
@@ -217,7 +218,7 @@ void StoreEntry(int side, uint16_t flags, int score, int pinValue, int depth, in
   }
   if (AgeOf(victimFlags) != CurrentAge) ++EntriesTouched;
 
-  // Step 5.
+  // Step 5: write the entry (a pinned entry keeps its learning age in the depth word).
   const int moveDepth = (newFlags & EntryPinned) ? pinValue : move ? depth : 0;
   Write(bucket[victim], (uint64_t(uint16_t(moveDepth)) << 48) | (uint64_t(move) << 32) | scoreAndFlags);
 }
@@ -242,7 +243,7 @@ int ProbeEntry(int side, int ply, TableHit* hit) {
   Move move = MoveOf(data);
   if (move && !IsPseudoLegal(side, &move)) return 0;
 
-  // Step 4.
+  // Step 4: unpack depth and score.
   int depth = (flags & EntryDepthMask) >> EntryDepthShift;
   int score = int((data >> 16) & 0xFFFF) - ScoreBias;
 
@@ -259,7 +260,7 @@ int ProbeEntry(int side, int ply, TableHit* hit) {
     if (!(RootResultFlags & RootMateSeen)) depth = MateDepthUnknown;
   }
 
-  // Step 7.
+  // Step 7: hand the entry over.
   hit->flags = flags & ProbeFlagsMask;
   hit->score = score;
   hit->depth = depth;

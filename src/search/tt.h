@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 // ---- EntryFlags: the low 16 bits of an entry's data word
 constexpr uint16_t EntryAgeMask = 0x0007;     // 1..7; 0 only in empty and pinned entries
@@ -49,6 +49,9 @@ struct TableHit {
 // settling on a smaller size when memory is short; returns the KB obtained
 // (0 = no table). A request equal to TableSizeKB changes nothing.
 long ResizeTable(long kilobytes);
+// Runs after every allocation of a fresh table while Position Learning is on: the shell installs
+// the loader of the learned positions here.
+extern void (*TableAllocatedHook)();
 
 // hard != 0 empties every entry; a soft clear keeps pinned entries. Both reset
 // the killers and the evaluation cache.

@@ -8,33 +8,24 @@
 
 #include "board/board.h"
 #include "book/book.h"
+#include "learning/learning.h"
 #include "record/record.h"
 #include "search/search.h"
 #include "search/strength.h"
 #include "search/tt.h"
 #include "shell/options.h"
-#include "shell/platform.h"
+#include "core/platform.h"
 
 char CommandLine[CommandLineSize];
 bool PendingLine;
 uint16_t QuitFlag;
 int UciStarted;
-int SearchMode;
-uint8_t StopReason;
-char LastPositionText[CommandLineSize];
+char LastPositionText[PositionTextSize];
 bool NewGameFlag;
-int InputMode;
-char EngineName[64];
-char StartFen[CommandLineSize];
-int EngineColour, OpponentColour;
-int PliesPlayed;
-uint64_t NodeTotals[2];
 uint8_t WorkBuffer[65536];
-SearchLimitsRecord SearchLimits;
 
 namespace {
 
-constexpr int ClockMode = 3;   // TimeMode without a clock
 constexpr long StartHashKB = 16384;
 constexpr int StartArraySide = 2;   // SetupPosition: place the standard start array, White to move
 
@@ -47,7 +38,19 @@ int Main(int argc, char** argv) {
   return 0;
 }
 
+namespace {
+
+// The search's way to the command loop while it runs.
+int ReadCommandsDuringSearch() {
+  ReadAndDispatch();
+  return QuitFlag != 0;
+}
+
+}  // namespace
+
 void EngineStart() {
+  ReadInputHook = ReadCommandsDuringSearch;
+  TableAllocatedHook = LoadLearning;
   // Step 2: the root-move storage and the work buffer are static arrays, so
   // nothing can fail here. Tablebase discovery from NalimovPath joins this
   // step with the tablebase code. Then the static tables.
@@ -56,13 +59,13 @@ void EngineStart() {
 
   // Step 3: settings to their defaults.
   ResetSettings();
-  SearchLimits.TimeMode = ClockMode;
+  SearchLimits.TimeMode = TimeModeNoClock;
 
   // Step 4: the book's record window is a static array. The hash tables
   // for 16,384 KB (smaller when memory is short; the allocation also loads
   // the learning file). Without any table steps 5 to 7 are skipped.
   if (ResizeTable(StartHashKB) != 0) {
-    // Step 5.
+    // Step 5: a new game from the start position.
     NewGame();
 
     // Step 6: the silent calibration search measures the node rate and sets
@@ -77,7 +80,7 @@ void EngineStart() {
     OpenBook(Options.bookFile);
   }
 
-  // Step 8.
+  // Step 8: the name the engine reports.
   std::snprintf(EngineName, sizeof EngineName, "%s", "CORVID 11.2 SP");
 
   // Step 9: a pipe gets unbuffered output so that every line leaves at once.
@@ -91,7 +94,7 @@ void EngineStart() {
 
   // The command loop.
   while (!QuitFlag) {
-    SearchMode = 0;
+    SearchMode = SearchModeIdle;
     ReadAndDispatch();
   }
 
@@ -104,7 +107,11 @@ void ReadAndDispatch() {
     // Step 1: the pending line, or a new one; lost input becomes "quit".
     if (PendingLine) {
       PendingLine = false;
-    } else if (ReadInputLine(CommandLine) < 0) {
+    } else if (int length = ReadInputLine(CommandLine, CommandLineSize); length == LineTooLong) {
+      if (UciStarted == 2) Print("info string line of more than %d characters ignored\n", CommandLineSize - 1);
+      if (StopReason != StopNone || !InputWaiting()) return;
+      continue;
+    } else if (length < 0) {
       int error = errno;
       if (FILE* log = std::fopen(AutoSaveFileName, "a+")) {
         std::fprintf(log, "FATAL ERROR: stdin pipe gone errno=%d\n", error);
@@ -122,13 +129,10 @@ void ReadAndDispatch() {
     }
 
     // Step 4: go on while more input is waiting and no stop is pending.
-    if (StopReason != 0 || !InputWaiting()) return;
+    if (StopReason != StopNone || !InputWaiting()) return;
   }
 }
 
-void RequestStop() {
-  if (SearchRunning()) StopReason = 64;
-}
 
 void NewGame() {
   EngineColour = Black;

@@ -1,4 +1,4 @@
-// The option table: defaults, the reset at start-up and the "uci" option list.
+// The "uci" option list and setoption.
 #include "shell/options.h"
 
 #include <climits>
@@ -11,7 +11,7 @@
 #include "search/tt.h"
 #include "shell/engine.h"
 #include "shell/keyword.h"
-#include "shell/platform.h"
+#include "core/platform.h"
 #include "tablebases/tablebases.h"
 
 namespace {
@@ -19,9 +19,6 @@ namespace {
 constexpr const char* AuthorName = "Avery Quill";
 constexpr const char* AboutText = "UCI chess engine by Avery Quill";
 
-constexpr int DefaultThreatDepth = -5;
-constexpr int DefaultForwardPruning = 160;
-constexpr int DefaultTablebaseDepth = 2;
 constexpr long BytesPerMB = 1048576;
 constexpr long KBPerMB = 1024;
 
@@ -245,36 +242,6 @@ void TryGroup(const OptionRule (&group)[N], const char*& cursor) {
 }
 
 }  // namespace
-
-// The UCI_Elo range stands for speeds of 16 and 1024 nodes per second until
-// the start-up calibration sets it from the measured speed.
-OptionTable Options = {
-    .settingsFlags = 0,
-    .threatDepth = DefaultThreatDepth,
-    .forwardPruning = DefaultForwardPruning,
-    .tablebaseDepth = DefaultTablebaseDepth,
-    .drawValue = 0,
-    .multiPv = 1,
-    .hashSizeKB = 16384,
-    .nalimovCacheBytes = BytesPerMB,
-    .nalimovPath = "",
-    .bookFile = "Corvid11Book2.cbk",
-    .bookStatus = 0,
-    .bookPositions = 0,
-    .eloValue = 2270,
-    .eloMin = 1250,
-    .eloMax = 2270,
-    .strengthBudget = 0,
-    .settingsFlags2 = Flag2AutoSavePgn,
-};
-
-void ResetSettings() {
-  SettingsFlags = (SettingsFlags & SettingsResetKeepMask) | (DefaultSettingsFlags & ~SettingsResetKeepMask);
-  Options.threatDepth = DefaultThreatDepth;
-  Options.forwardPruning = DefaultForwardPruning;
-  Options.tablebaseDepth = DefaultTablebaseDepth;
-  Options.drawValue = 0;
-}
 
 void PrintBookStatus() {
   const char* status = (Options.bookStatus & BookStatusReadOnly)   ? "READ ONLY BOOK - NO LEARNING"

@@ -12,15 +12,12 @@
 #include "shell/engine.h"
 #include "shell/keyword.h"
 #include "shell/options.h"
-#include "shell/platform.h"
+#include "core/platform.h"
 #include "shell/uci_rules.h"
 
 namespace {
 
 constexpr int Unknown = 0, Done = 1, Busy = 2;
-constexpr int NoClockMode = 3, ClockDrivenMode = 4;
-constexpr int NormalSearch = 4, PonderSearch = 6;
-constexpr int32_t NoMoveTime = 2000000000;
 constexpr int RootResultBit = 32;
 constexpr int MoveTokenSize = 16;            // longer tokens cannot be moves
 constexpr int MinGamePliesToSave = 3;
@@ -88,7 +85,7 @@ int PositionCommand(const char* cursor) {
   if (PositionEndsGame(cursor)) FinishGame();
   else if (!NewGameFlag && !ContinuesLastPosition(cursor)) ClearGameRecord();
 
-  // Step 2.
+  // Step 2: this text is the game's position text from now on.
   NewGameFlag = false;
   std::snprintf(LastPositionText, sizeof LastPositionText, "%s", cursor);
 
@@ -100,7 +97,10 @@ int PositionCommand(const char* cursor) {
     size_t fenLength = moves ? size_t(moves - cursor) : std::strlen(cursor);
     while (fenLength > 0 && cursor[fenLength - 1] == ' ') --fenLength;
     std::snprintf(StartFen, sizeof StartFen, "%.*s", int(fenLength), cursor);
-    if (ParseFen(cursor)) ResetLearnWindow();   // a rejected FEN leaves the previous position
+    // A refused FEN leaves the previous position; the GUI is told, since its next "go" would
+    // otherwise be answered with a move of that old position.
+    if (!ParseFen(cursor)) Print("info string invalid FEN: %s\n", FenRejection);
+    else ResetLearnWindow();
     if (!moves) return Done;
     cursor = moves;
   }
@@ -112,7 +112,7 @@ int PositionCommand(const char* cursor) {
 
 void ClockOff() {
   // The per-side clocks of the time management restart here once it exists.
-  SearchLimits.TimeMode = NoClockMode;
+  SearchLimits.TimeMode = TimeModeNoClock;
 }
 
 int GoCommand(const char* cursor) {
@@ -123,7 +123,7 @@ int GoCommand(const char* cursor) {
   limits.SearchMoveCount = 0;
   limits.MoveTimeMs = NoMoveTime;
   limits.DepthLimit = SearchMaxDepth;
-  limits.requestedMode = NormalSearch;
+  limits.requestedMode = SearchModeNormal;
   bool infinite = false;
 
   while (*cursor) {
@@ -136,7 +136,7 @@ int GoCommand(const char* cursor) {
         if (m != 0 && limits.SearchMoveCount < MaxSearchMoves) limits.SearchMoves[limits.SearchMoveCount++] = m;
       }
     } else if (MatchKeyword(cursor, "ponder")) {
-      limits.requestedMode = PonderSearch;
+      limits.requestedMode = SearchModePonder;
     } else if (MatchKeyword(cursor, "wtime")) {
       int n = ReadNumber(cursor);
       limits.clockTimeMs[White] = n < 1 ? 1 : n;
@@ -173,9 +173,9 @@ int GoCommand(const char* cursor) {
   OpponentColour = side ^ 1;
   if (limits.clockTimeMs[side] != 0) {
     SetGameClock(limits.movesToGo, limits.clockTimeMs[side], limits.clockIncMs[side]);
-    limits.TimeMode = ClockDrivenMode;
+    limits.TimeMode = TimeModeClock;
   }
-  limits.infinite = infinite && limits.TimeMode == NoClockMode;
+  limits.infinite = infinite && limits.TimeMode == TimeModeNoClock;
   PonderTimeMs = 0;
   SearchClockStart = GetTickCount();
   int result = StartSearch(side, limits.requestedMode);
@@ -222,14 +222,14 @@ int DispatchCommand(const char* line) {
   // 6: ponderhit turns the ponder search into a normal one at once.
   if (MatchKeyword(cursor, "ponderhit")) {
     PonderTimeMs = GetTickCount() - SearchClockStart;
-    if (SearchMode == PonderSearch) RecordGameMove(OpponentColour, Game.index, NoRecordedScore, 0, 0, 0);
+    if (SearchMode == SearchModePonder) RecordGameMove(OpponentColour, Game.index, NoRecordedScore, 0, 0, 0);
     PonderHit();
     return Done;
   }
 
   // 7: isready waits only when a stop is pending.
   if (MatchKeyword(cursor, "isready")) {
-    if (SearchRunning() && StopReason != 0) return Busy;
+    if (SearchRunning() && StopReason != StopNone) return Busy;
     Print("readyok\n");
     return Done;
   }
@@ -250,7 +250,7 @@ int DispatchCommand(const char* line) {
     return Done;
   }
 
-  // 10.
+  // 10: anything else is unknown.
   Print("info string unknown UCI <%s> command\n", cursor);
   return Unknown;
 }

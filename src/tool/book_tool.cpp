@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "board/board.h"
-#include "shell/options.h"
+#include "core/settings.h"
 #include "tool/pgn.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "board/types.h"
+#include "core/types.h"
 #include "book/book.h"
 
 struct BookBuildOptions {

@@ -11,8 +11,7 @@
 
 #include "eval/eval.h"
 #include "board/board.h"
-#include "search/ordering.h"
-#include "shell/options.h"
+#include "core/settings.h"
 #include "tool/bench.h"
 #include "tool/book_tool.h"
 #include "tool/tactics.h"
@@ -105,7 +104,6 @@ int EvalPosition(const std::string& fen) {
 
 int PerftPosition(int depth, const std::string& fen, bool divide) {
   CountEveryPromotion = true;
-  MoveOrderingEnabled = false;  // perft measures generation and make/unmake only
   if (!fen.empty() && !SetupPerftPosition(fen.c_str())) {
     std::fprintf(stderr, "invalid FEN\n");
     return 1;

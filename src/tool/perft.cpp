@@ -1,7 +1,6 @@
 #include "tool/perft.h"
 
 #include "board/board.h"
-#include "search/ordering.h"
 
 uint64_t Perft(int depth, int ply) {
   Position& p = Pos;
@@ -19,7 +18,6 @@ uint64_t Perft(int depth, int ply) {
 
 bool SetupPerftPosition(const char* fen) {
   CountEveryPromotion = true;
-  MoveOrderingEnabled = false;  // perft measures generation and make/unmake only
   ResetGameState();
   return ParseFen(fen) != 0;
 }

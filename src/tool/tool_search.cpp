@@ -11,15 +11,11 @@
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "search/tt.h"
-#include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 namespace {
 
-constexpr int NoClockTimeMode = 3;
-constexpr int ClockTimeMode = 4;
-constexpr int32_t NoMoveTime = 2000000000;
 
 // Standard output goes to /dev/null while the search prints its lines.
 class QuietOutput {
@@ -73,7 +69,7 @@ Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, int clockMs, T
   IterationDepth = 0;
 
   SearchLimitsRecord& limits = SearchLimits;
-  limits.TimeMode = NoClockTimeMode;
+  limits.TimeMode = TimeModeNoClock;
   limits.MoveTimeMs = moveTimeMs > 0 ? moveTimeMs : NoMoveTime;
   limits.DepthLimit = depth > 0 ? depth : SearchMaxDepth;
   limits.SearchMoveCount = 0;
@@ -84,7 +80,7 @@ Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, int clockMs, T
 
   int side = Game.side & 1;
   if (clockMs > 0) {
-    limits.TimeMode = ClockTimeMode;
+    limits.TimeMode = TimeModeClock;
     SetGameClock(0, clockMs, 0);
   }
   EngineColour = side;
@@ -100,6 +96,6 @@ Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, int clockMs, T
   result->ms = GetTickCount() - start;
   result->nodes = NodeCount;
   result->score = RootMoveCount > 0 ? RootMoves[0].score : 0;
-  SearchMode = 0;
+  SearchMode = SearchModeIdle;
   return RootMoveCount > 0 ? Move(RootMoves[0].line[1] & ~CheckMark) : Move(0);
 }

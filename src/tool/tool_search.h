@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 // The engine's start-up settings without the book and with no input polling, a table of
 // `tableKB` and a fixed calibrated speed (so that the search tunes itself the same on every machine).

@@ -3,8 +3,7 @@
 
 #include <fstream>
 
-#include "search/ordering.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 void BoardReady() {
   static bool ready = false;
@@ -15,7 +14,6 @@ void BoardReady() {
   }
   ResetSettings();
   CountEveryPromotion = false;
-  MoveOrderingEnabled = false;  // the board tests look at the generators' initial scores
   ResetGameState();
   SetupPosition(2, SetupAllCastling);
 }

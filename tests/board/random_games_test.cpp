@@ -128,3 +128,31 @@ TEST_F(RandomGames, GameMovesAndTakeBacks) {
 }
 
 }  // namespace
+
+namespace {
+
+// The FEN writer gives back every perft position: parsed again it is the same position.
+TEST_F(RandomGames, WrittenFenSetsUpTheSamePosition) {
+  for (const char* file : {"testdata/perft.epd", "testdata/perft960.epd"}) {
+    for (const std::string& line : ReadLines(file)) {
+      std::string fen = line.substr(0, line.find(';'));
+      ASSERT_TRUE(SetFen(fen)) << fen;
+      static Position first;
+      first = Pos;
+      std::string written = PositionToFen();
+      ASSERT_TRUE(SetFen(written)) << fen << " -> " << written;
+      EXPECT_EQ(FirstDifference(Pos, first), "") << fen << " -> " << written;
+    }
+  }
+}
+
+// A damaged field stops a checking build at once, with the position's FEN.
+TEST_F(RandomGames, MismatchAbortsWithTheFen) {
+  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1"));
+  Pos.threatValue[0] += 5;
+  EXPECT_DEATH(VerifyPositionOrAbort("a test"),
+               "position check failed after a test: threat value.*\nFEN: 4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1");
+  Pos.threatValue[0] -= 5;
+}
+
+}  // namespace

@@ -6,7 +6,7 @@
 
 #include "board/keys.h"
 #include "board_helpers.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 

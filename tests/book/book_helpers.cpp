@@ -7,7 +7,7 @@
 #include "board/board.h"
 #include "eval/eval.h"
 #include "search/ordering.h"
-#include "shell/options.h"
+#include "core/settings.h"
 #include "tool/book_tool.h"
 
 void BookTestReady() {

@@ -12,7 +12,7 @@
 #include "board/board.h"
 #include "book/book.h"
 #include "book/book_helpers.h"
-#include "shell/options.h"
+#include "core/settings.h"
 #include "tool/book_tool.h"
 
 namespace {

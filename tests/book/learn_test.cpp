@@ -15,7 +15,7 @@
 #include "book/book.h"
 #include "book/book_helpers.h"
 #include "shell/engine_process.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "../board/board_helpers.h"
 #include "eval/eval.h"
 #include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 
@@ -48,25 +48,25 @@ TEST_F(Evaluation, RecognisedDrawsScoreTheDrawValue) {
   uint16_t flags;
   SetFen("4k3/8/8/8/8/8/8/4KN2 w - - 0 1");
   EXPECT_EQ(EvalAfterNull(FullEvalDepth, &flags), -4);
-  EXPECT_EQ(flags & EvalKindMask, EvalKindMaterialDraw);
+  EXPECT_EQ(flags & RecordKindMask, RecordKindMaterialDraw);
 
   // The draw value moves every recognised draw: option 20 gives the engine's side 25.
   Options.drawValue = -(20 * 128 / 100);
   SetDrawScores(Black);
   SetFen("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
   EXPECT_EQ(EvalAfterNull(FullEvalDepth, &flags), 25);
-  EXPECT_EQ(flags & EvalKindMask, EvalKindMaterialDraw);
+  EXPECT_EQ(flags & RecordKindMask, RecordKindMaterialDraw);
 }
 
 TEST_F(Evaluation, TwoKnightsDrawUnlessTheKingIsCornered) {
   uint16_t flags;
   SetFen("8/8/3k4/8/8/8/8/2NNK3 b - - 0 1");   // White to move after the null move; Black king central
   int score = EvalAfterNull(FullEvalDepth, &flags);
-  EXPECT_EQ(flags & EvalKindMask, EvalKindMaterialDraw);
+  EXPECT_EQ(flags & RecordKindMask, RecordKindMaterialDraw);
   EXPECT_EQ(score, (832 >> 7));
   SetFen("k7/8/8/8/8/8/8/2NNK3 b - - 0 1");   // Black king in the corner: no kind, plain draw score
   score = EvalAfterNull(FullEvalDepth, &flags);
-  EXPECT_EQ(flags & EvalKindMask, 0);
+  EXPECT_EQ(flags & RecordKindMask, 0);
   EXPECT_EQ(score, 0);
 }
 
@@ -116,7 +116,7 @@ TEST_F(Evaluation, CacheReturnsWhatAFullEvaluationReturns) {
   int b = EvalAfterNull(1, &second);
   EXPECT_EQ(a, b);
   EXPECT_EQ(first & 0x1FFF, second & 0x1FFF);
-  EXPECT_TRUE(first & EvalFullRan);
+  EXPECT_TRUE(first & RecordFullEvaluation);
 }
 
 TEST_F(Evaluation, LazyEstimateOnlyAtQuiescenceDepths) {
@@ -124,14 +124,14 @@ TEST_F(Evaluation, LazyEstimateOnlyAtQuiescenceDepths) {
   SetFen("r3k3/8/8/8/8/8/8/QQQ1K3 b - - 0 1");
   uint16_t flags;
   EvalAfterNull(0, &flags, -50, 50);
-  EXPECT_FALSE(flags & EvalFullRan);
+  EXPECT_FALSE(flags & RecordFullEvaluation);
   // ...but never at a positive depth or with the full marker.
   EvalAfterNull(1, &flags, -50, 50);
-  EXPECT_TRUE(flags & EvalFullRan);
+  EXPECT_TRUE(flags & RecordFullEvaluation);
   // Inside the window the full evaluation runs even at depth 0.
   SetFen("4k3/4p3/8/8/8/8/4P3/4K3 b - - 0 1");
   EvalAfterNull(0, &flags, -50, 50);
-  EXPECT_TRUE(flags & EvalFullRan);
+  EXPECT_TRUE(flags & RecordFullEvaluation);
 }
 
 TEST_F(Evaluation, PhaseOfTheOpeningPosition) {

@@ -18,7 +18,7 @@
 #include "search/search.h"
 #include "search/search_state.h"
 #include "shell/engine.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 

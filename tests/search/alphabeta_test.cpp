@@ -6,7 +6,7 @@
 #include "search/search_state.h"
 #include "search/tt.h"
 #include "shell/engine.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ class InteriorSearch : public ::testing::Test {
     ResizeTable(1024);
     ClearTable(1);
     SearchFlags = SettingsFlags;
-    StopReason = 0;
+    StopReason = StopNone;
     NodeCountdown = 1 << 30;
     RootResultFlags = 0;
     IterationDepth = 1;

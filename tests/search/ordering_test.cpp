@@ -8,7 +8,7 @@
 
 #include "board/board_helpers.h"
 #include "search/search_state.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 
@@ -22,10 +22,8 @@ class Ordering : public ::testing::Test {
  protected:
   void SetUp() override {
     BoardReady();
-    MoveOrderingEnabled = true;
     ClearHistoryTables();
   }
-  void TearDown() override { MoveOrderingEnabled = true; }
 
   static MoveEntry* Find(Move m) {
     for (MoveEntry *e = MoveListBegin(Ply), *end = MoveListEnd(Ply); e < end; e++)
@@ -45,12 +43,12 @@ const char* LosingCaptureFen = "4k3/8/4p3/3p4/8/7n/1P6/3QK1N1 w - - 0 1";
 
 TEST_F(Ordering, TableMoveComesFirstEvenWhenItLoses) {
   ASSERT_TRUE(SetFen(LosingCaptureFen));
-  GenerateMoves(White, Ply, 0);
+  GenerateOrderedMoves(White, Ply, 0);
   const Move qxd5 = Capture("d1", "d5");
   ASSERT_LT(ScoreOf(qxd5), -30000);  // rated as a losing capture
   EXPECT_EQ(First(), Capture("g1", "h3"));
 
-  GenerateMoves(White, Ply, 0);
+  GenerateOrderedMoves(White, Ply, 0);
   ASSERT_TRUE(MarkTableMove(Ply, qxd5));
   MoveEntry* first = SelectNextMove(MoveListBegin(Ply), MoveListEnd(Ply));
   EXPECT_EQ(first->move, qxd5);
@@ -60,7 +58,7 @@ TEST_F(Ordering, TableMoveComesFirstEvenWhenItLoses) {
 
 TEST_F(Ordering, TableMoveKeepsTheTablesCheckMark) {
   ASSERT_TRUE(SetFen(LosingCaptureFen));
-  GenerateMoves(White, Ply, 0);
+  GenerateOrderedMoves(White, Ply, 0);
   ASSERT_TRUE(MarkTableMove(Ply, Move(Capture("d1", "d5") | CheckMark)));
   EXPECT_EQ(First(), Move(Capture("d1", "d5") | CheckMark));
 }
@@ -68,7 +66,7 @@ TEST_F(Ordering, TableMoveKeepsTheTablesCheckMark) {
 TEST_F(Ordering, RecaptureOutranksAnEqualCaptureElsewhereBy100) {
   ASSERT_TRUE(SetFen("4k3/5n2/8/3n4/2P2P2/8/8/4K3 b - - 0 1"));
   ASSERT_TRUE(Play("f7e5"));  // the knight that just moved can be taken back
-  GenerateMoves(White, Ply, 0);
+  GenerateOrderedMoves(White, Ply, 0);
   const int recapture = ScoreOf(Capture("f4", "e5")), other = ScoreOf(Capture("c4", "d5"));
   EXPECT_EQ(other, 30003 + 416);
   EXPECT_EQ(recapture - other, 100);
@@ -80,7 +78,7 @@ TEST_F(Ordering, KillersRankAboveQuietMovesAndBelowGoodCaptures) {
   Killer1(Ply) = uint16_t(HistoryIndex(Quiet("b2", "b3")));
   Killer2(Ply) = uint16_t(HistoryIndex(Quiet("g1", "f3")));
   RootHistory[HistoryEntry(White, Quiet("d1", "d2"))] = 50000;
-  GenerateMoves(White, Ply, 0);
+  GenerateOrderedMoves(White, Ply, 0);
   EXPECT_EQ(ScoreOf(Quiet("b2", "b3")), 30002);
   EXPECT_EQ(ScoreOf(Quiet("g1", "f3")), 30001);
   EXPECT_EQ(ScoreOf(Quiet("d1", "d2")), 20000);
@@ -103,16 +101,15 @@ TEST_F(Ordering, KillersRankAboveQuietMovesAndBelowGoodCaptures) {
 TEST_F(Ordering, QuietMoveOntoAnAttackedSquareIsRatedByTheExchange) {
   // Qd1-d4 puts the queen where the e5 pawn takes it; with a history the estimate is skipped.
   ASSERT_TRUE(SetFen("4k3/8/8/4p3/8/8/8/3QK3 w - - 0 1"));
-  GenerateMoves(White, Ply, 0);
+  GenerateOrderedMoves(White, Ply, 0);
   EXPECT_EQ(ScoreOf(Quiet("d1", "d4")), -1248 - 30000);
   RootHistory[HistoryEntry(White, Quiet("d1", "d4"))] = 7;
-  GenerateMoves(White, Ply, 0);
+  GenerateOrderedMoves(White, Ply, 0);
   EXPECT_EQ(ScoreOf(Quiet("d1", "d4")), 7 - 30000);
 }
 
-TEST_F(Ordering, OrderingOffLeavesTheInitialScores) {
+TEST_F(Ordering, GeneratorsAloneLeaveTheInitialScores) {
   ASSERT_TRUE(SetFen(LosingCaptureFen));
-  MoveOrderingEnabled = false;
   GenerateMoves(White, Ply, 0);
   EXPECT_EQ(ScoreOf(Capture("d1", "d5")), 128);
   EXPECT_EQ(ScoreOf(Quiet("b2", "b3")), 0);
@@ -125,7 +122,7 @@ TEST_F(Ordering, CutoffAfterResetCountsTriesAndCutoffs) {
   RootHistory[HistoryEntry(White, Quiet("b2", "b3"))] = 300;
   RootHistory[HistoryEntry(White, Quiet("g1", "f3"))] = 200;
   RootHistory[HistoryEntry(White, Quiet("d1", "d3"))] = 100;
-  GenerateMoves(White, Ply, 0);
+  GenerateOrderedMoves(White, Ply, 0);
   // The search tried the capture and two quiet moves (their scores overwritten with 0), then
   // Qd1-d3 cut off (score 1). Moves after it were never searched.
   MoveEntry* list = MoveListBegin(Ply);
@@ -235,13 +232,13 @@ TEST_F(Ordering, BackRankCheckWithoutFlightGetsTheNoFlightBonus) {
   // Ra1-a8+ leaves the king on g8 no square; the score is 2000 + 8 x rook - 8 x distance (6 files).
   ASSERT_TRUE(SetFen("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1"));
   QuiescenceCheckMargin = 0;
-  GenerateQuiescenceMoves(White, Ply, 2);
+  GenerateOrderedQuiescenceMoves(White, Ply, 2);
   EXPECT_EQ(ScoreOf(Quiet("a1", "a8")), 2000 + 8 * 4 - 8 * 6);
   EXPECT_TRUE(Find(Quiet("a1", "a8"))->move & CheckMark);
   // With h7 open the king escapes: no bonus. The quiescence margin is added to every check.
   ASSERT_TRUE(SetFen("6k1/5pp1/8/8/8/8/8/R5K1 w - - 0 1"));
   QuiescenceCheckMargin = 152;
-  GenerateQuiescenceMoves(White, Ply, 2);
+  GenerateOrderedQuiescenceMoves(White, Ply, 2);
   EXPECT_EQ(ScoreOf(Quiet("a1", "a8")), 152 + 8 * 4 - 8 * 6);
   QuiescenceCheckMargin = 0;
 }

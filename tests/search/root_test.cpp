@@ -11,8 +11,8 @@
 #include "search/search_state.h"
 #include "search/tt.h"
 #include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/report.h"
+#include "core/settings.h"
+#include "search/report.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ class RootList : public ::testing::Test {
     Options.multiPv = 1;
     InputMode = 0;            // no polling, no output
     SearchMode = SearchModeNormal;
-    StopReason = 0;
+    StopReason = StopNone;
     ReportFlags = 0;
     HardLimit = 2000000000;
     TargetTime = MaxTime = 1000000;
@@ -37,7 +37,7 @@ class RootList : public ::testing::Test {
     RootBound = 3;
   }
   void TearDown() override {
-    SearchMode = 0;
+    SearchMode = SearchModeIdle;
     Options.multiPv = 1;
   }
   // Root moves with the given scores and node counts; the move word is the index + 1.

@@ -13,8 +13,8 @@
 #include "search/timecontrol.h"
 #include "search/tt.h"
 #include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 // ---------------------------------------------------------------- Elo model
 
@@ -55,11 +55,11 @@ TEST(EloModel, RateForEloInvertsTheTable) {
 TEST(StrengthLimit, WithoutABudgetTheTimeCheckNeverWaits) {
   BoardReady();
   SearchFlags = SettingsFlags;
-  SearchMode = 4;
-  StopReason = 0;
+  SearchMode = SearchModeNormal;
+  StopReason = StopNone;
   InputMode = 0;
   ReportFlags = 0;
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   SearchLimits.MoveTimeMs = 2000000000;
   SearchLimits.DepthLimit = SearchMaxDepth;
   Options.strengthBudget = 0;
@@ -74,10 +74,10 @@ TEST(StrengthLimit, WithoutABudgetTheTimeCheckNeverWaits) {
     CheckTime();
   }
   EXPECT_LT(GetTickCount() - start, 200u);
-  EXPECT_EQ(StopReason, 0);
+  EXPECT_EQ(StopReason, StopNone);
   NodeCount = 0;
   SpeedEstimate = 0;
-  SearchMode = 0;
+  SearchMode = SearchModeIdle;
 }
 
 // ---------------------------------------------------------------- calibration
@@ -92,7 +92,7 @@ TEST(Calibration, MeasuresTheSpeedSetsTheEloRangeAndRestoresEverything) {
   Options.threatDepth = -3;
   Options.forwardPruning = 48;
   Options.drawValue = -64;
-  SearchLimits.TimeMode = 4;
+  SearchLimits.TimeMode = TimeModeClock;
   SearchLimits.MoveTimeMs = 12345;
   SearchLimits.DepthLimit = 7;
   CalibratedSpeed = 0;
@@ -120,12 +120,12 @@ TEST(Calibration, MeasuresTheSpeedSetsTheEloRangeAndRestoresEverything) {
   EXPECT_EQ(SearchLimits.DepthLimit, 7);
 
   Options = before;
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   SearchLimits.MoveTimeMs = 2000000000;
   SearchLimits.DepthLimit = SearchMaxDepth;
   CalibratedSpeed = 0;
-  SearchMode = 0;
-  StopReason = 0;
+  SearchMode = SearchModeIdle;
+  StopReason = StopNone;
   NodeCount = 0;
   ResizeTable(0);
   NewGame();

@@ -13,8 +13,8 @@
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 namespace {
 
@@ -25,11 +25,11 @@ class TimeControlTest : public ::testing::Test {
   void SetUp() override {
     BoardReady();
     SearchFlags = SettingsFlags & ~FlagPonder;
-    SearchMode = 4;
-    StopReason = 0;
+    SearchMode = SearchModeNormal;
+    StopReason = StopNone;
     InputMode = 0;
     ReportFlags = 0;
-    SearchLimits.TimeMode = 4;
+    SearchLimits.TimeMode = TimeModeClock;
     SearchLimits.MoveTimeMs = NoMoveTime;
     SearchLimits.DepthLimit = SearchMaxDepth;
     Options.strengthBudget = 0;
@@ -50,8 +50,8 @@ class TimeControlTest : public ::testing::Test {
     PreviousSearchScore = 0;
   }
   void TearDown() override {
-    SearchMode = 0;
-    StopReason = 0;
+    SearchMode = SearchModeIdle;
+    StopReason = StopNone;
     InputMode = 0;
     LearnBase = -1;
     Options.strengthBudget = 0;
@@ -72,7 +72,7 @@ class TimeControlTest : public ::testing::Test {
   void RootList(Move best, int score, uint32_t bestNodes, uint64_t iterationNodes) {
     RootMoveCount = 2;
     for (int i = 0; i < 2; i++) {
-      RootMoves[i] = RootMove{RootLines[i], 0, 0, 0, 0};
+      RootMoves[i] = RootMove{RootLines[i], 0, 0, 0, 0, 0};
       RootLines[i][2] = 0;
     }
     RootLines[0][1] = best;
@@ -103,7 +103,7 @@ TEST_F(TimeControlTest, SixtySecondsWithoutIncrement) {
   EXPECT_EQ(MaxTime, 27375);
   EXPECT_EQ(TimeBonus, 0);
   EXPECT_EQ(HardLimit, 1825);
-  EXPECT_EQ(StopReason, 0);
+  EXPECT_EQ(StopReason, StopNone);
 }
 
 TEST_F(TimeControlTest, DefaultSettingsAtTheStartOfTheGame) {
@@ -158,7 +158,7 @@ TEST_F(TimeControlTest, MovesToGoAndShortClocks) {
 }
 
 TEST_F(TimeControlTest, NoClockIsEffectivelyUnlimited) {
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   SixtySeconds();
   EXPECT_EQ(TargetTime, 238000000);
   EXPECT_EQ(MaxTime, 1524000000);
@@ -168,7 +168,7 @@ TEST_F(TimeControlTest, NoClockIsEffectivelyUnlimited) {
   SetTimeLimit();
   EXPECT_EQ(HardLimit, 5000);
   // Pondering and analysis have no limit; the calibration has its move time.
-  SearchMode = 6;
+  SearchMode = SearchModePonder;
   SetTimeLimit();
   EXPECT_EQ(HardLimit, 2000000000);
   SearchMode = 7;
@@ -259,7 +259,7 @@ TEST_F(TimeControlTest, EasyMoveStopsAtAboutHalfTheTarget) {
   // Past that point the next iteration is not started.
   SearchClockStart = GetTickCount() - 1000;
   ASSERT_EQ(NextIteration(), IterationStop);
-  EXPECT_EQ(StopReason, 14);
+  EXPECT_EQ(StopReason, StopNoTimeForIteration);
   EXPECT_EQ(IterationDepth, 2);
 }
 
@@ -310,7 +310,7 @@ TEST_F(TimeControlTest, NoEasyMoveWithoutItsConditions) {
 }
 
 TEST_F(TimeControlTest, IterationLimits) {
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   SearchLimits.DepthLimit = 3;
   SixtySeconds();
   RootList(ParseMoveText("e2e4"), 0, 10, 1000);
@@ -321,7 +321,7 @@ TEST_F(TimeControlTest, IterationLimits) {
   EXPECT_EQ(NextIteration(), IterationStop);
   EXPECT_EQ(IterationDepth, 3);
   // A ponder search goes on past the depth of "go", up to the depth cap.
-  SearchMode = 6;
+  SearchMode = SearchModePonder;
   EXPECT_EQ(NextIteration(), IterationContinue);
   IterationDepth = 62;
   EXPECT_EQ(NextIteration(), IterationStop);
@@ -336,10 +336,10 @@ TEST_F(TimeControlTest, NextIterationThatWouldNotFinishIsNotStarted) {
   // 1200 ms used: 1200 + 2 x 1200 x 50 / 100 = 2400 > 1825.
   SearchClockStart = GetTickCount() - 1200;
   EXPECT_EQ(NextIteration(), IterationStop);
-  EXPECT_EQ(StopReason, 14);
+  EXPECT_EQ(StopReason, StopNoTimeForIteration);
   EXPECT_EQ(IterationDepth, 1);
   // Below MinTime it always starts.
-  StopReason = 0;
+  StopReason = StopNone;
   SearchClockStart = GetTickCount() - 1000;
   EXPECT_EQ(NextIteration(), IterationContinue);
 }
@@ -368,11 +368,11 @@ TEST_F(TimeControlTest, ReductionThresholdFollowsTheExpectedEffort) {
   CalibratedSpeed = 1000000;   // 3906 x 7 is little effort
   SixtySeconds();
   EXPECT_EQ(ReductionThreshold, Options.forwardPruning - 16);
-  SearchLimits.TimeMode = 3;   // 3906 x 14400 is much
+  SearchLimits.TimeMode = TimeModeNoClock;   // 3906 x 14400 is much
   SixtySeconds();
   EXPECT_EQ(ReductionThreshold, Options.forwardPruning + 16);
   // One move to go with 3,000,000 ms: the target is 2,811,000 ms, 10980 units of 256.
-  SearchLimits.TimeMode = 4;
+  SearchLimits.TimeMode = TimeModeClock;
   CalibratedSpeed = 256 * 10;   // 109800: little
   SetupTimeControl(1, 3000000, 0);
   EXPECT_EQ(ReductionThreshold, Options.forwardPruning - 16);
@@ -390,22 +390,22 @@ TEST_F(TimeControlTest, ReductionThresholdFollowsTheExpectedEffort) {
 }
 
 TEST_F(TimeControlTest, CheckTimeStopsAtTheHardLimit) {
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   SearchLimits.MoveTimeMs = 100;
   SixtySeconds();
   EXPECT_EQ(HardLimit, 100);
-  EXPECT_EQ(StopReason, 0);
+  EXPECT_EQ(StopReason, StopNone);
   SearchClockStart = GetTickCount() - 100;
   NodeCheck();
-  EXPECT_EQ(StopReason, 13);
+  EXPECT_EQ(StopReason, StopHardLimit);
   // A pending stop keeps its reason.
-  StopReason = 64;
+  StopReason = StopByGui;
   NodeCheck();
-  EXPECT_EQ(StopReason, 64);
+  EXPECT_EQ(StopReason, StopByGui);
 }
 
 TEST_F(TimeControlTest, CheckTimeMeasuresTheSpeed) {
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   SixtySeconds();
   // Without a calibration there is no floor; nothing divides by it.
   NodeCount = 0;
@@ -431,7 +431,7 @@ TEST_F(TimeControlTest, CheckTimeMeasuresTheSpeed) {
 
 TEST_F(TimeControlTest, CheckTimeChecksMoreOftenNearTheLimit) {
   SearchLimits.MoveTimeMs = 1500;
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   CalibratedSpeed = 3200000;
   SixtySeconds();
   NodeCheck();
@@ -439,12 +439,12 @@ TEST_F(TimeControlTest, CheckTimeChecksMoreOftenNearTheLimit) {
   // Close enough that 1/64 of the time used reaches the limit: stop.
   SearchClockStart = GetTickCount() - 1480;
   NodeCheck();
-  EXPECT_EQ(StopReason, 13);
+  EXPECT_EQ(StopReason, StopHardLimit);
   // A short ponder search checks four times as often.
-  StopReason = 0;
-  SearchLimits.TimeMode = 4;
+  StopReason = StopNone;
+  SearchLimits.TimeMode = TimeModeClock;
   SearchLimits.MoveTimeMs = NoMoveTime;
-  SearchMode = 6;
+  SearchMode = SearchModePonder;
   SearchClockStart = GetTickCount();
   SixtySeconds();
   NodeCheck();
@@ -452,13 +452,13 @@ TEST_F(TimeControlTest, CheckTimeChecksMoreOftenNearTheLimit) {
   SetupTimeControl(30, 600000, 0);   // a target of 18700 ms
   NodeCheck();
   EXPECT_EQ(NodeCountdown, 400000 / 8);
-  SearchMode = 4;
+  SearchMode = SearchModeNormal;
   NodeCheck();
   EXPECT_EQ(NodeCountdown, 400000 / 8);
 }
 
 TEST_F(TimeControlTest, StatusCounterCountsChecks) {
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   CalibratedSpeed = 800000;
   SixtySeconds();
   int before = StatusCounter;
@@ -468,7 +468,7 @@ TEST_F(TimeControlTest, StatusCounterCountsChecks) {
 }
 
 TEST_F(TimeControlTest, StrengthBudgetSleepsUntilTheNodesAreDue) {
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   CalibratedSpeed = 800000;
   SixtySeconds();
   Options.strengthBudget = 1000;
@@ -490,7 +490,7 @@ TEST_F(TimeControlTest, StrengthBudgetSleepsUntilTheNodesAreDue) {
   SetTimeLimit();
   NodeCount = 10000;   // due at 10 s
   NodeCheck();
-  EXPECT_EQ(StopReason, 13);
+  EXPECT_EQ(StopReason, StopHardLimit);
   EXPECT_LT(GetTickCount() - SearchClockStart, 1000u);
 }
 
@@ -501,9 +501,14 @@ class TimeCheckInputTest : public TimeControlTest {
     ASSERT_EQ(pipe(input_), 0);
     SetInputDescriptor(input_[0]);
     UciStarted = 2;
+    ReadInputHook = [] {
+      ReadAndDispatch();
+      return int(QuitFlag);
+    };
   }
   void TearDown() override {
     TimeControlTest::TearDown();
+    ReadInputHook = nullptr;
     close(input_[0]);
     if (input_[1] >= 0) close(input_[1]);
     PendingLine = false;
@@ -513,39 +518,39 @@ class TimeCheckInputTest : public TimeControlTest {
 };
 
 TEST_F(TimeCheckInputTest, StopArrivesThroughTheTimeCheck) {
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   CalibratedSpeed = 800000;
   SixtySeconds();
   InputMode = 2;
   Send("stop\n");
   NodeCheck();
-  EXPECT_EQ(StopReason, 64);
+  EXPECT_EQ(StopReason, StopByGui);
 }
 
 TEST_F(TimeCheckInputTest, NoPollingWithoutAnInputMode) {
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   SixtySeconds();
   Send("stop\n");
   NodeCheck();
-  EXPECT_EQ(StopReason, 0);
+  EXPECT_EQ(StopReason, StopNone);
 }
 
 TEST_F(TimeCheckInputTest, BeforeTheFirstReportOnlyAnUsedUpCountdownPolls) {
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   CalibratedSpeed = 800000;
   SixtySeconds();
   NodeCountdown = 1000;
   InputMode = 2;
   Send("stop\n");
   SetTimeLimit();   // countdown still running, no report yet
-  EXPECT_EQ(StopReason, 0);
+  EXPECT_EQ(StopReason, StopNone);
   ReportFlags = ReportStarted;
   SetTimeLimit();   // after the first report every check polls
-  EXPECT_EQ(StopReason, 64);
+  EXPECT_EQ(StopReason, StopByGui);
 }
 
 TEST_F(TimeCheckInputTest, StrengthWaitPollsAndEndsAtAStop) {
-  SearchLimits.TimeMode = 3;
+  SearchLimits.TimeMode = TimeModeNoClock;
   SixtySeconds();
   InputMode = 2;
   Options.strengthBudget = 100;
@@ -557,7 +562,7 @@ TEST_F(TimeCheckInputTest, StrengthWaitPollsAndEndsAtAStop) {
   uint32_t start = GetTickCount();
   NodeCheck();
   writer.join();
-  EXPECT_EQ(StopReason, 64);
+  EXPECT_EQ(StopReason, StopByGui);
   uint32_t waited = GetTickCount() - start;
   EXPECT_GE(waited, 150u);
   EXPECT_LT(waited, 900u);

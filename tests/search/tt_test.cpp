@@ -12,7 +12,7 @@
 #include "board/board_helpers.h"
 #include "search/search_state.h"
 #include "shell/engine.h"
-#include "shell/options.h"
+#include "core/settings.h"
 
 namespace {
 

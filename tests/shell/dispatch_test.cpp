@@ -3,17 +3,21 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "board/board.h"
+#include "../board/same_position.h"
 #include "search/search.h"
+#include "search/search_state.h"
+#include "search/timecontrol.h"
 #include "shell/engine.h"
 #include "shell/keyword.h"
 #include "shell/options.h"
-#include "shell/platform.h"
+#include "core/platform.h"
 #include "shell/uci_rules.h"
 
 namespace {
@@ -29,11 +33,29 @@ int RecordingSearch(int side, int mode) {
   return 0;
 }
 
+// Runs the clock arithmetic of a timed search on whatever "go" handed over: the allocation, the
+// bonus rules and the limit, as a search would at its start, after a fail low and at a new best move.
+int ClockArithmeticSearch(int, int mode) {
+  ++HookCalls;
+  SearchFlags = SettingsFlags;
+  SearchMode = mode == 6 ? 6 : 4;
+  SetupTimeControl(GameClock.movesToGo, GameClock.timeLeftMs, GameClock.incrementMs);
+  for (int bound : {3, 2, 6}) {
+    RootBound = bound;
+    for (int score : {-8000, -400, 0, 400}) {
+      UpdateTimeBonus(score);
+      SetTimeLimit();
+    }
+  }
+  StopReason = StopNone;
+  return 0;
+}
+
 // Searches until stopped, reading input the way the search polls it.
 int PollingSearch(int side, int mode) {
   ++HookCalls;
   HookMode = mode;
-  while (StopReason == 0) {
+  while (StopReason == StopNone) {
     if (InputWaiting())
       ReadAndDispatch();
     else
@@ -49,8 +71,8 @@ class Dispatch : public ::testing::Test {
   void SetUp() override {
     alarm(20);   // a blocked read ends the test run instead of hanging it
     UciStarted = 2;
-    SearchMode = 0;
-    StopReason = 0;
+    SearchMode = SearchModeIdle;
+    StopReason = StopNone;
     PendingLine = false;
     QuitFlag = 0;
     NewGameFlag = false;
@@ -59,7 +81,7 @@ class Dispatch : public ::testing::Test {
     InputMode = 2;
     Game.side = White;
     SearchLimits = SearchLimitsRecord{};
-    SearchLimits.TimeMode = 3;
+    SearchLimits.TimeMode = TimeModeNoClock;
     HookCalls = 0;
     HookMode = -1;
     SearchHook = RecordingSearch;
@@ -81,7 +103,7 @@ class Dispatch : public ::testing::Test {
   // The command loop, until quit.
   void RunLoop() {
     for (int guard = 0; !QuitFlag && guard < 100; ++guard) {
-      SearchMode = 0;
+      SearchMode = SearchModeIdle;
       ReadAndDispatch();
     }
     EXPECT_TRUE(QuitFlag);
@@ -299,7 +321,7 @@ TEST_F(Dispatch, SearchmovesTakesTheRestOfTheLine) {
 // ---------------------------------------------------------------- busy mechanism
 
 TEST_F(Dispatch, CommandsThatNeedAnIdleEngineAnswerBusy) {
-  SearchMode = 4;
+  SearchMode = SearchModeNormal;
   for (const char* line : {"quit", "position startpos", "go depth 1", "setoption name Hash value 32", "ucinewgame"}) {
     EXPECT_EQ(Run(line, 2), "");
   }
@@ -310,7 +332,7 @@ TEST_F(Dispatch, CommandsThatNeedAnIdleEngineAnswerBusy) {
 }
 
 TEST_F(Dispatch, CommandsCarriedOutDuringASearch) {
-  SearchMode = 6;
+  SearchMode = SearchModePonder;
   EXPECT_EQ(Run("isready"), "readyok\n");
   EXPECT_EQ(Run("uci").substr(0, 8), "id name ");
   EXPECT_EQ(Run("what", 0), "info string unknown UCI <what> command\n");
@@ -319,8 +341,8 @@ TEST_F(Dispatch, CommandsCarriedOutDuringASearch) {
 }
 
 TEST_F(Dispatch, IsReadyWaitsWhenAStopIsPending) {
-  SearchMode = 4;
-  StopReason = 64;
+  SearchMode = SearchModeNormal;
+  StopReason = StopByGui;
   EXPECT_EQ(Run("isready", 2), "");
   SearchMode = 1;   // the search has ended
   EXPECT_EQ(Run("isready"), "readyok\n");
@@ -328,12 +350,12 @@ TEST_F(Dispatch, IsReadyWaitsWhenAStopIsPending) {
 
 TEST_F(Dispatch, RequestStopOnlyDuringASearch) {
   RequestStop();
-  EXPECT_EQ(StopReason, 0);
+  EXPECT_EQ(StopReason, StopNone);
   for (int mode : {4, 5, 6, 7}) {
-    StopReason = 0;
+    StopReason = StopNone;
     SearchMode = mode;
     RequestStop();
-    EXPECT_EQ(StopReason, 64);
+    EXPECT_EQ(StopReason, StopByGui);
   }
 }
 
@@ -341,9 +363,9 @@ TEST_F(Dispatch, StopEndsTheSearch) {
   SearchHook = PollingSearch;
   Input("go infinite\nstop\nquit\n");
   testing::internal::CaptureStdout();
-  SearchMode = 0;
+  SearchMode = SearchModeIdle;
   ReadAndDispatch();
-  EXPECT_EQ(StopReason, 64);
+  EXPECT_EQ(StopReason, StopByGui);
   EXPECT_FALSE(QuitFlag);
   RunLoop();
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "bestmove 0000\n");
@@ -354,7 +376,7 @@ TEST_F(Dispatch, BusyLineIsDispatchedAgainAfterTheSearch) {
   SearchHook = PollingSearch;
   Input("go infinite\nisready\nposition startpos moves e2e4\nisready\nquit\n");
   testing::internal::CaptureStdout();
-  SearchMode = 0;
+  SearchMode = SearchModeIdle;
   ReadAndDispatch();
   // The search answered isready, then stopped for the position command.
   EXPECT_TRUE(PendingLine);
@@ -394,6 +416,64 @@ TEST_F(Dispatch, ReadAndDispatchReadsWhileInputWaits) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "readyok\nreadyok\nreadyok\n");
 }
 
+// A legal game of `plies` random moves from the start position, played into the game
+// history; a move that would leave the opponent without a move is taken back and another tried.
+std::vector<std::string> PlayRandomGame(int plies, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<std::string> moves;
+  auto hasLegalMove = [](int side) {
+    int n = GenerateMoves(side, 2, 0);
+    std::vector<MoveEntry> list(MoveListBegin(2), MoveListBegin(2) + n);
+    for (const MoveEntry& e : list) {
+      MakeMove(Move(e.move & ~CheckMark));
+      bool legal = !Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts;
+      UnmakeMove();
+      if (legal) return true;
+    }
+    return false;
+  };
+  while (int(moves.size()) < plies) {
+    int n = GenerateMoves(Game.side, 1, 0);
+    std::vector<MoveEntry> list(MoveListBegin(1), MoveListBegin(1) + n);
+    std::shuffle(list.begin(), list.end(), random);
+    bool played = false;
+    for (const MoveEntry& e : list) {
+      Move m = Move(e.move & ~CheckMark);
+      if (!PlayGameMove(m, Game.side)) continue;
+      if (!hasLegalMove(Game.side ^ 1)) {
+        TakeBackGameMove();
+        continue;
+      }
+      moves.push_back(MoveToText(m, TextCoordinate | TextNoPadding));
+      Game.side ^= 1;
+      played = true;
+      break;
+    }
+    if (!played) break;
+  }
+  return moves;
+}
+
+TEST_F(Dispatch, WholeGameOnOneLineSetsUpTheSamePosition) {
+  NewGame();
+  std::vector<std::string> moves = PlayRandomGame(900, 11);
+  ASSERT_EQ(moves.size(), 900u);
+  static Position played;
+  played = Pos;
+  const int playedSide = Game.side;
+  std::string line = "position startpos moves";
+  for (const std::string& m : moves) line += " " + m;
+  ASSERT_GT(line.size(), 4096u);
+
+  NewGame();
+  Input(line + "\n");
+  testing::internal::CaptureStdout();
+  ReadAndDispatch();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(FirstDifference(played, Pos), "");
+  EXPECT_EQ(Game.side, playedSide);
+}
+
 // ---------------------------------------------------------------- fuzz
 
 TEST_F(Dispatch, RandomLinesNeverCrash) {
@@ -410,9 +490,33 @@ TEST_F(Dispatch, RandomLinesNeverCrash) {
       line += c;
     }
     SearchMode = (random() % 4 == 0) ? 4 : 0;
-    StopReason = 0;
+    StopReason = StopNone;
     int answer = DispatchCommand(line.c_str());
     EXPECT_TRUE(answer >= 0 && answer <= 2);
   }
   testing::internal::GetCapturedStdout();
+}
+
+// Clock values of any size or sign: the time allocation must neither overflow nor misbehave.
+TEST_F(Dispatch, GoClockValuesOfAnySizeAreSafe) {
+  const char* values[] = {"0", "1", "-1", "60", "999", "2147483647", "2147483648", "-2147483648",
+                          "-2147483649", "1000000000", "99999999999999999999", "-99999999999999999999"};
+  const char* words[] = {"wtime", "btime", "winc", "binc", "movestogo", "movetime", "depth"};
+  SearchHook = ClockArithmeticSearch;
+  InputMode = 0;
+  std::mt19937 random(2024);
+  testing::internal::CaptureStdout();
+  for (int i = 0; i < 2000; ++i) {
+    std::string line = "go";
+    for (const char* word : words)
+      if (random() % 3) line += std::string(" ") + word + " " + values[random() % std::size(values)];
+    if (random() % 4 == 0) line += " ponder";
+    Game.side = int(random() % 2);
+    SettingsFlags ^= (random() % 2 ? FlagPonder : 0) | (random() % 2 ? FlagGuiTimeLag : 0);
+    ASSERT_EQ(DispatchCommand(line.c_str()), 1) << line;
+    EXPECT_GT(TargetTime, 0) << line;
+    EXPECT_GE(MinTime, 0) << line;
+  }
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(HookCalls, 2000);
 }

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "shell/engine.h"
-#include "shell/platform.h"
+#include "core/platform.h"
 
 namespace {
 
@@ -37,8 +37,8 @@ class InputTest : public ::testing::Test {
     fds_[1] = -1;
   }
   std::string Read() {
-    char line[InputLineCapacity];
-    int n = ReadInputLine(line);
+    static char line[InputLineCapacity];
+    int n = ReadInputLine(line, InputLineCapacity);
     return n < 0 ? "<end>" : std::string(line);
   }
 

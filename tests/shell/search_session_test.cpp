@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <map>
+#include <utility>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -310,5 +312,36 @@ TEST(SearchSession, PonderMoveFollowsTheBestMove) {
     EXPECT_EQ(line, "bestmove " + first + " ");
   else
     EXPECT_EQ(line, "bestmove " + first + "  ponder " + second + " ");
+  s.Quit();
+}
+
+// MultiPV lines show each move's last completed search: never a placeholder, so no mate score
+// where there is no mate, and one score per move and depth however often the line is repeated.
+TEST(SearchSession, MultiPvLinesShowCompletedSearchesOnly) {
+  Session s;
+  s.engine.Send("setoption name MultiPV value 3\n");
+  for (const char* position : {"startpos moves e2e4",
+                               "fen r1bq1rk1/pp2bppp/2n1pn2/2pp4/3P4/2PBPN2/PP1N1PPP/R1BQ1RK1 w - - 0 8"}) {
+    s.Mark();
+    s.engine.Send(std::string("position ") + position + "\ngo depth 8\n");
+    ASSERT_TRUE(s.WaitFor("bestmove")) << s.Fresh();
+    std::map<std::pair<std::string, int>, std::string> scoreAt;   // (first move, depth) -> score
+    int lines = 0;
+    for (const std::string& line : s.Starting("info multipv ")) {
+      lines++;
+      EXPECT_EQ(line.find("score mate"), std::string::npos) << line;
+      std::istringstream in(line);
+      std::string word, score, bound, move;
+      int depth = -1;
+      while (in >> word && word != "pv") {
+        if (word == "depth") in >> depth;
+        if (word == "score") in >> score >> bound;
+      }
+      in >> move;
+      auto [it, fresh] = scoreAt.emplace(std::make_pair(move, depth), bound + " " + score);
+      EXPECT_TRUE(fresh || it->second == bound + " " + score) << line;
+    }
+    EXPECT_GT(lines, 3) << s.Fresh();
+  }
   s.Quit();
 }

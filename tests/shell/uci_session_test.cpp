@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "shell/engine_process.h"
 
@@ -179,12 +180,31 @@ TEST(UciSession, KeywordsIgnoreCaseAndLeadingBlanks) {
   s.Quit();
 }
 
-TEST(UciSession, LongLineIsTakenAsTwoLines) {
+TEST(UciSession, LongLinesAreReadWhole) {
   Session s;
   s.StartUci();
   std::string line(5000, 'x');
-  s.Expect(line + "\n", "info string unknown UCI <" + std::string(4095, 'x') + "> command\n" +
-                            "info string unknown UCI <" + std::string(905, 'x') + "> command\n");
+  s.Expect(line + "\n", "info string unknown UCI <" + line + "> command\n");
+  // Beyond the reader's capacity the line is dropped whole, tail included.
+  s.Expect(std::string(1 << 20, 'y') + "quit\n", "info string line of more than 1048576 characters ignored\n");
+  s.Quit();
+}
+
+TEST(UciSession, RefusedFenIsReportedAndThePositionKept) {
+  Session s;
+  s.StartUci();
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "missing fields"},
+      {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP w KQkq -", "missing fields"},
+      {"rnbqkbnr/ppppxppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", "bad placement"},
+      {"rnbq1bnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQ - 0 1", "missing king"},
+      {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBKKBNR w kq - 0 1", "more than one king"},
+      {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/QQQQKQQQ w kq - 0 1", "too many pieces"},
+      {"4k3/8/8/8/8/8/8/4K2Raaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa w - - 0 1", "field too long"},
+      {"4k3/4R3/8/8/8/8/8/4K3 w - - 0 1", "side not to move in check"},
+  };
+  for (const auto& [fen, reason] : cases)
+    s.Expect(std::string("position fen ") + fen + "\n", std::string("info string invalid FEN: ") + reason + "\n");
   s.Quit();
 }
 

@@ -10,7 +10,7 @@
 #include "board/board.h"
 #include "book/book.h"
 #include "book/book_helpers.h"
-#include "shell/options.h"
+#include "core/settings.h"
 #include "tool/book_tool.h"
 #include "tool/pgn.h"
 

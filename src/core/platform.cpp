@@ -1,5 +1,5 @@
 // POSIX implementation of the platform layer.
-#include "shell/platform.h"
+#include "core/platform.h"
 
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -13,7 +13,6 @@
 #include <ctime>
 #include <thread>
 
-#include "shell/engine.h"
 
 // ---------------------------------------------------------------- clock and calendar
 
@@ -35,6 +34,8 @@ void LocalDate(int* year, int* month, int* day) {
 }
 
 // ---------------------------------------------------------------- input
+
+int InputMode;
 
 namespace {
 
@@ -81,14 +82,16 @@ void SetInputDescriptor(int fd) {
   PollState = 0;
 }
 
-// Reads like fgets with a 4096-byte line: at most 4095 characters, the line
-// feed counted among them, so a longer line arrives as several lines. The line
-// feed is removed, and a carriage return before it (text-mode line ends).
-int ReadInputLine(char* line) {
+// Reads one whole line into `line` (room for `capacity` bytes with the terminator), however
+// much input it takes. The line feed is removed, and a carriage return before it (text-mode line
+// ends). A line that does not fit is read to its end and thrown away whole, so that no tail of it
+// is ever taken for a command of its own.
+int ReadInputLine(char* line, int capacity) {
   int length = 0;
   int status = 1;
+  bool tooLong = false, ended = false;
   errno = 0;
-  while (length < InputLineCapacity - 1) {
+  for (;;) {
     if (Buffered() == 0) {
       if (InputAtEnd) break;
       status = FillBuffer();
@@ -98,18 +101,25 @@ int ReadInputLine(char* line) {
       }
     }
     char c = InputBuffer[InputBegin++];
-    line[length++] = c;
-    if (c == '\n') break;
+    if (c == '\n') {
+      ended = true;
+      break;
+    }
+    if (length < capacity - 1)
+      line[length++] = c;
+    else
+      tooLong = true;
   }
   line[length] = 0;
-  if (length == 0) {
+  if (tooLong) {
+    line[0] = 0;
+    return LineTooLong;
+  }
+  if (length == 0 && !ended) {
     if (status == 0) errno = 0;
     return -1;
   }
-  if (line[length - 1] == '\n') {
-    line[--length] = 0;
-    if (length > 0 && line[length - 1] == '\r') line[--length] = 0;
-  }
+  if (length > 0 && line[length - 1] == '\r') line[--length] = 0;
   return length;
 }
 

@@ -28,6 +28,9 @@ constexpr Move PromoBit = 0x2000;
 constexpr Move CheckMark = 0x8000;
 constexpr Move NullGameMove = 0xFFFF;   // PlayGameMove: play a null move
 
+constexpr Move CaptureOrPromotionBits = KindCapture | PromoBit;   // either bit: a capture or a promotion
+
+constexpr Move PlainMove(Move m) { return Move(m & ~CheckMark); }   // the move without its check marker
 constexpr Move MakeMoveWord(int from, int to, Move kind = KindQuiet) { return Move(to | (from << 6) | kind); }
 constexpr int MoveFrom(Move m) { return (m >> 6) & 63; }
 constexpr int MoveTo(Move m) { return m & 63; }
@@ -43,3 +46,7 @@ constexpr int pieceValue[7] = {0, 128, 416, 416, 640, 1248, 1248};
 // Score conventions.
 constexpr int MateValue = 8192;
 constexpr int MateThreshold = 7800;
+
+// The search's own maximum iteration depth; "go" resets DepthLimit to it, and the evaluation
+// is always full from this ply on.
+constexpr int SearchMaxDepth = 62;

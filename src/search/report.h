@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "board/types.h"
+#include "core/types.h"
 
 // Bound kinds of a reported score (RootBound values).
 constexpr int BoundKindUpper = 2;    // fail low: " upperbound "

@@ -9,10 +9,17 @@ uint32_t GetTickCount();                     // milliseconds from a monotonic cl
 void SleepMs(uint32_t ms);
 void LocalDate(int* year, int* month, int* day);
 
+// How standard input was found at start-up: 0 not decided yet (nothing is polled or reported),
+// 1 a console, 2 a pipe or file.
+extern int InputMode;
+
 // Standard input: one line reader over the raw descriptor, so that the
 // "input waiting" test also sees what the reader has buffered already.
-constexpr int InputLineCapacity = 4096;      // a line holds at most 4095 characters
-int ReadInputLine(char* line);               // length read, or -1 at end of input / error (errno set)
+constexpr int InputLineCapacity = (1 << 20) + 1;   // a line holds up to 1 MiB of characters
+constexpr int LineTooLong = -2;
+// Length read; -1 at end of input or on an error (errno set); LineTooLong when the line did not
+// fit in `capacity` - 1 characters (it has been read and dropped whole).
+int ReadInputLine(char* line, int capacity);
 int InputWaiting();                          // non-zero when a read can make progress
 bool StdinIsConsole();
 void SetInputDescriptor(int fd);             // default 0; also forgets buffered input and poll state

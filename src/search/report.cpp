@@ -1,16 +1,16 @@
 // Search reporting: the text of every line the search writes to standard output.
-#include "shell/report.h"
+#include "search/report.h"
 
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 
 #include "board/board.h"
+#include "search/search.h"
 #include "search/search_state.h"
 #include "search/tt.h"
-#include "shell/engine.h"
-#include "shell/options.h"
-#include "shell/platform.h"
+#include "core/settings.h"
+#include "core/platform.h"
 
 namespace {
 
@@ -103,7 +103,8 @@ void ReportRootLines() {
   }
   if (lines > RootMoveCount) lines = RootMoveCount;
   for (int i = 0; i < lines; i++)
-    PrintPvLine(RootMoves[i].line + 1, BoundKindExact, RootMoves[i].score, RootMoves[i].depth, RootMoves[i].depth, i + 1);
+    PrintPvLine(RootMoves[i].line + 1, BoundKindExact, RootMoves[i].shownScore, RootMoves[i].depth,
+                RootMoves[i].depth, i + 1);
 }
 
 void ReportProgress() {
