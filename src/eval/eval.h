@@ -30,6 +30,8 @@ extern const int8_t* KingCentrality;             // by square, for defending kin
 extern const int8_t CentreTable[64];
 // Resets the margins and shifts for a new search; `style` 0 Normal, 1 Aggressive, 2 Solid.
 void PrepareEvaluationForSearch(int engineColour, int style);
+// Rebuilds the per-search tables from the root position (phase, pawn plans, king squares).
+void PrepareEvaluation();
 
 // The material-class table: index = class of the side to move * 128 + class of the opponent.
 extern uint8_t MaterialClassTable[128 * 128];
@@ -43,5 +45,6 @@ long EvalCacheEntries();                // entries per side table, 0 when there 
 // What the last evaluation found, for corvid-tool eval.
 struct EvalTrace {
   int material, classEntry, classCorrection, endingCode, threats, positional, kind, scale, score;
+  int pawns, pawnTable;   // the pawn term and its root pawn-table part, side's view
 };
 extern EvalTrace* ActiveEvalTrace;

@@ -6,6 +6,7 @@
 #include "board/board.h"
 #include "board/geometry.h"
 #include "eval/eval_internal.h"
+#include "eval/tables.h"
 #include "core/settings.h"
 
 int PositionalMax[2] = {100, 100}, PositionalMin[2] = {-100, -100};
@@ -114,7 +115,10 @@ void UnmarkKingLines(Position& p, int side, const KingLineMarks& marks) {
 
 }  // namespace
 
-void InitEvaluation() { InitMaterialClassTable(); }
+void InitEvaluation() {
+  InitMaterialClassTable();
+  InitPawnTables();
+}
 
 void PrepareEvaluationForSearch(int engineColour, int style) {
   for (int c = 0; c < 2; c++) {
@@ -162,9 +166,14 @@ int PositionalScore(int side, int strong, int code) {
   p.secondThreat[White] = p.secondThreat[Black] = 0;
   UpdatePhase();
 
-  // Step 2: the positional terms, White's view. King safety, threats, pawn structure and piece
-  // placement come with the positional knowledge; until then only the trade bonus counts.
-  int total = p.TradeBonus;
+  // Step 2: the positional terms, White's view. King safety, threats and piece placement come
+  // with the piece knowledge; until then the pawn structure and the trade bonus count.
+  const int pawns = PawnStructure(side == White, side == Black);
+  int total = pawns + p.TradeBonus;
+  if (ActiveEvalTrace) {
+    ActiveEvalTrace->pawns = side == White ? pawns : -pawns;
+    ActiveEvalTrace->pawnTable = side == White ? PawnTableSum() : -PawnTableSum();
+  }
 
   // Step 3: two pieces under attack at once (a fork).
   if (p.secondThreat[White]) total -= ForkPenalty;

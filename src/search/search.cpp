@@ -230,7 +230,8 @@ int StartSearch(int side, int mode) {
       RootMoveCount = 1;
       StopReason = StopBookMove;
     } else {
-      // The root evaluation tables are prepared here once they exist.
+      // The evaluation's tables for this search, built from the root position.
+      PrepareEvaluation();
       RootAlpha = -MateThreshold;
       RootBeta = MateThreshold;
       PrepareRootMoves(count);

@@ -81,6 +81,7 @@ int EvalPosition(const std::string& fen) {
   }
   CountEveryPromotion = false;
   PrepareEvaluationForSearch(Pos.sideToMove, 0);
+  PrepareEvaluation();
   EvalTrace trace{};
   ActiveEvalTrace = &trace;
   int score = Evaluate(Pos.sideToMove, 1, FullEvalDepth, -16384, 16384);
@@ -96,6 +97,9 @@ int EvalPosition(const std::string& fen) {
   else std::printf("material class: correction %d, flags 0x%02x\n", trace.classCorrection, trace.classEntry & 0x60);
   std::printf("threats: %d (hanging: white %d, black %d)\n", trace.threats, Pos.threatSum[White], Pos.threatSum[Black]);
   std::printf("positional: %d\n", trace.positional);
+  std::printf("  pawn structure: %d\n", trace.pawns);
+  std::printf("  root pawn table part: %d, pawn structure beyond it: %d\n", trace.pawnTable,
+              trace.pawns - trace.pawnTable);
   std::printf("result kind: %s\n", kinds[(trace.kind >> 8) & 15]);
   std::printf("scale: %d/16\n", trace.scale);
   std::printf("eval %d\n", score);

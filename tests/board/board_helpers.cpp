@@ -38,10 +38,10 @@ bool Play(const std::string& text) {
   return true;
 }
 
-std::string SharedPath(const std::string& relativePath) { return std::string(CORVID_SHARED_DIR) + "/" + relativePath; }
+std::string DataPath(const std::string& name) { return std::string(CORVID_TEST_DATA_DIR) + "/" + name; }
 
-std::vector<std::string> ReadLines(const std::string& relativePath) {
-  std::ifstream in(SharedPath(relativePath));
+std::vector<std::string> ReadLines(const std::string& name) {
+  std::ifstream in(DataPath(name));
   std::vector<std::string> lines;
   std::string line;
   while (std::getline(in, line))

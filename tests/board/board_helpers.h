@@ -15,6 +15,6 @@ std::vector<std::string> ListText(int count);
 std::string Text(Move m);
 // Parses a coordinate or SAN move for the game side, completes it and plays it into the game.
 bool Play(const std::string& text);
-// Lines of a file under the shared test data.
-std::vector<std::string> ReadLines(const std::string& relativePath);
-std::string SharedPath(const std::string& relativePath);
+// The non-empty lines of a file of the test data (tests/data), and its path.
+std::vector<std::string> ReadLines(const std::string& name);
+std::string DataPath(const std::string& name);

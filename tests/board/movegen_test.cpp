@@ -315,7 +315,7 @@ class GeneratorAgreement : public MoveGen {
 
 TEST_F(GeneratorAgreement, PerftPositionsAndTheirChildren) {
   Tally tally;
-  for (const char* file : {"testdata/perft.epd", "testdata/perft960.epd"}) {
+  for (const char* file : {"perft.epd", "perft960.epd"}) {
     for (const std::string& line : ReadLines(file)) {
       std::string fen = line.substr(0, line.find(';'));
       ASSERT_TRUE(SetFen(fen)) << fen;

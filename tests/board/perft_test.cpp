@@ -40,13 +40,13 @@ class PerftSuite : public ::testing::Test {
 };
 
 TEST_F(PerftSuite, StandardPositions) {
-  SuiteResult r = RunSuite("testdata/perft.epd");
+  SuiteResult r = RunSuite("perft.epd");
   EXPECT_EQ(r.positions, 327);
   EXPECT_GT(r.depths, 800);
 }
 
 TEST_F(PerftSuite, Chess960Positions) {
-  SuiteResult r = RunSuite("testdata/perft960.epd");
+  SuiteResult r = RunSuite("perft960.epd");
   EXPECT_EQ(r.positions, 48);
   EXPECT_GT(r.depths, 40);
 }

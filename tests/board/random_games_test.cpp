@@ -85,7 +85,7 @@ class RandomGames : public ::testing::Test {
 
 TEST_F(RandomGames, EveryDerivedFieldStaysExact) {
   std::vector<std::string> fens = {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"};
-  for (const char* file : {"testdata/perft.epd", "testdata/perft960.epd"}) {
+  for (const char* file : {"perft.epd", "perft960.epd"}) {
     std::vector<std::string> lines = ReadLines(file);
     for (size_t i = 0; i < lines.size(); i += 3) fens.push_back(lines[i].substr(0, lines[i].find(';')));
   }
@@ -133,7 +133,7 @@ namespace {
 
 // The FEN writer gives back every perft position: parsed again it is the same position.
 TEST_F(RandomGames, WrittenFenSetsUpTheSamePosition) {
-  for (const char* file : {"testdata/perft.epd", "testdata/perft960.epd"}) {
+  for (const char* file : {"perft.epd", "perft960.epd"}) {
     for (const std::string& line : ReadLines(file)) {
       std::string fen = line.substr(0, line.find(';'));
       ASSERT_TRUE(SetFen(fen)) << fen;

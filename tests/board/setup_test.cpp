@@ -122,7 +122,7 @@ TEST_F(Setup, MoveCountsOfDisplacedPieces) {
 
 TEST_F(Setup, AttackTablesMatchAFreshComputationOnManyPositions) {
   int checked = 0;
-  for (const char* file : {"testdata/perft.epd", "testdata/perft960.epd"}) {
+  for (const char* file : {"perft.epd", "perft960.epd"}) {
     for (const std::string& line : ReadLines(file)) {
       std::string fen = line.substr(0, line.find(';'));
       ASSERT_TRUE(SetFen(fen)) << fen;

@@ -249,7 +249,7 @@ std::string RunTool(const std::string& arguments) {
 }
 
 TEST(BookCommand, BuildsAndShowsABook) {
-  std::string built = RunTool("book build cli.cbk " CORVID_TEST_DATA "/book-games.pgn --plies 6 --min-games 1");
+  std::string built = RunTool("book build cli.cbk " CORVID_TEST_DATA_DIR "/book-games.pgn --plies 6 --min-games 1");
   EXPECT_NE(built.find("6 games (0 stopped at a move that could not be played), 6 plies each"), std::string::npos)
       << built;
   EXPECT_EQ(RunTool("book show cli.cbk"),

@@ -1,0 +1,166 @@
+// The pawn term: the support table's rule, weak and isolated pawns, the passed pawn against a
+// bare king, Hyper-Modern Play, and the colour symmetry of the whole term.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "../board/board_helpers.h"
+#include "eval/eval.h"
+#include "eval/tables.h"
+#include "core/settings.h"
+
+namespace {
+
+int Square(const char* name) { return (name[1] - '1') * 8 + (name[0] - 'a'); }
+
+class PawnTerm : public ::testing::Test {
+ protected:
+  void SetUp() override { BoardReady(); }
+  void Prepare(const std::string& fen, bool hyperModern = false) {
+    if (hyperModern) SettingsFlags |= FlagHyperModern;
+    else SettingsFlags &= ~FlagHyperModern;
+    ASSERT_TRUE(SetFen(fen)) << fen;
+    PrepareEvaluationForSearch(Pos.sideToMove, 0);
+    PrepareEvaluation();
+  }
+  // The pawn term as the positional score runs it: fresh threat lists, the side to move's flags.
+  int Score() {
+    Pos.largestThreat[White] = Pos.largestThreat[Black] = Pos.secondThreat[White] = Pos.secondThreat[Black] = 0;
+    return PawnStructure(Pos.sideToMove == White, Pos.sideToMove == Black);
+  }
+};
+
+TEST(PawnSupport, TableFollowsItsRuleAtEveryIndex) {
+  BoardReady();
+  for (int index = 0; index < 1024; index++) {
+    bool white[8] = {}, black[8] = {};   // by rank index
+    for (int r = 1; r <= 5; r++) white[r] = index >> (r - 1) & 1;
+    for (int r = 2; r <= 6; r++) black[r] = index >> (5 + r - 2) & 1;
+    for (int k = 0; k < 4; k++) {
+      // Walk every White pawn up to rank k + 1 and every Black pawn down to rank k + 3.
+      bool whiteArrives = false, blackArrives = false;
+      for (int from = 1; from <= k + 1; from++) {
+        if (!white[from]) continue;
+        bool free = true;
+        for (int r = from + 1; r <= k + 1; r++) free = free && !black[r];
+        whiteArrives = whiteArrives || free;
+      }
+      for (int from = k + 3; from <= 6; from++) {
+        if (!black[from]) continue;
+        bool free = true;
+        for (int r = from - 1; r >= k + 3; r--) free = free && !white[r];
+        blackArrives = blackArrives || free;
+      }
+      EXPECT_EQ(PawnSupportTable[index] >> (2 * k) & 3, whiteArrives) << index << " field " << k;
+      EXPECT_EQ(PawnSupportTable[index] >> (8 + 2 * k) & 3, blackArrives) << index << " field " << k;
+    }
+  }
+}
+
+TEST_F(PawnTerm, SecondRankPawnIsWeakOnlyWithoutNeighbours) {
+  // Level neighbours cover d3: d2 keeps its table value and nothing else (no shelter in a bare ending).
+  const int d2 = Square("d2");
+  Prepare("4k3/2ppp3/8/8/8/8/2PPP3/4K3 w - - 0 1");
+  Score();
+  EXPECT_EQ(PawnValues[d2], PawnSquareTable[White][d2]);
+  const int level = PawnValues[d2];
+  // Alone, blocked by d7 so that no passed-pawn term enters: weak and isolated.
+  Prepare("4k3/3p4/8/8/8/8/3P4/4K3 w - - 0 1");
+  Score();
+  EXPECT_EQ(level - PawnValues[d2], WeakPawnPenalty[d2] + IsolatedPenalty[3] + Pos.endgameHalf);
+}
+
+TEST_F(PawnTerm, PassedPawnOutsideTheSquareOfABareKing) {
+  // The a4 pawn against a king on h8 that cannot catch it; the rook on a7 keeps the other
+  // passed-pawn bonuses out of both positions. A black knight far away removes only the 160.
+  const int a4 = Square("a4");
+  Prepare("7k/R7/8/8/P7/8/8/K7 w - - 0 1");
+  Score();
+  const int bare = PawnValues[a4];
+  Prepare("7k/R7/8/8/P7/8/8/K6n w - - 0 1");
+  Score();
+  ASSERT_EQ(Pos.Phase, 1);   // the scale leaves the bonus whole
+  EXPECT_EQ(bare - PawnValues[a4], 160);
+}
+
+TEST_F(PawnTerm, PromotionSquareNobodyCanTakeOnIsTheLargestThreat) {
+  // Nothing of Black's reaches a8: the promotion wins the queen less the pawn (and its own score).
+  Prepare("6k1/P7/8/8/8/8/8/K7 w - - 0 1");
+  Score();
+  EXPECT_GT(Pos.largestThreat[Black], 0);
+  EXPECT_LT(Pos.largestThreat[Black], pieceValue[Queen] - pieceValue[Pawn]);
+  // A rook on b8 takes the new queen for nothing: no threat.
+  Prepare("1r4k1/P7/8/8/8/8/8/K7 w - - 0 1");
+  Score();
+  EXPECT_EQ(Pos.largestThreat[Black], 0);
+}
+
+TEST_F(PawnTerm, HyperModernPlayChargesOnlyTheEnginesPawnMass) {
+  const std::string start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR ";
+  Prepare(start + "w KQkq - 0 1");
+  EXPECT_EQ(Score(), 0);
+  const int mass = pawnMass[White][0] + pawnMass[White][1];
+  EXPECT_GT(mass, 0);   // still measured for the bishops
+  Prepare(start + "w KQkq - 0 1", true);
+  EXPECT_EQ(Score(), -(mass >> 1));
+  Prepare(start + "b KQkq - 0 1", true);
+  EXPECT_EQ(Score(), mass >> 1);
+}
+
+std::string MirrorFen(const std::string& fen) {
+  std::istringstream in(fen);
+  std::string board, side, castling, ep;
+  in >> board >> side >> castling >> ep;
+  std::vector<std::string> ranks;
+  std::stringstream rows(board);
+  for (std::string row; std::getline(rows, row, '/');) ranks.insert(ranks.begin(), row);
+  std::string mirrored;
+  for (const std::string& row : ranks) mirrored += (mirrored.empty() ? "" : "/") + row;
+  auto swapCase = [](std::string s) {
+    for (char& ch : s) ch = std::isupper(ch) ? char(std::tolower(ch)) : char(std::toupper(ch));
+    return s;
+  };
+  if (ep != "-") ep[1] = char('1' + '8' - ep[1]);
+  return swapCase(mirrored) + (side == "w" ? " b " : " w ") + swapCase(castling) + " " + ep + " 0 1";
+}
+
+TEST_F(PawnTerm, MirroredPositionsScoreTheSameForTheOtherColour) {
+  int positions = 0;
+  for (const char* file : {"perft.epd", "wac.epd"}) {
+    std::ifstream in(std::string(CORVID_TEST_DATA_DIR) + "/" + file);
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream fields(line.substr(0, line.find(';')));
+      std::string board, side, castling, ep;
+      fields >> board >> side >> castling >> ep;
+      const std::string fen = board + " " + side + " " + castling + " " + ep + " 0 1";
+      Prepare(fen);
+      const int score = Score();
+      const int threats[2] = {Pos.largestThreat[White], Pos.secondThreat[White]};
+      int16_t tables[6][2][64];
+      std::copy(&PawnSquareTable[0][0], &PawnSquareTable[0][0] + 128, &tables[0][0][0]);
+      std::copy(&KnightSquareTable[0][0], &KnightSquareTable[0][0] + 128, &tables[1][0][0]);
+      std::copy(&BishopSquareTable[0][0], &BishopSquareTable[0][0] + 128, &tables[2][0][0]);
+      std::copy(&RookSquareTable[0][0], &RookSquareTable[0][0] + 128, &tables[3][0][0]);
+      std::copy(&QueenSquareTable[0][0], &QueenSquareTable[0][0] + 128, &tables[4][0][0]);
+      std::copy(&KingSquareTable[0][0], &KingSquareTable[0][0] + 128, &tables[5][0][0]);
+
+      Prepare(MirrorFen(fen));
+      EXPECT_EQ(Score(), -score) << fen;
+      EXPECT_EQ(Pos.largestThreat[Black], threats[0]) << fen;
+      EXPECT_EQ(Pos.secondThreat[Black], threats[1]) << fen;
+      const int16_t(*mirrored[6])[64] = {PawnSquareTable, KnightSquareTable, BishopSquareTable,
+                                         RookSquareTable, QueenSquareTable, KingSquareTable};
+      for (int t = 0; t < 6; t++)
+        for (int sq = 0; sq < 64; sq++) {
+          ASSERT_EQ(mirrored[t][Black][sq ^ 56], tables[t][White][sq]) << fen << " table " << t;
+          ASSERT_EQ(mirrored[t][White][sq ^ 56], tables[t][Black][sq]) << fen << " table " << t;
+        }
+      positions++;
+    }
+  }
+  EXPECT_EQ(positions, 627);
+}
+
+}  // namespace

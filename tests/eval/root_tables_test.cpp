@@ -1,0 +1,108 @@
+// The tables prepared at the root: the opening pawn table, pawn-storm plans, the mating corners
+// for bishop and knight, and the king table of pawn endings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "../board/board_helpers.h"
+#include "eval/eval.h"
+#include "eval/tables.h"
+
+namespace {
+
+int Square(const char* name) { return (name[1] - '1') * 8 + (name[0] - 'a'); }
+
+class RootTables : public ::testing::Test {
+ protected:
+  void SetUp() override { BoardReady(); }
+  void Prepare(const std::string& fen) {
+    ASSERT_TRUE(SetFen(fen)) << fen;
+    PrepareEvaluationForSearch(Pos.sideToMove, 0);
+    PrepareEvaluation();
+  }
+};
+
+TEST_F(RootTables, OpeningPawnTableIsTheBaseLessEight) {
+  Prepare("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+  ASSERT_EQ(Pos.Phase, 16);
+  for (int sq = 0; sq < 64; sq++) {
+    EXPECT_EQ(PawnSquareTable[White][sq], BasePawnTable[sq] - 8) << sq;
+    EXPECT_EQ(PawnSquareTable[Black][sq], BasePawnTable[sq ^ 56] - 8) << sq;
+  }
+}
+
+TEST_F(RootTables, RootPhaseIsComputedAfreshForEachPosition) {
+  // Both positions give White 2944 and Black 2528, but a rook of the first is five pawns in the
+  // second: phase 9 against phase 7.
+  Prepare("1q1r1rk1/8/8/8/8/8/8/1QBR1RK1 w - - 0 1");
+  EXPECT_EQ(Pos.Phase, 9);
+  Prepare("1q1r1rk1/8/8/8/8/8/PPPPP3/1QBR2K1 w - - 0 1");
+  EXPECT_EQ(Pos.Phase, 7);
+}
+
+TEST_F(RootTables, PawnStormsNeedAKingOnAWingAndPiecesOnTheBoard) {
+  constexpr uint8_t QueenSide = 0x07, KingSide = 0xE0;
+  struct Case {
+    const char* fen;
+    int whiteLevel, blackLevel;
+    uint8_t whiteFiles, blackFiles;
+  };
+  const Case cases[] = {
+      // Kings at home in the centre.
+      {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", NoStorm, NoStorm, 0, 0},
+      // Opposite wings: both storm hard.
+      {"2kr3r/pppqbppp/2n1bn2/8/8/2N1BN2/PPPQBPPP/R4RK1 w - - 0 1", 2, 2, QueenSide, KingSide},
+      // The enemy king in the centre: a light storm for the castled side only.
+      {"r3k2r/pppqbppp/2n1bn2/8/8/2N1BN2/PPPQBPPP/R4RK1 w kq - 0 1", 0, NoStorm, QueenSide, 0},
+      {"r4rk1/pppqbppp/2n1bn2/8/8/2N1BN2/PPPQBPPP/R2K3R w - - 0 1", NoStorm, 0, 0, QueenSide},
+      // Both kings on the same wing: each storms the other wing lightly.
+      {"1k1r3r/pppqbppp/2n1bn2/8/8/2N1BN2/PPPQBPPP/1K1R3R w - - 0 1", 0, 0, KingSide, KingSide},
+      // Phase 4 (queen and rook against queen and bishop): no storm; phase 5 with a knight more: storms.
+      {"2q1b1k1/5ppp/8/8/8/8/5PPP/2Q1R1K1 w - - 0 1", NoStorm, NoStorm, 0, 0},
+      {"2q1b1k1/5ppp/8/8/8/8/5PPP/1NQ1R1K1 w - - 0 1", 0, 0, QueenSide, QueenSide},
+  };
+  for (const Case& c : cases) {
+    Prepare(c.fen);
+    EXPECT_EQ(StormLevel[White], c.whiteLevel) << c.fen;
+    EXPECT_EQ(StormLevel[Black], c.blackLevel) << c.fen;
+    if (c.whiteLevel != NoStorm) {
+      EXPECT_EQ(StormFiles[White], c.whiteFiles) << c.fen;
+    }
+    if (c.blackLevel != NoStorm) {
+      EXPECT_EQ(StormFiles[Black], c.blackFiles) << c.fen;
+    }
+  }
+}
+
+TEST_F(RootTables, BishopAndKnightDriveTheKingIntoTheBishopsCorners) {
+  // Dark-squared bishop (c1): the defender stands worst on a1 and h8.
+  Prepare("8/8/8/4K3/8/8/8/k1B2N2 w - - 0 1");
+  EXPECT_EQ(KingCentrality[Square("a1")], 1);
+  EXPECT_EQ(KingCentrality[Square("h8")], 1);
+  EXPECT_EQ(*std::min_element(KingCentrality, KingCentrality + 64), 1);
+  EXPECT_GE(std::min(KingCentrality[Square("a8")], KingCentrality[Square("h1")]), 90);
+  // So the mating drive prefers the defending king in the dark corner to the light one at the
+  // same distance from the attacking king (e5 is four steps from a1 and from a8).
+  const int inDarkCorner = Evaluate(White, 1, FullEvalDepth, -16384, 16384);
+  Prepare("k7/8/8/4K3/8/8/8/2B2N2 w - - 0 1");
+  EXPECT_GT(inDarkCorner, Evaluate(White, 1, FullEvalDepth, -16384, 16384));
+
+  // Black mating with a light-squared bishop (c8): the light corners a8 and h1.
+  Prepare("2b1kn2/8/8/8/8/8/8/3K4 b - - 0 1");
+  EXPECT_EQ(KingCentrality[Square("a8")], 1);
+  EXPECT_EQ(KingCentrality[Square("h1")], 1);
+  // Any other material: the centre table.
+  Prepare("8/8/8/4K3/8/8/8/k1B2NN1 w - - 0 1");
+  EXPECT_EQ(KingCentrality, CentreTable);
+}
+
+TEST_F(RootTables, PawnEndingKingsHeadForTheCriticalSquare) {
+  // A free e4 pawn: both kings are drawn most to e6, two squares ahead of it.
+  Prepare("4k3/8/8/8/4P3/8/8/4K3 w - - 0 1");
+  for (int c = 0; c < 2; c++) {
+    const int16_t* table = KingSquareTable[c];
+    EXPECT_EQ(std::max_element(table, table + 64) - table, Square("e6")) << c;
+  }
+}
+
+}  // namespace
