@@ -5,9 +5,9 @@
 
 #include "board/board.h"
 #include "book/book.h"
-#include "search/search_state.h"
-#include "core/settings.h"
 #include "core/platform.h"
+#include "core/settings.h"
+#include "search/search_state.h"
 
 int RoundCount;
 
