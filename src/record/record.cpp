@@ -8,6 +8,7 @@
 #include "core/platform.h"
 #include "core/settings.h"
 #include "search/search_state.h"
+#include "tablebases/tablebases.h"
 
 int RoundCount;
 
@@ -71,7 +72,7 @@ int FormatTime(char* out, size_t size, uint32_t ms) {
 void WriteSettings(FILE* out, const GameSummary& game) {
   const uint32_t f = SearchFlags;
   std::fprintf(out, "{CT=%d Hash %ldMb, RetHsh=%s, PosLrn=%s Tbs %d/%ldMb/d=%d L=%s\n", 1, Options.hashSizeKB / 1024,
-               OnOff(f & FlagRetainHash), OnOff(f & FlagPositionLearning), game.tablebaseFiles,
+               OnOff(f & FlagRetainHash), OnOff(f & FlagPositionLearning), TablebaseFileCount(),
                Options.nalimovCacheBytes / 1048576, Options.tablebaseDepth, OnOff(f & FlagGuiTimeLag));
   std::fprintf(out, "Sel=%d Fut=%s ss=%s fp=%d td=%d smart=%s comb=%s %s HM=%s draw=%d swdl=%s\n",
                int((f & SelectivityMask) >> SelectivityShift), OnOff(f & FlagFutility), OnOff(f & FlagSteadySearch),

@@ -18,7 +18,6 @@ struct GameSummary {
   const char* engineName;
   const char* startFen;  // the FEN fields of a game set up from a FEN
   int pliesPlayed;       // the last recorded ply (the engine's move may not be played back yet)
-  int tablebaseFiles;    // tablebase files registered, for the settings line
 };
 
 // One ply of the game history as the record shows it.

@@ -14,6 +14,7 @@
 #include "core/settings.h"
 #include "core/platform.h"
 #include "search/report.h"
+#include "tablebases/tablebases.h"
 
 int SearchMode;
 uint8_t StopReason;
@@ -32,6 +33,7 @@ constexpr uint32_t OnlyMoveMinMs = 250;
 constexpr int OnlyMoveMinDepth = 3;
 constexpr int EasyMoveMargin = 96;
 constexpr int SpreadFromDepth = 3;           // lowest and highest score are tracked from this depth
+constexpr int TablebaseEnoughScore = 7700;   // a root mate this good needs no more table probes
 
 // Learning store of a root whose score swung.
 constexpr int LearnMaxGamePlies = 50;
@@ -92,7 +94,8 @@ void Iterate() {
       StableIterations++;
     }
 
-    // 5.4: the next aspiration window.
+    // 5.4: the next aspiration window. Once the root has a mate, the tables have done their part.
+    if (score > TablebaseEnoughScore) TablebaseMaxPieces = 0;
     if (score > MateThreshold) {
       RootResultFlags |= ResultMateSeen;
       RootAlpha = score - 1;

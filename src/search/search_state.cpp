@@ -31,4 +31,3 @@ int NullReduction;
 uint64_t VerificationSearches;
 
 int ReportFlags;
-uint32_t TablebaseHits;

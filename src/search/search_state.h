@@ -88,4 +88,3 @@ int CheckTime();               // from the nodes when NodeCountdown runs out; re
 constexpr int ReportCurrMovePending = 1;
 constexpr int ReportStarted = 2;
 extern int ReportFlags;
-extern uint32_t TablebaseHits;

@@ -8,6 +8,7 @@
 
 #include "board/board.h"
 #include "book/book.h"
+#include "core/fatal.h"
 #include "learning/learning.h"
 #include "record/record.h"
 #include "search/search.h"
@@ -15,6 +16,7 @@
 #include "search/tt.h"
 #include "shell/options.h"
 #include "core/platform.h"
+#include "tablebases/tablebases.h"
 
 char CommandLine[CommandLineSize];
 bool PendingLine;
@@ -52,8 +54,11 @@ void EngineStart() {
   ReadInputHook = ReadCommandsDuringSearch;
   TableAllocatedHook = LoadLearning;
   // Step 2: the root-move storage and the work buffer are static arrays, so
-  // nothing can fail here. Tablebase discovery from NalimovPath joins this
-  // step with the tablebase code. Then the static tables.
+  // nothing can fail here. A fatal error saves the game before the engine
+  // ends; the tablebases of NalimovPath (still empty: the working directory)
+  // are found. Then the static tables.
+  FatalGameSaveHook = FinishGame;
+  InitTablebases(1, Options.nalimovPath, Options.nalimovCacheBytes);
   InitBoardTables();
   InitEvaluation();
 

@@ -21,7 +21,6 @@ constexpr int Unknown = 0, Done = 1, Busy = 2;
 constexpr int RootResultBit = 32;
 constexpr int MoveTokenSize = 16;            // longer tokens cannot be moves
 constexpr int MinGamePliesToSave = 3;
-constexpr int RegisteredTablebaseFiles = 0;  // the tablebase code registers no files yet
 
 // A decimal integer at the start of the token (sign allowed, no digits = 0),
 // clamped to the int range; the cursor moves past the token and its blanks.
@@ -193,7 +192,7 @@ bool PositionEndsGame(const char* text) {
 }
 
 void FinishGame() {
-  GameFinished({EngineName, StartFen, PliesPlayed, RegisteredTablebaseFiles});
+  GameFinished({EngineName, StartFen, PliesPlayed});
   PliesPlayed = 1;   // finished: a second end (ucinewgame, then quit) does not save it again
 }
 

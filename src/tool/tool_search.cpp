@@ -64,6 +64,10 @@ Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, int clockMs, T
   ResetGameState();
   if (!ParseFen(fen)) return 0;
   ClearTable(1);
+  return SearchGameQuietly(depth, moveTimeMs, clockMs, result);
+}
+
+Move SearchGameQuietly(int depth, int moveTimeMs, int clockMs, ToolSearchResult* result) {
   LearnBase = -1;
   PreviousSearchScore = 0;
   IterationDepth = 0;

@@ -69,7 +69,7 @@ class Record : public ::testing::Test {
 
   static std::string Pgn(int engineColour, int resultClass, int pliesPlayed, const char* fen = "") {
     FILE* f = std::tmpfile();
-    WritePgn(f, engineColour, resultClass, {Engine, fen, pliesPlayed, 0});
+    WritePgn(f, engineColour, resultClass, {Engine, fen, pliesPlayed});
     std::rewind(f);
     std::string text;
     for (int c; (c = std::fgetc(f)) != EOF;) text += char(c);
@@ -84,7 +84,7 @@ class Record : public ::testing::Test {
     s << in.rdbuf();
     return s.str();
   }
-  static void Finish(int pliesPlayed) { GameFinished({Engine, "", pliesPlayed, 0}); }
+  static void Finish(int pliesPlayed) { GameFinished({Engine, "", pliesPlayed}); }
 };
 
 // ---- When a game is saved
@@ -358,7 +358,7 @@ TEST_F(Record, EverySavedGameReadsWithAStandardReader) {
   ASSERT_TRUE(PlayFen("r3k2r/1P6/8/8/8/8/8/R3K2R b KQkq - 0 30", "e8g8 b7b8r f8b8 e1c1"));
   Mark(2, -8188, RecordEngineResult, 7, 3725000);
   Mark(4, 8189, RecordEngineResult, 7, 75000);
-  GameFinished({Engine, "r3k2r/1P6/8/8/8/8/8/R3K2R b KQkq - 0 30", Game.index, 0});
+  GameFinished({Engine, "r3k2r/1P6/8/8/8/8/8/R3K2R b KQkq - 0 30", Game.index});
   PlayLine("d2d4 g8f6 c2c4");
   Mark(4, 7800, RecordEngineResult | RecordEngineMove, 5);
   TakeBackLast();

@@ -522,7 +522,7 @@ TEST(OptionSession, MultiPvPrintsNumberedExactLinesPerReport) {
   EXPECT_TRUE(StartsWith(lines[0], "info multipv 1 depth ")) << lines[0];
 
   // Two legal moves: two lines per report.
-  s.Answer("position fen k7/8/2K5/8/8/8/P7/8 b - - 0 1\n");
+  s.Answer("position fen k7/8/2K5/8/8/8/P7/7R b - - 0 1\n");   // not a recognised ending: searched
   s.Mark();
   s.engine.Send("go depth 4\n");
   ASSERT_TRUE(s.WaitFor("bestmove")) << s.Fresh();
