@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "board/board.h"
+#include "book/book.h"
 #include "search/search.h"
 #include "search/search_state.h"
 #include "search/timecontrol.h"

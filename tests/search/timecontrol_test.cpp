@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "board/board_helpers.h"
+#include "book/book.h"
 #include "core/platform.h"
 #include "core/settings.h"
 #include "search/report.h"
