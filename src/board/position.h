@@ -88,9 +88,24 @@ struct GameRecord {
   uint64_t prevKey;
   uint16_t shellWords[2];          // used by the shell and the learning code
   uint16_t sanWord;                // low 10 bits: SAN information of the move
-  uint16_t extraWord;
-  uint32_t extraLong;
+  uint16_t learnCode;              // book learning's code for this ply (0 = not learned)
+  uint32_t extraLong;              // milliseconds used so far by the side that moved here
 };
+
+// What a recorded ply keeps in its GameRecord: the search's record of its own
+// move, the opponent's time at ponderhit; read by the game record and book
+// learning. Replaying the same move later keeps these words.
+constexpr int RecordScoreWord = 0;              // shellWords[0]: the mover's score (int16)
+constexpr int RecordFlagsWord = 1;              // shellWords[1]: flags of the chosen root move
+constexpr int NoRecordedScore = -32768;         // "no score": the stored score stays
+constexpr int RecordDepthShift = 10;            // sanWord bits 10-15: the search depth
+constexpr uint16_t RecordSanMask = 0x3FF;       // sanWord bits 0-9: SAN information
+constexpr uint16_t RecordEngineResult = 0x10;   // an engine move whose score is shown and judged
+constexpr uint16_t RecordResultKindMask = 0xF00;
+constexpr int RecordResultKindShift = 8;
+constexpr int RecordKindCheckmate = 5;
+constexpr uint16_t RecordBookMove = 0x2000;     // the move came from the opening book
+constexpr uint16_t RecordEngineMove = 0x4000;   // a move the engine chose (with or without a result)
 
 struct MoveEntry {
   Move move;

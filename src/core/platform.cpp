@@ -3,6 +3,7 @@
 
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -187,4 +188,11 @@ void Print(const char* format, ...) {
   vprintf(format, args);
   va_end(args);
   fflush(stdout);
+}
+
+// ---------------------------------------------------------------- files
+
+bool IsDirectory(const char* path) {
+  struct stat info {};
+  return stat(*path ? path : ".", &info) == 0 && S_ISDIR(info.st_mode);
 }

@@ -1,5 +1,5 @@
 // The few operating-system services the engine uses, kept in one place:
-// clock, sleep, calendar date, standard input and output.
+// clock, sleep, calendar date, standard input and output, directory test.
 #pragma once
 
 #include <cstdint>
@@ -27,3 +27,6 @@ void SetInputDescriptor(int fd);             // default 0; also forgets buffered
 // Standard output.
 void SetOutputUnbuffered(bool unbuffered);   // unbuffered for a pipe, line-buffered otherwise
 void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Files: true when the path names an existing directory (the empty path is the working directory).
+bool IsDirectory(const char* path);

@@ -28,15 +28,18 @@ constexpr int EndingKingPawn = 19;
 constexpr int EndingMinorDraw = 20;
 constexpr int EndingBareDraw = 21;
 
-// Endgame knowledge: the stalemate test and the evaluators of recognised endings.
-// An evaluator may lower `scale` and set a result kind in `flags`.
-bool HasLegalMove(int side);
-int BishopPawnsEnding(int side, int strong, int* scale, int* flags);
-int QueenPawnEnding(int side, int strong, int* scale, int* flags);
-int RookPawnRookEnding(int side, int strong, int* scale, int* flags);
-int LoneKingEnding(int side, int strong);
-int PawnEnding(int side, int score);
-int KingPawnEnding(int side, int strong, int score, int* flags);
+// Endgame knowledge (endgame*.cpp): the stalemate test and the evaluators of recognised endings.
+// An evaluator may lower `scale` (sixteenths) and OR a result kind into `flags`.
+void InitEndgameTables();                                  // start-up: the king-and-pawn table
+bool HasNoMoves(int side);                                 // king and pawns only, not in check: stalemate?
+int LoneKingScore(int side, int strong);                   // side to move's view
+int WrongBishopScale(int side, int strong, int* scale, int* flags);   // always 0
+int RookPawnScore(int strong, int* scale);                 // strong side's view
+int QueenPawnScore(int side, int strong, int* flags);      // strong side's view
+int KingPawnKingScore(int side, int strong, int* flags, const AttackEntry* strongAttacks);   // side to move's view
+int PawnEndingScore(int side, int score);                  // side to move's view, material included
+// King and pawn against king with the pawn side to move: won (kind RecordKindWon) or drawn (RecordKindCertainDraw).
+int KPKRule(int strong, int strongKing, int weakKing, int pawn, int* kind);
 
 // Number of set bits, without a library call on machines built without a population-count instruction.
 inline int BitCount(uint32_t x) {

@@ -8,6 +8,7 @@
 #include "eval/eval_internal.h"
 #include "eval/tables.h"
 #include "core/settings.h"
+#include "tablebases/tablebases.h"
 
 int PositionalMax[2] = {100, 100}, PositionalMin[2] = {-100, -100};
 int ThreatShift[2] = {6, 6}, PassedShift[2] = {5, 5};
@@ -120,6 +121,7 @@ UndoRecord& EvaluationRecord() { return CurrentRecord(Pos); }
 void InitEvaluation() {
   InitMaterialClassTable();
   InitPawnTables();
+  InitEndgameTables();
 }
 
 void PrepareEvaluationForSearch(int engineColour, int style) {
@@ -130,6 +132,7 @@ void PrepareEvaluationForSearch(int engineColour, int style) {
     PassedShift[c] = 5;
     RootMaterial[c] = Pos.material[c];
   }
+  TablebaseMaxPieces = tbMaxPieces;
   KingSafetyPlain = 0;
   int styled = style == 1 ? engineColour : style == 2 ? (engineColour ^ 1) : -1;
   if (styled >= 0) {
@@ -246,23 +249,41 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
   const int materialScore = score;
 
   // Step 4: stalemate of a side with only king and pawns.
-  if (!inCheck && PieceCount(p, side) == 0 && PawnCount(p, side) <= 5 && !HasLegalMove(side)) {
+  if (!inCheck && PieceCount(p, side) == 0 && PawnCount(p, side) <= 5 && HasNoMoves(side)) {
     record.checkFlag |= RecordKindStalemate;
     record.staticScore = int16_t(DrawScore[side]);
     return DrawScore[side];
   }
 
-  // Step 5: tablebases (the probe is consulted only when tables are available).
+  EvalCacheEntry* cacheEntry = nullptr;
+  const uint32_t keyHigh = uint32_t(p.key >> 32), keyLow = uint32_t(p.key);
+
+  // Step 5: tablebases, where the material has just changed (near the root: always). A table
+  // draw counts as a draw of the material on the board; with the swindle marker it is ignored,
+  // so that a drawn ending with more material is still played for a win.
   const int pieces = BitCount(p.usedSlots[White]) + BitCount(p.usedSlots[Black]);
   const bool captureOrPromotion = p.undoTop > 0 && (record.move & CaptureOrPromotionBits);
+  int tableResult;
   if ((SettingsFlags & FlagUseTablebases) && pieces > 2 && pieces <= TablebaseMaxPieces &&
-      ((ply <= 2 && depth == FullEvalDepth) || (depth >= Options.tablebaseDepth && captureOrPromotion))) {
-    // No tablebase reader is present yet: TablebaseMaxPieces stays 0 and this is never reached.
+      ((ply <= 2 && depth == FullEvalDepth) || (depth >= Options.tablebaseDepth && captureOrPromotion)) &&
+      ProbeTablebase(p, side, &tableResult) && !(tableResult == 0 && SwindleMarker)) {
+    uint16_t kind;
+    if (tableResult == 0) {
+      score = ((p.material[side] - p.material[opp]) >> 7) + DrawScore[side];
+      kind = RecordKindCertainDraw;
+    } else if (tableResult > 0) {
+      score = TablebaseWinBase - 2 * tableResult - ply;
+      kind = RecordKindWon;
+    } else {
+      score = ply - (tableResult == TablebaseMatedNow ? 0 : 2 * tableResult) - TablebaseLossBase;
+      kind = RecordKindLost;
+    }
+    record.staticScore = int16_t(score);
+    record.checkFlag |= uint16_t(kind | RecordFullMarker | RecordFullEvaluation);
+    goto finish;
   }
 
   // Step 6: the evaluation cache.
-  EvalCacheEntry* cacheEntry = nullptr;
-  const uint32_t keyHigh = uint32_t(p.key >> 32), keyLow = uint32_t(p.key);
   if (EvalCacheTable[side]) {
     cacheEntry = &EvalCacheTable[side][keyHigh & EvalCacheMask];
     if ((cacheEntry->w0 ^ cacheEntry->w2) == keyHigh && (cacheEntry->w1 ^ cacheEntry->w3) == keyLow) {
@@ -303,9 +324,9 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
         }
         if (c == EndingBishopPawns || c == EndingBareKingBishopPawns || c == EndingQueenPawn || c == EndingRookPawnRook) {
           code = c;
-          int result = c == EndingQueenPawn       ? QueenPawnEnding(side, strong, &scale, &flags)
-                       : c == EndingRookPawnRook ? RookPawnRookEnding(side, strong, &scale, &flags)
-                                                 : BishopPawnsEnding(side, strong, &scale, &flags);
+          int result = c == EndingQueenPawn       ? QueenPawnScore(side, strong, &flags)
+                       : c == EndingRookPawnRook ? RookPawnScore(strong, &scale)
+                                                 : WrongBishopScale(side, strong, &scale, &flags);
           if (flags & RecordKindDrawBit) goto finishScore;
           score += side == strong ? result : -result;
           if ((c == EndingBishopPawns || c == EndingBareKingBishopPawns) && p.material[weak] == 0) code = EndingLoneKing;
@@ -354,7 +375,7 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
       score += positional;
       if (ActiveEvalTrace) ActiveEvalTrace->positional = positional;
     } else if (code == EndingLoneKing || code == EndingBareKingBishopPawns) {
-      score += LoneKingEnding(side, strong);
+      score += LoneKingScore(side, strong);
       if (ply > InsideWinMinPly && ply >= EvalIterationDepth &&
           p.material[strong] - p.threatSum[strong] >= p.material[weak] + InsideWinMargin &&
           RootMaterial[strong] < RootMaterial[weak] + InsideWinMargin) {
@@ -362,9 +383,9 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
         else if (score < -InsideWinScore) flags |= RecordKindLost;
       }
     } else if (code == EndingPawns) {
-      score = PawnEnding(side, score);
+      score = PawnEndingScore(side, score);
     } else if (code == EndingKingPawn) {
-      score = KingPawnEnding(side, strong, score, &flags);
+      score = KingPawnKingScore(side, strong, &flags, p.attackTable[strong]);
     }
     UnmarkKingLines(p, side, marks);
   }

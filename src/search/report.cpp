@@ -11,6 +11,7 @@
 #include "search/tt.h"
 #include "core/settings.h"
 #include "core/platform.h"
+#include "tablebases/tablebases.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "search/root.h"
 
 #include "board/board.h"
+#include "book/book.h"
 #include "eval/eval.h"
 #include "search/search.h"
 #include "search/ordering.h"
@@ -15,8 +16,6 @@
 namespace {
 
 constexpr int EvalWindow = 16384;             // the full window of a root move's static evaluation
-constexpr uint32_t RootRandomFactor = 0x139420C5;
-uint32_t RootRandomSeed = 1;
 
 int MultiPvCount() { return Options.multiPv < 1 ? 1 : Options.multiPv; }
 
@@ -164,8 +163,7 @@ void PrepareRootMoves(int count) {
         uint16_t kind = p.undoStack[p.undoTop - 1].checkFlag & RootResultKindMask;
         if (kind) rm.flags = uint16_t(RootSettled | kind);
         if (SearchLimits.TimeMode == TimeModeNone) {
-          RootRandomSeed = RootRandomSeed * RootRandomFactor + 1;
-          score += int(RootRandomSeed & 7) - 4;
+          score += int(NextBookRandom() & 7) - 4;   // the book's generator
         }
       }
     }

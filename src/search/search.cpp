@@ -4,6 +4,7 @@
 #include "search/search.h"
 
 #include "board/board.h"
+#include "book/book.h"
 #include "eval/eval.h"
 #include "search/root.h"
 #include "search/ordering.h"
@@ -13,6 +14,7 @@
 #include "core/settings.h"
 #include "core/platform.h"
 #include "search/report.h"
+#include "tablebases/tablebases.h"
 
 int SearchMode;
 uint8_t StopReason;
@@ -31,6 +33,7 @@ constexpr uint32_t OnlyMoveMinMs = 250;
 constexpr int OnlyMoveMinDepth = 3;
 constexpr int EasyMoveMargin = 96;
 constexpr int SpreadFromDepth = 3;           // lowest and highest score are tracked from this depth
+constexpr int TablebaseEnoughScore = 7700;   // a root mate this good needs no more table probes
 
 // Learning store of a root whose score swung.
 constexpr int LearnMaxGamePlies = 50;
@@ -39,10 +42,6 @@ constexpr int LearnExtraBase = 64;
 constexpr int LearnExtraFen = 80;
 constexpr int LearnMinDepth = 2;
 constexpr uint32_t StrengthMarkDivisor = 16;   // a budget of at least CalibratedSpeed/16 still marks the move
-constexpr uint16_t RootBookMove = 0x2000;
-
-// Game record words written for a recorded ply.
-constexpr uint16_t RecordTextMask = 0x3FF;
 
 uint32_t SearchSideNodes;   // nodes of this search, for the game record
 int LowestScore, HighestScore;
@@ -95,7 +94,8 @@ void Iterate() {
       StableIterations++;
     }
 
-    // 5.4: the next aspiration window.
+    // 5.4: the next aspiration window. Once the root has a mate, the tables have done their part.
+    if (score > TablebaseEnoughScore) TablebaseMaxPieces = 0;
     if (score > MateThreshold) {
       RootResultFlags |= ResultMateSeen;
       RootAlpha = score - 1;
@@ -140,7 +140,7 @@ void Iterate() {
 // Step 7: a root whose score swung is kept in the table as a learned position.
 void StoreLearnedRoot(int side) {
   if (IterationDepth <= LearnMinDepth || !TableExists() || RootMoveCount == 0) return;
-  if (Game.index - GameStartPly >= LearnMaxGamePlies) return;
+  if (Game.index - LearnBase >= LearnMaxGamePlies) return;
   if (!(SearchFlags & (FlagRetainHash | FlagPositionLearning))) return;
   const RootMove& best = RootMoves[0];
   int score = LastScore;
@@ -178,9 +178,9 @@ int StartSearch(int side, int mode) {
   }
 
   // Step 1: the first search of a game marks where the game started.
-  if (GameStartPly < 0) {
-    GameStartPly = Game.index - 2;
-    GameStartKey = Pos.key;
+  if (LearnBase < 0) {
+    LearnBase = Game.index - 2;
+    LearnBaseKey = Pos.key;
   }
 
   // Step 2: settings snapshot, mode, draw scores, output state. (The shell has
@@ -216,15 +216,31 @@ int StartSearch(int side, int mode) {
     EntriesTouched = EntriesTouchedAtSearchStart;
     RootMoveCount = 0;
 
-    // The opening book is asked here once it can choose a move (StopBookMove).
-
-    // The evaluation's tables for this search, built from the root position.
-    PrepareEvaluation();
-    RootAlpha = -MateThreshold;
-    RootBeta = MateThreshold;
-    PrepareRootMoves(count);
-    if ((RootResultFlags & ResultGameOver) || (SearchLimits.TimeMode == TimeModeNone && mode != SearchModeAnalysis))
-      StopReason = StopNothingToSearch;
+    // The opening book, in timed games only: a book move ends the search at once.
+    Move bookMove = 0;
+    if (SearchLimits.TimeMode != TimeModeNoClock && mode == SearchModeNormal)
+      bookMove = ProbeBook(side, SearchFlags, MoveListBegin(1), MoveListBegin(1) + count);
+    if (bookMove) {
+      RootMove& rm = RootMoves[0];
+      rm.line = RootLines[0];
+      rm.line[0] = 0;
+      rm.line[1] = bookMove;
+      rm.line[2] = 0;
+      rm.flags = RecordBookMove;
+      rm.nodes = 0;
+      rm.depth = 0;
+      rm.score = 0;
+      RootMoveCount = 1;
+      StopReason = StopBookMove;
+    } else {
+      // The evaluation's tables for this search, built from the root position.
+      PrepareEvaluation();
+      RootAlpha = -MateThreshold;
+      RootBeta = MateThreshold;
+      PrepareRootMoves(count);
+      if ((RootResultFlags & ResultGameOver) || (SearchLimits.TimeMode == TimeModeNone && mode != SearchModeAnalysis))
+        StopReason = StopNothingToSearch;
+    }
   } else if ((RootMoves[0].flags & RootSettled) || (RootMoveCount > 1 && RootMoves[1].score < -MateThreshold) ||
              IterationDepth > SearchMaxDepth) {
     StopReason = StopKeptSearchDone;
@@ -256,14 +272,17 @@ int StartSearch(int side, int mode) {
       RootMove& best = RootMoves[0];
       PrintBestMove(best.line[1], best.line[2]);
       uint32_t budget = Options.strengthBudget;
-      if (budget == 0 || (best.flags & RootBookMove) || budget >= CalibratedSpeed / StrengthMarkDivisor)
+      if (budget == 0 || (best.flags & RecordBookMove) || budget >= CalibratedSpeed / StrengthMarkDivisor)
         best.flags |= RootBestRecorded;
       int ply = Game.index + 1;
       if (ply < GameHistorySize) {
+        // The move as the game record shows it until the GUI plays it back:
+        // its SAN information, and the mark of a move the engine chose.
         GameRecord& g = Game.history[ply];
         g.move = best.line[1];
         g.mover = uint8_t(side);
-        RecordGameMove(side, ply, best.score, SearchSideNodes, IterationDepth, best.flags);
+        g.sanWord = uint16_t((g.sanWord & ~RecordSanMask) | (SanInfo(Move(best.line[1] & ~CheckMark)) & RecordSanMask));
+        RecordGameMove(side, ply, best.score, SearchSideNodes, IterationDepth, best.flags | RecordEngineMove);
       }
     }
   }
@@ -293,7 +312,7 @@ void RecordGameMove(int side, int ply, int score, uint32_t nodes, int depth, int
   uint32_t earlier = ply >= 2 ? Game.history[ply - 2].extraLong : 0;
   g.extraLong = earlier + (GetTickCount() - SearchClockStart);
   g.shellWords[RecordFlagsWord] = uint16_t(rootFlags);
-  g.sanWord = uint16_t((g.sanWord & RecordTextMask) | ((depth & 0x3F) << RecordDepthShift));
+  g.sanWord = uint16_t((g.sanWord & RecordSanMask) | ((depth & 0x3F) << RecordDepthShift));
   if (score != NoRecordedScore) g.shellWords[RecordScoreWord] = uint16_t(int16_t(score));
   NodeTotals[side & 1] += nodes;
   PliesPlayed = ply;

@@ -87,13 +87,7 @@ void PonderHit();
 // flags, depth and the search clock's time, added to the cumulative time of
 // the same side two plies earlier; the nodes go to the side's total. The
 // search clock restarts.
-// Where a recorded ply keeps them in its GameRecord: score in shellWords[0],
-// root flags in shellWords[1], depth in bits 10-15 of sanWord, cumulative
-// milliseconds in extraLong.
-constexpr int NoRecordedScore = -32768;
-constexpr int RecordScoreWord = 0;
-constexpr int RecordFlagsWord = 1;
-constexpr int RecordDepthShift = 10;
+// (The words of a GameRecord it writes are named beside GameRecord.)
 void RecordGameMove(int side, int ply, int score, uint32_t nodes, int depth, int rootFlags);
 
 // Tests replace the search body through this hook; null = the real search.

@@ -19,10 +19,8 @@ int SecondScoreAtDepth1;
 uint64_t LastIterationNodes;
 int LastScore;
 int RootMoveScore[2];
-int LearnBase = -1;
 int CurrentRootIndex;
 int SearchSide;
-uint64_t GameStartKey;
 GameRecord LastGameMoveRecord;
 bool LearningChanged;
 uint16_t RootHistory[RootHistorySize];
@@ -33,4 +31,3 @@ int NullReduction;
 uint64_t VerificationSearches;
 
 int ReportFlags;
-uint32_t TablebaseHits;

@@ -44,13 +44,9 @@ extern int SecondScoreAtDepth1;
 extern uint64_t LastIterationNodes;
 extern int LastScore;
 extern int RootMoveScore[2];   // the current root move's previous score from each side's view
-// Game-start ply marker: -1 after every board set-up; the first search of a
-// game sets it to the game ply - 2 (book hits and replayed book moves move it).
-extern int LearnBase;
-inline int& GameStartPly = LearnBase;
+// The game-start ply marker is the book's LearnBase (book/book.h).
 extern int CurrentRootIndex;   // the root move being searched (for currmove)
 extern int SearchSide;         // the side the search plays for
-extern uint64_t GameStartKey;  // position key at that first search
 extern GameRecord LastGameMoveRecord;   // the game record of the last move before the search
 extern bool LearningChanged;   // a learned position was pinned into the table since the last save
 
@@ -92,4 +88,3 @@ int CheckTime();               // from the nodes when NodeCountdown runs out; re
 constexpr int ReportCurrMovePending = 1;
 constexpr int ReportStarted = 2;
 extern int ReportFlags;
-extern uint32_t TablebaseHits;

@@ -10,6 +10,7 @@
 #include <climits>
 
 #include "board/board.h"
+#include "book/book.h"
 #include "search/search.h"
 #include "search/search_state.h"
 #include "core/settings.h"

@@ -8,12 +8,15 @@
 
 #include "board/board.h"
 #include "book/book.h"
+#include "core/fatal.h"
 #include "learning/learning.h"
+#include "record/record.h"
 #include "search/search.h"
 #include "search/strength.h"
 #include "search/tt.h"
 #include "shell/options.h"
 #include "core/platform.h"
+#include "tablebases/tablebases.h"
 
 char CommandLine[CommandLineSize];
 bool PendingLine;
@@ -25,7 +28,6 @@ uint8_t WorkBuffer[65536];
 
 namespace {
 
-constexpr const char* AutoSaveFile = "Corvid11SPAutoSave.pgn";
 constexpr long StartHashKB = 16384;
 constexpr int StartArraySide = 2;   // SetupPosition: place the standard start array, White to move
 
@@ -52,8 +54,11 @@ void EngineStart() {
   ReadInputHook = ReadCommandsDuringSearch;
   TableAllocatedHook = LoadLearning;
   // Step 2: the root-move storage and the work buffer are static arrays, so
-  // nothing can fail here. Tablebase discovery from NalimovPath joins this
-  // step with the tablebase code. Then the static tables.
+  // nothing can fail here. A fatal error saves the game before the engine
+  // ends; the tablebases of NalimovPath (still empty: the working directory)
+  // are found. Then the static tables.
+  FatalGameSaveHook = FinishGame;
+  InitTablebases(1, Options.nalimovPath, Options.nalimovCacheBytes);
   InitBoardTables();
   InitEvaluation();
 
@@ -75,7 +80,8 @@ void EngineStart() {
     NodeCount = 0;
     NewGame();
 
-    // Step 7: the opening book.
+    // Step 7: the opening book, and its random generator seeded from the clock.
+    SeedBookRandom(GetTickCount());
     OpenBook(Options.bookFile);
   }
 
@@ -112,7 +118,7 @@ void ReadAndDispatch() {
       continue;
     } else if (length < 0) {
       int error = errno;
-      if (FILE* log = std::fopen(AutoSaveFile, "a+")) {
+      if (FILE* log = std::fopen(AutoSaveFileName, "a+")) {
         std::fprintf(log, "FATAL ERROR: stdin pipe gone errno=%d\n", error);
         std::fclose(log);
       }
@@ -141,6 +147,7 @@ void NewGame() {
   // Game side to move White and game ply 1 belong to the board's game state.
   ResetGameState();
   SetupPosition(StartArraySide, SetupAllCastling);   // a side above 1 asks for the start array
+  ResetLearnWindow();
   // The per-side clocks join the time management; the search clock restarts.
   SearchClockStart = GetTickCount();
 }

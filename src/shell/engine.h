@@ -24,3 +24,4 @@ void EngineStart();                  // start-up, command loop, shut-down
 void ReadAndDispatch();              // one line (or the pending one), then more while input waits
 int DispatchCommand(const char* line);    // 0 unknown, 1 done or ignored, 2 busy
 void NewGame();                      // the standard start position, game counters reset
+void FinishGame();                   // the end-of-game routine for the game in progress

@@ -99,12 +99,12 @@ void SetPositionLearning(long on, const char*) {
 
 void SetNalimovCache(long megabytes, const char*) {
   Options.nalimovCacheBytes = megabytes * BytesPerMB;
-  InitTablebases(0);   // the known files stay
+  InitTablebases(0, Options.nalimovPath, Options.nalimovCacheBytes);   // the known files stay
 }
 
 void SetNalimovPath(long, const char* text) {
   std::strcpy(Options.nalimovPath, text);
-  InitTablebases(1);   // a new scan of the path
+  InitTablebases(1, Options.nalimovPath, Options.nalimovCacheBytes);   // a new scan of the path
 }
 
 void SetBookFile(long, const char* text) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "book/book.h"
 #include "record/record.h"
 #include "search/search.h"
 #include "search/timecontrol.h"
@@ -61,16 +62,27 @@ void PlayMoveList(const char* cursor) {
   while (*cursor) {
     if (!NextToken(cursor, token)) continue;
     Move m = ParseMoveText(token);
-    if (m == 0 || !IsPseudoLegal(Game.side, &m) || !PlayGameMove(m, Game.side)) continue;
-    // The position-learning bookkeeping for replayed moves goes here.
+    if (m == 0 || !IsPseudoLegal(Game.side, &m)) continue;
+    LearnWindowBeforeMove(m);
+    if (!PlayGameMove(m, Game.side)) continue;
+    LearnWindowAfterMove();
     Game.side ^= 1;
     PliesPlayed = Pos.ply;
   }
 }
 
+// Whether the position text shares at least two thirds of the last one.
+bool ContinuesLastPosition(const char* text) {
+  size_t common = 0;
+  while (text[common] && text[common] == LastPositionText[common]) ++common;
+  return common * 3 / 2 >= std::strlen(LastPositionText);
+}
+
 int PositionCommand(const char* cursor) {
-  // Step 1: a text that shares less than two thirds of the last one starts a new game.
-  if (PositionEndsGame(cursor)) GameFinished();
+  // Step 1: a text that shares less than two thirds of the last one starts a
+  // new game. A game too short to be finished leaves nothing behind either.
+  if (PositionEndsGame(cursor)) FinishGame();
+  else if (!NewGameFlag && !ContinuesLastPosition(cursor)) ClearGameRecord();
 
   // Step 2: this text is the game's position text from now on.
   NewGameFlag = false;
@@ -87,6 +99,7 @@ int PositionCommand(const char* cursor) {
     // A refused FEN leaves the previous position; the GUI is told, since its next "go" would
     // otherwise be answered with a move of that old position.
     if (!ParseFen(cursor)) Print("info string invalid FEN: %s\n", FenRejection);
+    else ResetLearnWindow();
     if (!moves) return Done;
     cursor = moves;
   }
@@ -175,9 +188,12 @@ int GoCommand(const char* cursor) {
 
 bool PositionEndsGame(const char* text) {
   if (NewGameFlag || PliesPlayed < MinGamePliesToSave) return false;
-  size_t common = 0;
-  while (text[common] && text[common] == LastPositionText[common]) ++common;
-  return common * 3 / 2 < std::strlen(LastPositionText);
+  return !ContinuesLastPosition(text);
+}
+
+void FinishGame() {
+  GameFinished({EngineName, StartFen, PliesPlayed});
+  PliesPlayed = 1;   // finished: a second end (ucinewgame, then quit) does not save it again
 }
 
 int DispatchCommand(const char* line) {
@@ -186,7 +202,7 @@ int DispatchCommand(const char* line) {
   // 1-3: quit and uci; nothing else before uci has been answered.
   if (MatchKeyword(cursor, "quit")) {
     if (SearchRunning()) return Busy;
-    if (!QuitFlag) GameFinished();
+    if (!QuitFlag) FinishGame();
     QuitFlag = 1;
     return Done;
   }
@@ -227,7 +243,7 @@ int DispatchCommand(const char* line) {
   } else if (MatchKeyword(cursor, "ucinewgame")) {
     // 9: the game ends here; the next position command sets the board.
     if (SearchRunning()) return Busy;
-    GameFinished();
+    FinishGame();
     NewGameFlag = true;
     ClearTable(0);   // soft: learned entries survive
     return Done;

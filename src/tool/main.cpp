@@ -1,4 +1,4 @@
-// corvid-tool: developer utilities (board display, evaluation, perft, bench).
+// corvid-tool: developer utilities (board display, evaluation, perft, bench, tablebases).
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -13,6 +13,8 @@
 #include "board/board.h"
 #include "core/settings.h"
 #include "tool/bench.h"
+#include "tool/book_tool.h"
+#include "tool/tablebase_tool.h"
 #include "tool/tactics.h"
 #include "tool/perft.h"
 
@@ -197,7 +199,11 @@ void Usage() {
                "       corvid-tool perft <depth> [--divide] [<fen>]\n"
                "       corvid-tool perft --epd <file> [--max-nodes N]\n"
                "       corvid-tool bench [depth]\n"
-               "       corvid-tool tactics <epd> [movetime-ms]\n");
+               "       corvid-tool tactics <epd> [movetime-ms]\n"
+               "       corvid-tool book build <out.cbk> <games.pgn>... [--plies N] [--min-games N]\n"
+               "       corvid-tool book show <book.cbk> [<fen>]\n"
+               "       corvid-tool tb probe <dir> <fen>\n"
+               "       corvid-tool tb check <dir>\n");
 }
 
 }  // namespace
@@ -215,7 +221,10 @@ int main(int argc, char** argv) {
   if (command == "show") return Show(JoinArgs(argc, argv, 2));
   if (command == "eval") return EvalPosition(JoinArgs(argc, argv, 2));
   if (command == "bench") return RunBench(argc > 2 ? std::atoi(argv[2]) : BenchDefaultDepth);
+  if (command == "book") return RunBookTool(argc, argv);
   if (command == "tactics" && argc > 2) return RunTactics(argv[2], argc > 3 ? std::atoi(argv[3]) : 1000);
+  if (command == "tb" && argc >= 4 && std::strcmp(argv[2], "probe") == 0) return ProbeTool(argv[3], JoinArgs(argc, argv, 4).c_str());
+  if (command == "tb" && argc == 4 && std::strcmp(argv[2], "check") == 0) return CheckTool(argv[3]);
   if (command == "perft") {
     if (argc >= 4 && std::strcmp(argv[2], "--epd") == 0) {
       uint64_t maxNodes = UINT64_MAX;

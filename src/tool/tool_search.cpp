@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "board/board.h"
+#include "book/book.h"
 #include "search/search.h"
 #include "search/search_state.h"
 #include "search/timecontrol.h"
@@ -63,6 +64,10 @@ Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, int clockMs, T
   ResetGameState();
   if (!ParseFen(fen)) return 0;
   ClearTable(1);
+  return SearchGameQuietly(depth, moveTimeMs, clockMs, result);
+}
+
+Move SearchGameQuietly(int depth, int moveTimeMs, int clockMs, ToolSearchResult* result) {
   LearnBase = -1;
   PreviousSearchScore = 0;
   IterationDepth = 0;

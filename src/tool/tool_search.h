@@ -18,3 +18,6 @@ struct ToolSearchResult {
 };
 Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, uint64_t* nodes, uint64_t* ms);
 Move SearchFenQuietly(const char* fen, int depth, int moveTimeMs, int clockMs, ToolSearchResult* result);
+// Searches the current game position the same way, keeping the table and the game's history
+// (so that a game can be played out move by move).
+Move SearchGameQuietly(int depth, int moveTimeMs, int clockMs, ToolSearchResult* result);

@@ -45,7 +45,9 @@ TEST(CheckMasks, DescribeACheckerStandingInTheIndexedDirection) {
     uint8_t distant = Covered(slider, CheckSquare(d, 3), empty);
     EXPECT_EQ(NarrowCheckMask[d], distant) << "direction " << d;
     EXPECT_EQ(QueenDistanceTwoMask[d], Covered(Queen, CheckSquare(d, 2), empty)) << "direction " << d;
-    if (IsOrthogonal(d)) EXPECT_EQ(WideCheckMask[d], Covered(Rook, CheckSquare(d, 1), empty)) << "direction " << d;
+    if (IsOrthogonal(d)) {
+      EXPECT_EQ(WideCheckMask[d], Covered(Rook, CheckSquare(d, 1), empty)) << "direction " << d;
+    }
     // A queen's contact check, with the orthogonal neighbours of `blocked` occupied.
     for (int blocked = 0; blocked < 16; blocked++) {
       bool occupied[64] = {};

@@ -109,7 +109,9 @@ TEST(KingTerm, MatingNetsDiscoveredChecksAndTheThreatMove) {
   for (const FlagCase& c : cases) {
     const UndoRecord record = EvaluateAfterNull(c.fen);
     EXPECT_EQ(record.checkFlag & watched, c.flags) << c.name;
-    if (c.threatMove) EXPECT_EQ(Text(record.threatMove), c.threatMove) << c.name;
+    if (c.threatMove) {
+      EXPECT_EQ(Text(record.threatMove), c.threatMove) << c.name;
+    }
   }
   // A mating net ranks as the largest threat against the king's side.
   EvaluateAfterNull(cases[0].fen);

@@ -313,21 +313,22 @@ TEST(UciSession, ReadOnlyBookFile) {
 }
 
 // A directory opens for reading but not for writing, also for the superuser;
-// its count cannot be read, so the book is off.
+// its count cannot be read, so there is no book: off, and reported as not found.
 TEST(UciSession, BookThatOpensOnlyForReadingAndHasNoCount) {
   TempDir dir;
   mkdir(dir.File("Corvid11Book2.cbk").c_str(), 0755);
   EngineProcess engine(dir.Path());
   engine.Send("uci\nquit\n");
   EXPECT_EQ(engine.WaitExit(WaitMs), 0);
-  EXPECT_EQ(engine.Output(), Banner + FillEloMax(UciAnswer("false", "READ ONLY BOOK - NO LEARNING", 0), engine.Output()));
+  EXPECT_EQ(engine.Output(), Banner + FillEloMax(UciAnswer("false", "NO BOOK FOUND", 0), engine.Output()));
 }
 
+// A file too short to hold the record count is no book either (it used to be reported "Loaded OK").
 TEST(UciSession, BookTooShortForItsCount) {
   TempDir dir;
   std::ofstream(dir.File("Corvid11Book2.cbk"), std::ios::binary) << "ab";
   EngineProcess engine(dir.Path());
   engine.Send("uci\nquit\n");
   EXPECT_EQ(engine.WaitExit(WaitMs), 0);
-  EXPECT_EQ(engine.Output(), Banner + FillEloMax(UciAnswer("false", "Loaded OK", 0), engine.Output()));
+  EXPECT_EQ(engine.Output(), Banner + FillEloMax(UciAnswer("false", "NO BOOK FOUND", 0), engine.Output()));
 }

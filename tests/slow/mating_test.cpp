@@ -1,0 +1,88 @@
+// The basic mates played out: from random positions the engine, one second a move, mates a lone
+// king within 50 moves with queen, rook, or bishop and knight. The defending king is played by the
+// engine too, with a shorter think. Minutes long: `ctest -L slow`.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "board/board.h"
+#include "eval/eval.h"
+#include "tool/tool_search.h"
+
+namespace {
+
+constexpr int MoveLimit = 50;
+constexpr int AttackerMs = 1000;
+constexpr int DefenderMs = 200;
+constexpr int PositionsPerEnding = 3;
+constexpr unsigned Seed = 20240611;
+
+int LegalMoveCount() {
+  const int side = Pos.sideToMove;
+  int n = Pos.InCheck() ? GenerateEvasions(side, 0, 0, nullptr) : GenerateMoves(side, 0, 0);
+  int legal = 0;
+  for (int i = 0; i < n; i++) {
+    MakeMove(Move(MoveListBegin(0)[i].move & ~CheckMark));
+    legal += Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts == 0;
+    UnmakeMove();
+  }
+  return legal;
+}
+
+// White's king and pieces against Black's king on random squares, White to move, Black not in check.
+std::string RandomStart(std::mt19937& rng, const std::vector<PieceType>& pieces) {
+  std::uniform_int_distribution<int> square(0, 63);
+  for (;;) {
+    for (int sq = 0; sq < 64; sq++) Pos.pieceType[sq] = Empty, Pos.colour[sq] = NoColour;
+    std::string text;
+    auto put = [&](PieceType t, int c) {
+      int sq;
+      do sq = square(rng);
+      while (Pos.pieceType[sq]);
+      Pos.pieceType[sq] = t, Pos.colour[sq] = uint8_t(c);
+      text += std::string(1, PieceLetters[t + 6 * c]) + char('a' + FileOf(sq)) + char('1' + RankOf(sq)) + " ";
+    };
+    put(King, White);
+    put(King, Black);
+    for (PieceType t : pieces) put(t, White);
+    ResetGameState();
+    if (SetupPosition(White, 0) && LegalMoveCount() > 0) return text;
+  }
+}
+
+// Plays the game out; true when White mates in time. `log` collects the moves.
+bool MatesInTime(std::string* log) {
+  const int material = Pos.material[White];
+  for (int move = 1; move <= MoveLimit; move++) {
+    for (int ms : {AttackerMs, DefenderMs}) {
+      ToolSearchResult r;
+      Move m = SearchGameQuietly(0, ms, 0, &r);
+      *log += MoveToText(m, TextCoordinate | TextNoPadding) + std::string(" ");
+      if (!m || !PlayGameMove(m, Game.side)) return false;
+      Game.side ^= 1;
+      if (Pos.material[White] != material) return false;  // a piece lost
+      if (LegalMoveCount() == 0) return Pos.sideToMove == Black && Pos.InCheck();
+    }
+  }
+  return false;
+}
+
+TEST(BasicMates, EngineMatesALoneKingWithinFiftyMoves) {
+  InitBoardTables();
+  InitEvaluation();
+  ASSERT_TRUE(PrepareToolSearches(16384, 1000000));
+  const struct {
+    const char* name;
+    std::vector<PieceType> pieces;
+  } endings[] = {{"queen", {Queen}}, {"rook", {Rook}}, {"bishop and knight", {Bishop, Knight}}};
+  std::mt19937 rng(Seed);
+  for (const auto& e : endings)
+    for (int i = 0; i < PositionsPerEnding; i++) {
+      std::string start = RandomStart(rng, e.pieces), log;
+      EXPECT_TRUE(MatesInTime(&log)) << e.name << " from " << start << "\nmoves: " << log;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,183 @@
+// Registering table files and probing them: the rebuilt three-man tables, the scan's edge
+// cases, the block cache, unreadable blocks during play, and the evaluation's scores.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "../board/board_helpers.h"
+#include "eval/eval.h"
+#include "core/settings.h"
+#include "tablebase_helpers.h"
+#include "tablebases/tablebases.h"
+
+namespace {
+
+constexpr size_t DtmVectorRows = 1072;
+constexpr long MB = 1L << 20;
+const char* const KqkWin = "8/8/8/4k3/8/8/1KQ5/8 w - - 0 1";  // mate in 8
+const char* const KrkLoss = "8/7K/8/8/5k2/8/8/7R b - - 0 1";  // mated in 15
+
+class Tablebases : public ::testing::Test {
+ protected:
+  void SetUp() override { BoardReady(); }
+  void TearDown() override {
+    TablebaseAllocate = std::malloc;
+    NoTables();
+  }
+  // The probe of a FEN: "draw", "mate_in_N", "mated_in_N", or "none".
+  static std::string Probe(const std::string& fen) {
+    EXPECT_TRUE(SetFen(fen)) << fen;
+    int result;
+    if (!ProbeTablebase(Pos, Pos.sideToMove, &result)) return "none";
+    if (result == 0) return "draw";
+    if (result == TablebaseMatedNow) return "mated_in_0";
+    return result > 0 ? "mate_in_" + std::to_string(result) : "mated_in_" + std::to_string(-result);
+  }
+};
+
+// Every vector, from the plain and from the compressed tables (and so both forms agree).
+TEST_F(Tablebases, EveryDistanceVectorInBothForms) {
+  auto rows = ReadCsv(NalimovData("dtm_vectors_3piece.csv"));
+  ASSERT_EQ(rows.size(), DtmVectorRows);
+  for (const char* form : {"uncompressed", "emd"}) {
+    ASSERT_EQ(UseTables(ThreeManDir(form)), 3);
+    EXPECT_EQ(TablebaseFileCount(), 10);
+    uint32_t hits = TablebaseHits;
+    for (const auto& row : rows) EXPECT_EQ(Probe(row[0]), row[6]) << form << " " << row[0];
+    EXPECT_EQ(TablebaseHits - hits, DtmVectorRows);
+  }
+}
+
+// Each name form is found, in every directory of the path, the first directory winning.
+TEST_F(Tablebases, NameFormsAndPath) {
+  struct Form {
+    const char* source;  // under regenerated-3piece
+    const char* target;  // in the temporary directory
+  } forms[] = {
+      {"uncompressed/kqk.nbw", "kqk.nbw"}, {"emd/kqk.nbw.emd", "kqk.nbw.emd"}, {"emd/kqk.nbw.emd", "kqk_nbw.emd"},
+      {"emd/kqk.nbw.emd", "kqk_nbw_emd"},  {"emd/kqk.nbw.emd", "kqknbw.emd"},
+  };
+  for (const Form& form : forms) {
+    TempDir dir;
+    std::filesystem::copy_file(ThreeManDir(form.source), dir.File(form.target));
+    EXPECT_EQ(UseTables("/no/such/dir;" + dir.Path() + "/"), 3) << form.target;
+    EXPECT_EQ(Probe(KqkWin), "mate_in_8") << form.target;
+    EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/8 b - - 0 1"), "none") << form.target;  // only White's file
+  }
+  // The path is split at "," and ";"; a damaged copy in a later directory is never opened.
+  TempDir broken;
+  WriteFile(broken.File("kqk.nbw"), "short");
+  EXPECT_EQ(UseTables(ThreeManDir("emd") + "," + broken.Path()), 3);
+  EXPECT_EQ(Probe(KqkWin), "mate_in_8");
+  EXPECT_EQ(UseTables("/no/such/dir"), 0);
+  EXPECT_EQ(TablebaseFileCount(), 0);
+}
+
+TEST_F(Tablebases, EmptyPathIsTheWorkingDirectory) {
+  InDirectory inside(ThreeManDir("uncompressed"));
+  EXPECT_EQ(UseTables(""), 3);
+  EXPECT_EQ(Probe(KrkLoss), "mated_in_15");
+}
+
+// The largest table found sets the men probed; positions beyond it are not looked up.
+TEST_F(Tablebases, LargestTableFound) {
+  TempDir dir;
+  std::filesystem::copy_file(ThreeManDir("emd/kqk.nbw.emd"), dir.File("kqk.nbw.emd"));
+  EXPECT_EQ(UseTables(dir.Path()), 3);
+  EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/5N2 w - - 0 1"), "none");
+  WriteFile(dir.File("kqqk.nbw"), std::string(698739, '\0'));  // a four-man table of draws
+  EXPECT_EQ(UseTables(dir.Path()), 4);
+  EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/5Q2 w - - 0 1"), "draw");
+  EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/5QQ1 w - - 0 1"), "none");
+}
+
+// A cache that cannot be had is halved down to 1 MB; below that probing is off.
+TEST_F(Tablebases, CacheHalvesWhenMemoryIsShort) {
+  static long limit;
+  TablebaseAllocate = [](size_t bytes) { return long(bytes) <= limit ? std::malloc(bytes) : nullptr; };
+  struct Case {
+    long cacheMB, limit, allocated;
+    int pieces;
+  } cases[] = {{256, 3 * MB, 2 * MB, 3}, {256, 256 * MB, 256 * MB, 3}, {4, MB, MB, 3}, {5, MB, 0, 0}, {1, MB - 1, 0, 0},
+               {3, MB - 1, 0, 0}};
+  for (const Case& c : cases) {
+    limit = c.limit;
+    testing::internal::CaptureStdout();
+    int ok = InitTablebases(1, ThreeManDir("emd").c_str(), c.cacheMB * MB);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(ok, c.pieces ? 1 : 0);
+    EXPECT_EQ(tbMaxPieces, c.pieces);
+    EXPECT_EQ(TablebaseCacheBytes(), c.allocated);
+    // The message names the last size tried: 5 MB fails at 1.25 MB, 3 MB at 1.5 MB.
+    long last = c.cacheMB * MB;
+    while (last / 2 >= MB) last /= 2;
+    std::string message = "info string *** Cannot allocate " + std::to_string(last) + " bytes of memory\n";
+    EXPECT_EQ(out, c.pieces ? "" : message);
+  }
+  // A new size keeps the files (no rescan), and probing comes back with a cache.
+  limit = 256 * MB;
+  EXPECT_EQ(InitTablebases(0, ThreeManDir("emd").c_str(), 8 * MB), 1);
+  EXPECT_EQ(TablebaseCacheBytes(), 8 * MB);
+  EXPECT_EQ(tbMaxPieces, 3);
+  EXPECT_EQ(Probe(KqkWin), "mate_in_8");
+}
+
+// A block that does not decode during play turns its material configuration off until the
+// next scan; other configurations go on.
+TEST_F(Tablebases, UndecodableBlockDisablesItsConfiguration) {
+  TempDir dir;
+  for (const char* name : {"kqk.nbw.emd", "kqk.nbb.emd", "krk.nbb.emd"})
+    std::filesystem::copy_file(ThreeManDir("emd/") + name, dir.File(name));
+  const std::string sound = ReadFile(dir.File("kqk.nbw.emd"));
+  std::string bytes = sound;
+  for (size_t i = bytes.size() - 500; i < bytes.size(); i++) bytes[i] = char(0xFF);  // the last block
+  WriteFile(dir.File("kqk.nbw.emd"), bytes);
+  ASSERT_EQ(UseTables(dir.Path()), 3);
+  EXPECT_EQ(Probe("8/4k3/8/8/Q3K3/8/8/8 w - - 0 1"), "none");        // index 25073: the last block
+  EXPECT_EQ(Probe(KqkWin), "none");                                  // a sound block, but KQK is off
+  EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/8 b - - 0 1"), "mated_in_8");  // Black to move: another code
+  EXPECT_EQ(Probe(KrkLoss), "mated_in_15");
+  WriteFile(dir.File("kqk.nbw.emd"), sound);
+  ASSERT_EQ(UseTables(dir.Path()), 3);
+  EXPECT_EQ(Probe(KqkWin), "mate_in_8");
+}
+
+// What the evaluation makes of a table's answer at the root's children (ply 2, full depth).
+TEST_F(Tablebases, EvaluationScores) {
+  ASSERT_EQ(UseTables(ThreeManDir("emd")), 3);
+  Options.drawValue = -(20 * 128 / 100);
+  SetDrawScores(Black);  // the engine plays Black: a draw is worth 25 to Black, -25 to White
+  struct Case {
+    const char* fen;
+    int swindle, score;
+    uint16_t kind;
+  } cases[] = {
+      {KqkWin, 0, 8194 - 2 * 8 - 2, RecordKindWon},
+      {"8/8/8/4k3/8/8/1KQ5/8 b - - 0 1", 0, 2 + 2 * 8 - 8193, RecordKindLost},
+      {"8/8/5K2/6Qk/8/8/8/8 b - - 0 1", 0, 2 - 8193, RecordKindLost},  // checkmated on the board
+      {"8/8/8/8/3k4/8/4P3/4K3 b - - 0 1", 0, (-128 >> 7) + 25, RecordKindCertainDraw},
+      {"8/8/8/8/3k4/8/4P3/4K3 w - - 0 1", 0, (128 >> 7) - 25, RecordKindCertainDraw},
+      {"8/8/8/8/8/8/1kR5/7K b - - 0 1", 0, (-640 >> 7) + 25, RecordKindCertainDraw},   // the rook falls
+      {"8/8/8/8/8/8/1kR5/7K b - - 0 1", 1, 0, 0},  // the swindle marker ignores a table draw
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(SetFen(c.fen));
+    PrepareEvaluationForSearch(Black, 0);
+    SwindleMarker = c.swindle;
+    EvalTrace trace{};
+    ActiveEvalTrace = &trace;
+    int score = Evaluate(Pos.sideToMove, 2, FullEvalDepth, -16384, 16384);
+    ActiveEvalTrace = nullptr;
+    if (c.kind) {
+      EXPECT_EQ(score, c.score) << c.fen;
+    }
+    EXPECT_EQ(trace.kind, c.kind) << c.fen;
+  }
+  SwindleMarker = 0;
+  Options.drawValue = 0;
+  SetDrawScores(White);
+}
+
+}  // namespace
