@@ -1,27 +1,20 @@
-// The check masks against the board: a checker standing in direction d of the king covers the
-// neighbours it attacks (the king itself does not shield the square behind it; a piece on a
-// neighbour is attacked but stops the line beyond it).
+// The check masks against the board: a checker standing in direction d of a king on e4 covers
+// the neighbours it attacks (through the king, not through a piece; its own square left out).
 #include <gtest/gtest.h>
 
 #include "board/check_masks.h"
-#include "board_helpers.h"
 #include "board/geometry.h"
+#include "board_helpers.h"
 
 namespace {
 
-constexpr int KingSquare = 28;   // e4: every neighbour and every line of length 3 is on the board
+constexpr int King = 28;   // e4
 
-// The neighbours (direction bits) that a `type` on `from` attacks with the king gone from e4,
-// `occupied` holding the squares that stop a line; the checker's own square is left out.
 uint8_t Covered(int type, int from, const bool* occupied) {
   uint8_t mask = 0;
   for (int n = 0; n < 8; n++) {
-    const int target = Geo.nextSquare[n][KingSquare];
-    if (target == from) continue;
-    const int d = Direction(target, from);
-    if (d >= 8) continue;
-    const bool moves = type == Queen || (type == Rook && IsOrthogonal(d)) || (type == Bishop && IsDiagonal(d));
-    if (!moves) continue;
+    const int target = Geo.nextSquare[n][King], d = Direction(target, from);
+    if (target == from || d >= 8 || (type == Rook && !IsOrthogonal(d)) || (type == Bishop && !IsDiagonal(d))) continue;
     bool clear = true;
     for (int s = Geo.nextSquare[d][from]; s != target; s = Geo.nextSquare[d][s]) clear = clear && !occupied[s];
     if (clear) mask |= uint8_t(1u << n);
@@ -29,32 +22,18 @@ uint8_t Covered(int type, int from, const bool* occupied) {
   return mask;
 }
 
-// The checking square `distance` steps from the king in direction d.
-int CheckSquare(int d, int distance) {
-  int s = KingSquare;
-  for (int i = 0; i < distance; i++) s = Geo.nextSquare[d][s];
-  return s;
-}
-
 TEST(CheckMasks, DescribeACheckerStandingInTheIndexedDirection) {
   BoardReady();
   const bool empty[64] = {};
   for (int d = 0; d < 8; d++) {
-    const int slider = IsOrthogonal(d) ? Rook : Bishop;
-    // A distant check along the line covers the line's two neighbours (the near one included).
-    uint8_t distant = Covered(slider, CheckSquare(d, 3), empty);
-    EXPECT_EQ(NarrowCheckMask[d], distant) << "direction " << d;
-    EXPECT_EQ(QueenDistanceTwoMask[d], Covered(Queen, CheckSquare(d, 2), empty)) << "direction " << d;
-    if (IsOrthogonal(d)) {
-      EXPECT_EQ(WideCheckMask[d], Covered(Rook, CheckSquare(d, 1), empty)) << "direction " << d;
-    }
-    // A queen's contact check, with the orthogonal neighbours of `blocked` occupied.
-    for (int blocked = 0; blocked < 16; blocked++) {
+    const int one = Geo.nextSquare[d][King], two = Geo.nextSquare[d][one], three = Geo.nextSquare[d][two];
+    EXPECT_EQ(NarrowCheckMask[d], Covered(IsOrthogonal(d) ? Rook : Bishop, three, empty)) << d;
+    EXPECT_EQ(QueenDistanceTwoMask[d], Covered(Queen, two, empty)) << d;
+    EXPECT_EQ(WideCheckMask[d], IsOrthogonal(d) ? Covered(Rook, one, empty) : 0) << d;
+    for (int blocked = 0; blocked < 16; blocked++) {   // occupied E, N, W, S neighbours
       bool occupied[64] = {};
-      for (int o = 0; o < 4; o++)
-        if (blocked >> o & 1) occupied[Geo.nextSquare[o][KingSquare]] = true;
-      EXPECT_EQ(QueenContactMask[blocked][d], Covered(Queen, CheckSquare(d, 1), occupied))
-          << "direction " << d << " blocked " << blocked;
+      for (int o = 0; o < 4; o++) occupied[Geo.nextSquare[o][King]] = blocked >> o & 1;
+      EXPECT_EQ(QueenContactMask[blocked][d], Covered(Queen, one, occupied)) << d << " " << blocked;
     }
   }
 }

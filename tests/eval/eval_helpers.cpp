@@ -1,18 +1,27 @@
 #include "eval_helpers.h"
 
+#include <gtest/gtest.h>
+
 #include <cctype>
 #include <fstream>
 #include <sstream>
+
+#include "../board/board_helpers.h"
+#include "eval/eval.h"
+
+void SetUpForSearch(const std::string& fen, int style) {
+  ASSERT_TRUE(SetFen(fen)) << fen;
+  PrepareEvaluationForSearch(Pos.sideToMove, style);
+  PrepareEvaluation();
+  UpdatePhase();
+}
 
 std::string MirrorFen(const std::string& fen) {
   std::istringstream in(fen);
   std::string board, side, castling, ep;
   in >> board >> side >> castling >> ep;
-  std::vector<std::string> ranks;
-  std::stringstream rows(board);
-  for (std::string row; std::getline(rows, row, '/');) ranks.insert(ranks.begin(), row);
-  std::string mirrored;
-  for (const std::string& row : ranks) mirrored += (mirrored.empty() ? "" : "/") + row;
+  std::string mirrored, row;
+  for (std::stringstream rows(board); std::getline(rows, row, '/');) mirrored = row + (mirrored.empty() ? "" : "/") + mirrored;
   auto swapCase = [](std::string s) {
     for (char& ch : s) ch = std::isupper(ch) ? char(std::tolower(ch)) : char(std::toupper(ch));
     return s;
@@ -27,8 +36,7 @@ std::vector<std::string> DataPositions(const std::string& file) {
   for (std::string line; std::getline(in, line);) {
     std::istringstream fields(line.substr(0, line.find(';')));
     std::string board, side, castling, ep;
-    if (!(fields >> board >> side >> castling >> ep)) continue;
-    out.push_back(board + " " + side + " " + castling + " " + ep + " 0 1");
+    if (fields >> board >> side >> castling >> ep) out.push_back(board + " " + side + " " + castling + " " + ep + " 0 1");
   }
   return out;
 }

@@ -4,10 +4,11 @@
 #include <string>
 #include <vector>
 
-// The position with the board turned over and the colours exchanged (ranks mirrored, pieces and
-// castling letters swapped, the other side to move, the en-passant rank mirrored).
+// Sets the FEN up as a search from it would: the engine is the side to move, `style` 0 Normal,
+// 1 Aggressive, 2 Solid; the root tables and the phase are ready.
+void SetUpForSearch(const std::string& fen, int style = 0);
+// The board turned over with the colours exchanged (and the other side to move).
 std::string MirrorFen(const std::string& fen);
-// The first four FEN fields of every line of a test data file (tests/data), with "0 1" added.
+// The FEN fields of every line of a test data file (tests/data), with "0 1" added.
 std::vector<std::string> DataPositions(const std::string& file);
-// Square index of a name such as "e4".
-int SquareOf(const char* name);
+int SquareOf(const char* name);   // "e4" -> 28
