@@ -2,6 +2,13 @@
 // attacks on the king zone, checks along the king's lines and by knights, discovered checks and
 // mating nets. The attack part leaves flags in the current undo record for the search (mating
 // net, acute danger, a discovered check) and may name a mating check as the threat move.
+//
+// Which king neighbours a check covers comes from the board's check masks: a slider checking
+// from a square of a king line (steps 2 and 3) covers QueenContactMask (a queen next to the king,
+// by its blocked E/N/W/S neighbours), WideCheckMask (a rook next to it), QueenDistanceTwoMask (a
+// queen two squares away) or else NarrowCheckMask (the line's own two neighbours); a discovered
+// check covers NarrowCheckMask of its line; a knight check (step 4) the neighbours the knight
+// attacks from its square. Step 6 compares the flights with all of these together.
 #include <algorithm>
 #include <array>
 

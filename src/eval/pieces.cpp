@@ -197,18 +197,12 @@ int PieceScore(int* perColour) {
   const int rooksOnBoard = BitCount(p.rooks(White)) + BitCount(p.rooks(Black));
   int sums[2] = {0, 0};
   for (int c = 0; c < 2; c++) {
-    // Piece-list order; the king (slot 0) and the pawns are skipped.
-    const uint32_t pieces = p.knights(c) | p.bishops(c) | p.rooks(c) | p.queens(c);
-    for (uint32_t set = pieces; set; set &= set - 1) {
-      const int sq = p.pieceList[c][LowestSlot(set)];
-      switch (p.pieceType[sq]) {
-        case Knight: sums[c] += KnightValue(p, c, sq, averagePawns, rooksOnBoard); break;
-        case Bishop: sums[c] += BishopValue(p, c, sq, averagePawns); break;
-        case Rook: sums[c] += RookValue(p, c, sq); break;
-        case Queen: sums[c] += QueenSquareTable[c][sq]; break;
-        default: break;
-      }
-    }
+    // Kind by kind (the sum does not depend on the order); the king and the pawns are skipped.
+    auto square = [&](uint32_t set) { return p.pieceList[c][LowestSlot(set)]; };
+    for (uint32_t set = p.knights(c); set; set &= set - 1) sums[c] += KnightValue(p, c, square(set), averagePawns, rooksOnBoard);
+    for (uint32_t set = p.bishops(c); set; set &= set - 1) sums[c] += BishopValue(p, c, square(set), averagePawns);
+    for (uint32_t set = p.rooks(c); set; set &= set - 1) sums[c] += RookValue(p, c, square(set));
+    for (uint32_t set = p.queens(c); set; set &= set - 1) sums[c] += QueenSquareTable[c][square(set)];
   }
   if (perColour) {
     perColour[White] = sums[White];
