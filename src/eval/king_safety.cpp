@@ -168,7 +168,8 @@ struct KingAttackState {
   __attribute__((always_inline)) void Line(int d, uint32_t sliders) {
     int acc = 0;
     const bool file = d == 1 || d == 3;
-    for (int x = Geo.nextSquare[d][k]; x != OffBoard; x = Geo.nextSquare[d][x]) {
+    const uint8_t* next = Geo.nextSquare[d];
+    for (int x = next[k]; x != OffBoard; x = next[x]) {
       const int d2 = own[x].attackerTotal - enemy[x].attackerTotal;
       if (d2 >= WellDefended) acc += d2;
       const uint32_t lineSliders = enemy[x].attackers & sliders;
@@ -225,27 +226,32 @@ struct KingAttackState {
   }
 };
 
-int AttackOnKing(Position& p, int c, UndoRecord& record, bool* net);
+int AttackOnKing(Position& p, int c, UndoRecord& record, const unsigned* bishopShades, bool* net);
+
+// Square shades (bit 0 light, bit 1 dark) holding a bishop of each colour.
+void BishopShades(const Position& p, unsigned shades[2]) {
+  for (int side = 0; side < 2; side++) {
+    shades[side] = 0;
+    for (uint32_t set = p.bishops(side); set; set &= set - 1) shades[side] |= 1u << Geo.shade[p.pieceList[side][LowestSlot(set)]];
+  }
+}
 
 }  // namespace
 
 int KingAttack(int c) {
   bool net;
-  return AttackOnKing(Pos, c, EvaluationRecord(), &net);
+  unsigned shades[2];
+  BishopShades(Pos, shades);
+  return AttackOnKing(Pos, c, EvaluationRecord(), shades, &net);
 }
 
 namespace {
 
 // The attack on c's king in c's view; *net tells whether it found a mating net.
-int AttackOnKing(Position& p, int c, UndoRecord& record, bool* net) {
+int AttackOnKing(Position& p, int c, UndoRecord& record, const unsigned* bishopShades, bool* net) {
   const int e = c ^ 1, k = p.kingSquare(c);
   KingAttackState a{p, c, e, k, p.attackTable[c], p.attackTable[e], record};
   p.lineAttackers[e] = 0;
-
-  // Square shades (bit 0 light, bit 1 dark) holding a bishop, by colour.
-  unsigned bishopShades[2] = {0, 0};
-  for (int side = 0; side < 2; side++)
-    for (uint32_t set = p.bishops(side); set; set &= set - 1) bishopShades[side] |= 1u << Geo.shade[p.pieceList[side][LowestSlot(set)]];
 
   // Step 1: the zone, the 3x3 block around the shelter centre (centre first): flights, blocked
   // neighbours, lone guards, attack units and undefended squares.
@@ -349,6 +355,8 @@ int AttackOnKing(Position& p, int c, UndoRecord& record, bool* net) {
 int KingSafety(int* perColour) {
   Position& p = Pos;
   UndoRecord& record = EvaluationRecord();
+  unsigned shades[2];
+  BishopShades(p, shades);
   int terms[2];
   for (int c = 0; c < 2; c++) {
     const int e = c ^ 1, k = p.kingSquare(c);
@@ -370,7 +378,7 @@ int KingSafety(int* perColour) {
       }
     }
     bool net;
-    s += AttackOnKing(p, c, record, &net);
+    s += AttackOnKing(p, c, record, shades, &net);
     if (net) {
       p.secondThreat[c] = p.largestThreat[c];
       p.largestThreat[c] = MatingNetThreat;

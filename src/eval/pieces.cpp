@@ -112,7 +112,8 @@ int RookValue(const Position& p, int c, int sq) {
   // Mobility: rooks and queens of either colour do not end a line.
   int count = 0;
   for (int d : RookDirections) {
-    for (int s = Geo.nextSquare[d][sq]; s != OffBoard; s = Geo.nextSquare[d][s]) {
+    const uint8_t* next = Geo.nextSquare[d];
+    for (int s = next[sq]; s != OffBoard; s = next[s]) {
       const int type = p.pieceType[s];
       if (type && type != Rook && type != Queen) break;
       count++;
@@ -138,7 +139,8 @@ int BishopScore(int sq, int c) {
   unsigned free = 0;
   for (int d = FirstDiagonal; d <= LastDiagonal; d++) {
     const bool ahead = !(BackwardDiagonals[c] >> d & 1);
-    for (int s = Geo.nextSquare[d][sq]; s != OffBoard; s = Geo.nextSquare[d][s]) {
+    const uint8_t* next = Geo.nextSquare[d];
+    for (int s = next[sq]; s != OffBoard; s = next[s]) {
       const int type = p.pieceType[s];
       // Step 1: an empty square.
       if (!type) {

@@ -92,7 +92,10 @@ int OverloadSum(Position& p, int c, int sq, OverloadMarks& marks, int* score) {
   const AttackEntry& own = p.attackTable[c][sq];
   const AttackEntry& enemy = p.attackTable[c ^ 1][sq];
   const int value = pieceValue[p.pieceType[sq]];
-  const unsigned enemyWord = Word(enemy), ownWord = Word(own);
+  const uint8_t* costs = ExchangeCost[AttackCode[Word(enemy) & AttackCodeMask]];
+  const unsigned ownWord = Word(own);
+  // What the enemy wins on sq with c's defence reduced to `defence`.
+  auto gain = [&](unsigned defence) { return value - 8 * costs[AttackCode[defence & AttackCodeMask]]; };
   int sum = 0;
   auto overloaded = [&](int slot, int loss) {
     const int dsq = p.pieceList[c][slot];
@@ -112,13 +115,13 @@ int OverloadSum(Position& p, int c, int sq, OverloadMarks& marks, int* score) {
     const int slot = HighestSlot(set);
     set ^= 1u << slot;
     const int type = p.pieceType[p.pieceList[c][slot]];
-    const int loss = ExchangeGain(value, enemyWord, ownWord - CountUnit[type]);
+    const int loss = gain(ownWord - CountUnit[type]);
     if (loss > 0) overloaded(slot, loss);
     else if (!(own.counts & ~TypeCountMask[type])) break;   // the rest are of the same kind
   }
   // X-ray defenders, all alike.
   if (own.xrayAttackers) {
-    const int loss = ExchangeGain(value, enemyWord, ownWord - XrayDefenceUnits);
+    const int loss = gain(ownWord - XrayDefenceUnits);
     if (loss >= 1)
       for (uint32_t set = own.xrayAttackers; set; set &= set - 1) overloaded(LowestSlot(set), loss);
   }
