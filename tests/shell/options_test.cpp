@@ -21,13 +21,6 @@ namespace {
 constexpr int WaitMs = 15000;
 
 
-// The number after `word ` in `line` (the first occurrence), or -99999.
-long NumberAfter(const std::string& line, const std::string& word) {
-  size_t p = line.find(" " + word + " ");
-  if (p == std::string::npos) return -99999;
-  return std::stol(line.substr(p + word.size() + 2));
-}
-
 // ---------------------------------------------------------------- in-process
 
 class SetOptionTest : public ::testing::Test {

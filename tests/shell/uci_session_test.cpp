@@ -77,13 +77,6 @@ std::string UciAnswer(const std::string& ownBook, const std::string& bookStatus,
 
 const std::string NoBookAnswer = UciAnswer("false", "NO BOOK FOUND", 0);
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 void WriteBook(const std::string& path, uint32_t count) {
   std::ofstream out(path, std::ios::binary);
   unsigned char header[4] = {uint8_t(count), uint8_t(count >> 8), uint8_t(count >> 16), uint8_t(count >> 24)};
