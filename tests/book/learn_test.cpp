@@ -1,7 +1,7 @@
-// Book learning: one record's update with its clamps and pass-back delta, the
-// walk over a finished game (won, lost, drawn, judged by the engine's scores
-// after the book), the settings under which nothing is learned, and a
-// read-only book that is never changed.
+// Book learning: the walk over a finished game (won, lost, drawn, judged by the
+// engine's scores after the book) with its clamps and pass-back deltas, the
+// settings under which nothing is learned, and a read-only book that is never
+// changed.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -42,10 +42,10 @@ class Learning : public ::testing::Test {
   // competitor in the same position (`other`); then Line up to `newestPly` in
   // the game, the engine's book moves marked and `scores` on its moves after them.
   static void RecordGame(int newestPly, const std::vector<int>& bookPlies, const std::vector<int>& scores, int own,
-                         int other) {
+                         int other, uint16_t ownMarks = 0) {
     std::vector<TestBookMove> moves;
     for (int ply : bookPlies) {
-      moves.push_back({Prefix(ply - 2), MoveAt(ply), 5, own});
+      moves.push_back({Prefix(ply - 2), MoveAt(ply), 5, own, ownMarks});
       moves.push_back({Prefix(ply - 2), ply % 2 == 0 ? "a2a3" : "h7h6", 5, other});
     }
     WriteTestBook("game.cbk", moves);
@@ -61,56 +61,10 @@ class Learning : public ::testing::Test {
   }
 };
 
-TEST_F(Learning, OneRecordTakesTheDeltaWithinTwelveToThirtyOne) {
-  const struct {
-    const char* name;
-    int old, delta, competitor;  // the competitor's learned weight, -1 for none
-    int resultClass;
-    uint16_t marksBefore;
-    int weight;
-    uint16_t marks;
-    int passedBack;
-    bool written;
-    const char* move = "e2e4";
-  } cases[] = {
-      {"raised, competitor as good", 20, 2, 20, 0, 0, 22, 0, 1, true},
-      {"raised, competitor better", 20, 2, 25, 0, 0, 22, 0, 2, true},
-      {"raised to the ceiling", 30, 4, -1, 0, 0, 31, 0, 3, true},
-      {"at the ceiling, nothing to write", 31, 2, -1, 0, 0, 31, 0, 1, false},
-      {"raised from below the floor", 5, 2, -1, 0, 0, 12, 0, 1, true},
-      {"lowered, competitor as good", 20, -4, 20, 0, 0, 16, 0, -3, true},
-      {"lowered, competitor worse", 20, -4, 15, 0, 0, 16, 0, -4, true},
-      {"lowered, competitor below the floor", 20, -4, 10, 0, 0, 16, 0, -4, true},
-      {"lowered to the floor, lost", 12, -4, 20, LearnClassLost, 0, 12, Lost, -3, true},
-      {"lowered by one", 20, -1, 20, 0, 0, 19, 0, -1, true},
-      {"no change, no result", 20, 0, 20, 0, 0, 20, 0, 0, false},
-      {"no change, won", 20, 0, 20, LearnClassWon, 0, 20, Won, 0, true},
-      {"a won move lost keeps both marks", 24, -4, -1, LearnClassLost, Won, 20, Won | Lost, -4, true},
-      {"not in the book", 20, 2, -1, LearnClassWon, 0, 20, 0, 0, false, "c2c4"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::vector<TestBookMove> moves = {{"", "e2e4", 5, c.old, c.marksBefore}};
-    if (c.competitor >= 0) moves.push_back({"", "d2d4", 5, c.competitor});
-    WriteTestBook("one.cbk", moves);
-    const std::string before = ReadFile("one.cbk");
-    uint16_t code = uint16_t((c.delta + 64) | (c.resultClass << 8));
-    EXPECT_EQ(LearnBookMove(BookKey(Pos.key, White), uint32_t(Pos.key >> 32), code, ParseMoveText(c.move)),
-              c.passedBack);
-    CloseBook();
-    const std::string after = ReadFile("one.cbk");
-    EXPECT_EQ(after != before, c.written);
-    ASSERT_EQ(after.size(), before.size());  // rewritten in place
-    BookRecord e4 = RecordIn("one.cbk", "", "e2e4");
-    EXPECT_EQ(LearnedWeight(e4), c.weight);
-    EXPECT_EQ(e4.bookInfo & (Won | Lost), c.marks);
-    EXPECT_EQ(StaticWeight(e4), 5);
-    if (c.competitor >= 0) {
-      EXPECT_EQ(LearnedWeight(RecordIn("one.cbk", "", "d2d4")), c.competitor);  // the competitor is never touched
-    }
-  }
-}
-
+// The engine's last book move takes the result's delta (won +2, lost -4) and
+// the judgement of its scores after the book, within 12..31; each earlier book
+// move of its side takes the delta passed back, one less while a competitor
+// (of 12 or more) is as good. Marks are set, never cleared.
 TEST_F(Learning, AFinishedGameAdjustsTheEngineBookMoves) {
   const std::vector<int> good(6, 200), poor(6, -200);  // above and below the rising band
   const struct {
@@ -122,16 +76,23 @@ TEST_F(Learning, AFinishedGameAdjustsTheEngineBookMoves) {
     int own, other;                      // learned weights in the book before the game
     std::vector<int> weights;            // of the book moves after the game
     uint16_t marks;
+    uint16_t ownMarks = 0;  // before the game
   } cases[] = {
       // Won, six scores above the band: +2 +6 = 8 at the last book move, clamped to 31; 7 passed back.
       {"won", White, 2, 17, {2, 4}, good, 28, 20, {31, 31}, Won},
+      {"won, competitor better", White, 2, 9, {2, 4}, {}, 20, 25, {22, 22}, Won},
+      {"won, from below the floor", White, 2, 9, {2, 4}, {}, 5, 20, {12, 12}, Won},
+      {"won, then poor play: only the marks", White, 2, 11, {2, 4}, {-200}, 20, 20, {20, 20}, Won},
       // Lost, no scores after the book: -4, then -3, -2, -1 while a competitor of 12 or more is as good.
       {"lost, competitors", White, 3, 9, {2, 4, 6, 8}, {}, 20, 20, {19, 18, 17, 16}, Lost},
       {"lost, weak competitors", White, 3, 9, {2, 4, 6, 8}, {}, 20, 8, {16, 16, 16, 16}, Lost},
+      {"lost, competitors below the new weight", White, 3, 9, {2, 4}, {}, 20, 15, {16, 16}, Lost},
       {"lost at the floor", White, 3, 9, {2, 4}, {}, 12, 20, {12, 12}, Lost},
+      {"lost, marked won before", White, 3, 9, {2, 4}, {}, 24, 20, {21, 20}, Won | Lost, Won},
       {"Black lost", Black, 2, 10, {3, 5, 7, 9}, {}, 20, 20, {19, 18, 17, 16}, Lost},
       // A draw judged by the play after the book.
       {"draw, good play after", White, 1, 17, {2, 4}, good, 20, 20, {25, 26}, 0},
+      {"draw, good play at the ceiling", White, 1, 17, {2, 4}, good, 31, 20, {31, 31}, 0},
       {"draw, poor play after", White, 1, 17, {2, 4}, poor, 20, 20, {12, 12}, 0},
       {"draw, steady play after", White, 1, 17, {2, 4}, std::vector<int>(6, 60), 20, 20, {20, 20}, 0},
       // A level score falls below the band as it rises: -2 at the tenth and twelfth ply.
@@ -143,9 +104,11 @@ TEST_F(Learning, AFinishedGameAdjustsTheEngineBookMoves) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    RecordGame(c.newestPly, c.bookPlies, c.scores, c.own, c.other);
+    RecordGame(c.newestPly, c.bookPlies, c.scores, c.own, c.other, c.ownMarks);
+    const size_t size = ReadFile("game.cbk").size();
     LearnFromGame(c.engineColour, c.result, c.newestPly);
     CloseBook();
+    EXPECT_EQ(ReadFile("game.cbk").size(), size);  // records are rewritten in place
     for (size_t i = 0; i < c.bookPlies.size(); i++) {
       const int ply = c.bookPlies[i];
       BookRecord r = RecordIn("game.cbk", Prefix(ply - 2), MoveAt(ply));

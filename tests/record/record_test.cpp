@@ -27,6 +27,7 @@ class Record : public ::testing::Test {
     Options.settingsFlags2 |= Flag2AutoSavePgn;
     SearchFlags = SettingsFlags;
     ClearGameRecord();
+    std::remove(AutoSaveFileName);
   }
 
   // The words the search writes for a ply it recorded.
@@ -165,56 +166,54 @@ TEST_F(Record, TheMovesInStandardNotation) {
   EXPECT_EQ(ReaderComplaints(int(std::size(cases))), "");
 }
 
-TEST_F(Record, TheTimeOfAPlyInSecondsMinutesAndHours) {
-  const struct {
-    uint32_t ms;
-    const char* text;
-  } cases[] = {{0, "{0}"},         {999, "{0}"},           {7000, "{7}"},          {59999, "{59}"},
-               {60000, "{1:00}"},  {75000, "{1:15}"},      {3599000, "{59:59}"},   {3600000, "{1:00:00}"},
-               {3725000, "{1:02:05}"}, {40000000, "{11:06:40}"}};
-  for (const auto& c : cases) {
-    PlayLine("e2e4 e7e5 g1f3 b8c6");
-    Mark(2, 0, 0, 0, 5000);         // White's first move: 5 s
-    Mark(4, 0, 0, 0, 5000 + c.ms);  // the second: its own time on top
-    EXPECT_EQ(Moves(Finish(5)), std::string("1.e4 {5} e5 {0} 2.Nf3 ") + c.text + " Nc6 {0} \n*\n\n") << c.ms;
-  }
-  // A ply whose time was never recorded shows 0, also after a recorded one.
-  PlayLine("e2e4 e7e5 g1f3");
-  Mark(2, 0, 0, 0, 9000);
-  EXPECT_EQ(Moves(Finish(4)), "1.e4 {9} e5 {0} 2.Nf3 {0} \n*\n\n");
-}
-
-TEST_F(Record, TheEnginesScoreFromWhitesView) {
+// The comment of a ply: its own time (the times are recorded added up), then
+// the engine's score from White's view and the depth.
+TEST_F(Record, TheTimeOfAPlyAndTheEnginesScoreFromWhitesView) {
   const struct {
     int mover, score, depth;
+    uint16_t flags;
+    uint32_t ms;  // the time recorded at the ply, 5 s after the mover's ply before it
     const char* comment;
   } cases[] = {
-      {White, -32, 11, " -0.25/11} "},  // a quarter pawn down after an engine move at depth 11
-      {Black, 32, 11, " -0.25/11} "},   // Black a quarter pawn up: the same from White's view
-      {White, 40, 14, " 0.31/14} "},
-      {White, 0, 0, " 0.00/0} "},
-      {White, -127, 3, " -0.99/3} "},  // truncated toward zero
-      {White, 129, 3, " 1.00/3} "},
-      {Black, -1000, 20, " 7.81/20} "},
-      {White, 7799, 9, " 60.92/9} "},
-      {White, 7800, 9, " MATE N/9} "},
-      {Black, -7800, 9, " MATE N/9} "},
+      {White, 0, 0, 0, 5000, "{0}"},  // 0 ms
+      {White, 0, 0, 0, 5999, "{0}"},
+      {White, 0, 0, 0, 12000, "{7}"},
+      {White, 0, 0, 0, 64999, "{59}"},
+      {White, 0, 0, 0, 65000, "{1:00}"},
+      {White, 0, 0, 0, 80000, "{1:15}"},
+      {White, 0, 0, 0, 3604000, "{59:59}"},
+      {Black, 0, 0, 0, 3605000, "{1:00:00}"},
+      {Black, 0, 0, 0, 3730000, "{1:02:05}"},
+      {Black, 0, 0, 0, 40005000, "{11:06:40}"},
+      {Black, 0, 0, 0, 0, "{0}"},  // never recorded: 0, also after a recorded ply
+      {White, -32, 11, Result, 5000, "{0 -0.25/11}"},  // a quarter pawn down after an engine move at depth 11
+      {Black, 32, 11, Result, 5000, "{0 -0.25/11}"},   // Black a quarter pawn up: the same from White's view
+      {White, 40, 14, Result, 5000, "{0 0.31/14}"},
+      {White, 0, 0, Result, 5000, "{0 0.00/0}"},
+      {White, -127, 3, Result, 5000, "{0 -0.99/3}"},  // truncated toward zero
+      {White, 129, 3, Result, 5000, "{0 1.00/3}"},
+      {Black, -1000, 20, Result, 5000, "{0 7.81/20}"},
+      {White, 7799, 9, Result, 5000, "{0 60.92/9}"},
+      {White, 7800, 9, Result, 5000, "{0 MATE N/9}"},
+      {Black, -7800, 9, Result, 5000, "{0 MATE N/9}"},
       // Mates: the sign names the side that mates, the number counts its moves as it reports them over UCI.
-      {White, 8191, 1, " +M1/1} "},
-      {White, 8189, 3, " +M2/3} "},
-      {Black, 8191, 1, " -M1/1} "},  // used to read "-M0"
-      {Black, 8189, 3, " -M2/3} "},
-      {White, -8190, 4, " -M1/4} "},  // White is mated: used to read "-M-1"
-      {White, -8188, 4, " -M2/4} "},
-      {Black, -8190, 4, " +M1/4} "},
-      {Black, -8188, 6, " +M2/6} "},
+      {White, 8191, 1, Result, 5000, "{0 +M1/1}"},
+      {White, 8189, 3, Result, 5000, "{0 +M2/3}"},
+      {Black, 8191, 1, Result, 5000, "{0 -M1/1}"},  // used to read "-M0"
+      {Black, 8189, 3, Result, 5000, "{0 -M2/3}"},
+      {White, -8190, 4, Result, 5000, "{0 -M1/4}"},  // White is mated: used to read "-M-1"
+      {White, -8188, 4, Result, 5000, "{0 -M2/4}"},
+      {Black, -8190, 4, Result, 5000, "{0 +M1/4}"},
+      {Black, -8188, 6, Result, 5000, "{0 +M2/6}"},
   };
   for (const auto& c : cases) {
-    PlayLine("e2e4 e7e5 g1f3");
-    Mark(c.mover == White ? 2 : 3, c.score, Result, c.depth);
-    std::string expected = c.mover == White ? std::string("1.e4 {0") + c.comment + "e5 {0} 2.Nf3 {0} \n*\n\n"
-                                            : std::string("1.e4 {0} e5 {0") + c.comment + "2.Nf3 {0} \n*\n\n";
-    EXPECT_EQ(Moves(Finish(4)), expected) << c.mover << " " << c.score;
+    PlayLine("e2e4 e7e5 g1f3 b8c6");
+    Mark(2, 0, 0, 0, 5000);
+    Mark(3, 0, 0, 0, 5000);
+    Mark(4 + c.mover, c.score, c.flags, c.depth, c.ms);
+    const std::string white = c.mover == White ? c.comment : "{0}", black = c.mover == Black ? c.comment : "{0}";
+    EXPECT_EQ(Moves(Finish(5)), "1.e4 {5} e5 {5} 2.Nf3 " + white + " Nc6 " + black + " \n*\n\n")
+        << c.mover << " " << c.score << " " << c.ms;
   }
 }
 

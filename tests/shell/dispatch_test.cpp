@@ -89,8 +89,10 @@ class Dispatch : public ::testing::Test {
     SearchHook = RecordingSearch;
   }
   void TearDown() override {
-    if (input_[0] >= 0) close(input_[0]);
-    if (input_[1] >= 0) close(input_[1]);
+    for (int& fd : input_) {
+      if (fd >= 0) close(fd);
+      fd = -1;
+    }
     SetInputDescriptor(0);
     SearchHook = nullptr;
     alarm(0);

@@ -1,5 +1,6 @@
 // Searches driven over pipes: info lines, bestmove and ponder, stop, ponderhit,
-// commands during a search, the waits of pondering and "go infinite", MultiPV.
+// isready during a search, the waits of pondering and "go infinite", MultiPV.
+// (What the dispatcher does with other lines during a search is tested in-process.)
 // Timing assertions are generous: the tests run in parallel on small machines.
 #include <gtest/gtest.h>
 
@@ -154,26 +155,6 @@ TEST(SearchSession, PonderhitTurnsThePonderSearchIntoATimedOne) {
   ASSERT_TRUE(s.Search("ponderhit\n")) << s.Fresh();
   EXPECT_LT(NowMs() - start, 3000);
   ExpectFinalLines(s);
-  s.Quit();
-}
-
-TEST(SearchSession, QuitDuringASearchPrintsBestmoveThenExits) {
-  EngineSession s;
-  s.engine.Send("position startpos\ngo infinite\n");
-  s.engine.ReadFor(200);
-  s.Quit();
-  EXPECT_FALSE(s.BestMove().empty()) << s.Fresh();
-}
-
-TEST(SearchSession, PositionDuringASearchIsDeferred) {
-  EngineSession s;
-  s.engine.Send("position startpos\ngo infinite\n");
-  s.engine.ReadFor(200);
-  // The position stops the search; it is applied after bestmove.
-  ASSERT_TRUE(s.Search("position startpos moves e2e4\n")) << s.Fresh();
-  EXPECT_TRUE(s.BestMove()[1] == '2' || s.BestMove()[1] == '1') << s.BestMove();  // a White move
-  ASSERT_TRUE(s.Search("go depth 2\n")) << s.Fresh();
-  EXPECT_TRUE(s.BestMove()[1] == '7' || s.BestMove()[1] == '8') << s.BestMove();  // Black answers e2e4
   s.Quit();
 }
 

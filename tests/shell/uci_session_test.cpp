@@ -169,11 +169,6 @@ TEST(UciSession, GoWithUnknownWordsReportsEachWord) {
   s.Quit();
 }
 
-TEST(UciSession, QuitBeforeUciExitsWithStatusZero) {
-  ExactSession s;
-  s.QuitExactly();
-}
-
 // The end of the input quits, also during a search, and appends a line to the autosave file.
 TEST(UciSession, EndOfInputIsLoggedAndQuits) {
   for (const char* before : {"", "uci\n", "uci\ngo infinite\n"}) {

@@ -47,23 +47,20 @@ TEST(PgnReader, KeepsTheMainLineAndTheTagsItNeeds) {
   }
 }
 
-TEST(BookWeights, HowOftenAndHowWellAMoveWasPlayed) {
+// The weight by how often a move was chosen is seen in the builder's books below; here how well it scored.
+TEST(BookWeights, HowWellAMoveScoredMovesItsWeight) {
   const struct {
     uint32_t moveGames, positionGames, points;
     int weight;
   } cases[] = {
-      {45, 100, 45, 7}, {30, 100, 30, 6}, {15, 100, 15, 5}, {10, 100, 10, 4},  // by share, scoring 50%
-      {5, 100, 5, 3},   {2, 100, 2, 2},   {1, 100, 1, 1},   {0, 0, 0, 0},
-      {45, 100, 20, 5},  // scoring 22%: two steps down
-      {45, 100, 36, 6},  // 40%: one step down
-      {45, 100, 60, 7},  // 67%: one up, but 7 is the top
-      {10, 100, 14, 5},  // 70% over ten games: one up
-      {9, 100, 14, 4},   // the same score over nine games is not enough
-      {1, 100, 0, 0},    // rare and lost: never played
+      {45, 100, 45, 7}, {45, 100, 20, 5},  // scoring 22%: two steps down
+      {45, 100, 36, 6},                    // 40%: one step down
+      {45, 100, 60, 7},                    // 67%: one up, but 7 is the top
+      {10, 100, 14, 5}, {9, 100, 14, 4},   // 70% over ten games: one up; over nine, not
+      {1, 100, 0, 0},   {0, 0, 0, 0},      // rare and lost: never played
   };
   for (const auto& c : cases)
-    EXPECT_EQ(StaticWeightFor(c.moveGames, c.positionGames, c.points), c.weight)
-        << c.moveGames << "/" << c.positionGames << " " << c.points;
+    EXPECT_EQ(StaticWeightFor(c.moveGames, c.positionGames, c.points), c.weight) << c.moveGames << " " << c.points;
 }
 
 class Builder : public ::testing::Test {
