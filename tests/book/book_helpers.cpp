@@ -22,8 +22,10 @@ void BookTestReady() {
 
 bool PlayLine(const std::string& line, const std::string& fen) {
   ResetGameState();
-  if (fen.empty()) SetupPosition(2, SetupAllCastling);
-  else if (!ParseFen(fen.c_str())) return false;
+  if (fen.empty())
+    SetupPosition(2, SetupAllCastling);
+  else if (!ParseFen(fen.c_str()))
+    return false;
   std::istringstream in(line);
   for (std::string token; in >> token;) {
     Move m = ParseMoveText(token.c_str());
@@ -68,6 +70,4 @@ BookRecord RecordIn(const std::string& path, const std::string& line, const std:
   return {};
 }
 
-std::string BookHeader(uint32_t count) {
-  return {char(count), char(count >> 8), char(count >> 16), char(count >> 24)};
-}
+std::string BookHeader(uint32_t count) { return {char(count), char(count >> 8), char(count >> 16), char(count >> 24)}; }

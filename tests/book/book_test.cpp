@@ -50,8 +50,10 @@ TEST_F(Book, OpeningReportsTheStatusAndCount) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::string path = std::string(c.name) + ".cbk";
-    if (c.bytes == "<directory>") mkdir(path.c_str(), 0755);
-    else if (c.bytes != "<missing>") WriteFile(path, c.bytes);
+    if (c.bytes == "<directory>")
+      mkdir(path.c_str(), 0755);
+    else if (c.bytes != "<missing>")
+      WriteFile(path, c.bytes);
     const bool found = c.status == 0;
     Options.bookStatus = 0;
     SettingsFlags = found ? SettingsFlags & ~FlagOwnBook : SettingsFlags | FlagOwnBook;  // OwnBook follows the file
@@ -72,10 +74,10 @@ TEST_F(Book, TheWindowHoldsTwentyRecordsBeforeTheHitAndNineteenAfter) {
     int firstIndex;  // file index of the first record of the key that the window holds
     int visible;     // records of the key inside the window
   } cases[] = {
-      {0, 21, 0, 0, 21},   {0, 40, 0, 0, 40},  // hit 20: 20 before, 19 after
-      {0, 41, 0, 0, 40},                       // the 41st is 20 after the hit
-      {0, 42, 0, 1, 40},                       // hit 21: the first is 21 before it
-      {0, 60, 0, 10, 40},  {30, 10, 30, 30, 10}, {5, 3, 0, 5, 3},
+      {0, 21, 0, 0, 21},  {0, 40, 0, 0, 40},  // hit 20: 20 before, 19 after
+      {0, 41, 0, 0, 40},                      // the 41st is 20 after the hit
+      {0, 42, 0, 1, 40},                      // hit 21: the first is 21 before it
+      {0, 60, 0, 10, 40}, {30, 10, 30, 30, 10}, {5, 3, 0, 5, 3},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.before << "/" << c.count << "/" << c.after);
@@ -122,14 +124,13 @@ TEST_F(Book, TheChoiceOfABookMove) {
       // A lost mark divides the score by 1024: played only when it is the only candidate.
       {"lost", {{"", "e2e4", 6, 27, Lost}, {"", "d2d4", 6, 12}}, "", Tournament, true, {"d2d4"}},
       {"lost, alone", {{"", "e2e4", 7, 31, Lost}, {"", "d2d4", 2, 8}}, "", Tournament, true, {"e2e4"}},
-      {"lost, not read without learning", {{"", "e2e4", 6, 27, Lost}, {"", "d2d4", 6, 12}}, "", Tournament, false,
-       {"d2d4", "e2e4"}},
+      {"lost, learning off", {{"", "e2e4", 6, 27, Lost}, {"", "d2d4", 6, 12}}, "", Tournament, false, {"d2d4", "e2e4"}},
       // Never a move that repeats a position, an illegal move (a stale book), or another position's record.
       {"repeats, Wild", {{repeats, "f3g1", 7, 31}, {repeats, "e2e4", 3, 12}}, repeats, Wild, true, {"e2e4"}},
       {"repeats", {{repeats, "f3g1", 7, 31}, {repeats, "e2e4", 3, 12}}, repeats, Tournament, true, {"e2e4"}},
       {"repeats, alone", {{repeats, "f3g1", 7, 31}}, repeats, Tournament, true, {"none"}},
-      {"stale and foreign", {{"", "e2e5", 7, 31}, {"", "d2d4", 7, 31, Foreign}, {"", "c2c4", 3, 12}}, "", Tournament,
-       true, {"c2c4"}},
+      {"stale", {{"", "e2e5", 7, 31}, {"", "c2c4", 3, 12}}, "", Tournament, true, {"c2c4"}},
+      {"foreign", {{"", "d2d4", 7, 31, Foreign}, {"", "c2c4", 3, 12}}, "", Tournament, true, {"c2c4"}},
       {"check", {{"f2f3 e7e5 g2g4", "d8h4", 7, 31}}, "f2f3 e7e5 g2g4", Tournament, true, {"d8h4+"}},
   };
   for (const auto& c : cases) {

@@ -1,6 +1,8 @@
 // The game record: what GameFinished saves and judges, the PGN text of the
 // moves and their comments, and a standard PGN reader's verdict on the games
 // the engine saves.
+#include "record/record.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,7 +13,6 @@
 #include "board/board.h"
 #include "book/book_helpers.h"
 #include "core/settings.h"
-#include "record/record.h"
 #include "search/search_state.h"
 
 namespace {
@@ -204,7 +205,7 @@ TEST_F(Record, TheTimeOfAPlyAndTheEnginesScoreFromWhitesView) {
       {Black, 0, 0, 0, 3605000, "{1:00:00}"},
       {Black, 0, 0, 0, 3730000, "{1:02:05}"},
       {Black, 0, 0, 0, 40005000, "{11:06:40}"},
-      {Black, 0, 0, 0, 0, "{0}"},  // never recorded: 0, also after a recorded ply
+      {Black, 0, 0, 0, 0, "{0}"},                      // never recorded: 0, also after a recorded ply
       {White, -32, 11, Result, 5000, "{0 -0.25/11}"},  // a quarter pawn down after an engine move at depth 11
       {Black, 32, 11, Result, 5000, "{0 -0.25/11}"},   // Black a quarter pawn up: the same from White's view
       {White, 40, 14, Result, 5000, "{0 0.31/14}"},

@@ -18,10 +18,11 @@ long Nodes(const EngineSession& s) {
 }
 
 TEST(BookGame, BookMovesOpenTheGameAndBookLearningJudgesIt) {
-  // Both engines find the opening in their books: White 1.e4 and 2.Nf3, Black 1...e5 and 2...Qg5, which loses the queen.
+  // Both engines find the opening in their books: White 1.e4 and 2.Nf3, Black 1...e5 and 2...Qg5?? (the queen goes).
   BookTestReady();
-  WriteTestBook("game.cbk", {{"", "e2e4", 7, 20}, {"e2e4", "e7e5", 7, 20}, {"e2e4 e7e5", "g1f3", 7, 20},
-                             {"e2e4 e7e5 g1f3", "d8g5", 7, 20}});
+  WriteTestBook(
+      "game.cbk",
+      {{"", "e2e4", 7, 20}, {"e2e4", "e7e5", 7, 20}, {"e2e4 e7e5", "g1f3", 7, 20}, {"e2e4 e7e5 g1f3", "d8g5", 7, 20}});
   CloseBook();
   const std::string bookBefore = ReadFile("game.cbk");
   EngineSession engine, opponent;
@@ -51,7 +52,8 @@ TEST(BookGame, BookMovesOpenTheGameAndBookLearningJudgesIt) {
   engine.Quit();
   opponent.Quit();
   const std::string saved = ReadFile(engine.dir.File("Corvid11SPAutoSave.pgn"));
-  EXPECT_NE(saved.find("[White \"CORVID 11.2 SP\"]\n[Black \"Player\"]\n[Result \"1-0\"]\n"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("[White \"CORVID 11.2 SP\"]\n[Black \"Player\"]\n[Result \"1-0\"]\n"), std::string::npos)
+      << saved;
   const size_t movetext = saved.find("}\n1.e4 {0 0.00/0} e5 {0} 2.Nf3 {0 0.00/0} Qg5 {0} 3.");
   ASSERT_NE(movetext, std::string::npos) << saved;
   EXPECT_EQ(std::count(saved.begin() + movetext, saved.end(), '{'), 7) << "the seven plies of the game";
@@ -85,8 +87,10 @@ TEST(BookGame, OnlyASearchWithAClockUsesTheDefaultBook) {
     } else {
       ASSERT_TRUE(s.Search("position startpos\n" + go + "\n"));
     }
-    if (StartsWith(go, "go wtime")) EXPECT_LT(Nodes(s), 100) << s.Fresh();
-    else EXPECT_GT(Nodes(s), 100) << go << " searched instead of using the book";
+    if (StartsWith(go, "go wtime"))
+      EXPECT_LT(Nodes(s), 100) << s.Fresh();
+    else
+      EXPECT_GT(Nodes(s), 100) << go << " searched instead of using the book";
   }
   s.Quit();
 }

@@ -63,8 +63,8 @@ struct EngineSession {
   // Marks, sends the lines and waits for the whole bestmove line (false on a timeout).
   bool Search(const std::string& lines, int ms = 10000);
   std::vector<std::string> Starting(const std::string& prefix) const;  // fresh lines with this start
-  std::string BestMove() const;  // the move of the last fresh bestmove line
-  void Quit();                   // quit, expecting exit status 0
+  std::string BestMove() const;                                        // the move of the last fresh bestmove line
+  void Quit();                                                         // quit, expecting exit status 0
 };
 
 // Small helpers of the session tests.

@@ -51,13 +51,13 @@ TEST(SearchSession, GoDepthPrintsItsLineThenBestmoveAndPonder) {
 TEST(SearchSession, ShortSearchesAndSpecialPositions) {
   const struct {
     std::string lines;
-    const char* bestmove;  // the whole line, or "" for any
+    const char* bestmove;           // the whole line, or "" for any
     std::vector<std::string> info;  // the "info depth" lines expected: a part of each
   } cases[] = {
       // A quick search prints only its final line, without a bound.
       {"position startpos moves e2e4\ngo depth 3\n", "", {"info depth 3 seldepth "}},
       {"position startpos\ngo depth 0\n", "", {"info depth 1 "}},
-      {MateInOne + "go depth 1\n", "bestmove f1f8 ", {" score mate 1 pv f1f8 "}},  // no ponder move
+      {MateInOne + "go depth 1\n", "bestmove f1f8 ", {" score mate 1 pv f1f8 "}},            // no ponder move
       {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo depth 3\n", "bestmove (none)", {}},  // stalemate
   };
   EngineSession s;
@@ -109,7 +109,8 @@ TEST(SearchSession, ClockSearchFromTheStartUsesItsTarget) {
 // "go infinite" and a ponder search answer isready at once and bestmove only after stop.
 TEST(SearchSession, InfiniteAndPonderSearchesAnswerOnlyAfterStop) {
   EngineSession s;
-  for (const char* go : {"position startpos\ngo infinite\n", "position startpos moves e2e4\ngo ponder wtime 60000 btime 60000\n"}) {
+  for (const char* go :
+       {"position startpos\ngo infinite\n", "position startpos moves e2e4\ngo ponder wtime 60000 btime 60000\n"}) {
     s.Mark();
     s.engine.Send(go);
     s.engine.ReadFor(500);
@@ -131,8 +132,8 @@ TEST(SearchSession, InfiniteAndPonderSearchesAnswerOnlyAfterStop) {
 // A search that ends by itself (a mate found at once) waits for the command that ends it.
 TEST(SearchSession, FinishedPonderAndInfiniteSearchesWait) {
   EngineSession s;
-  for (const auto& [go, end] : {std::pair{"go ponder wtime 60000 btime 60000\n", "ponderhit\n"},
-                                std::pair{"go infinite\n", "stop\n"}}) {
+  for (const auto& [go, end] :
+       {std::pair{"go ponder wtime 60000 btime 60000\n", "ponderhit\n"}, std::pair{"go infinite\n", "stop\n"}}) {
     s.Mark();
     s.engine.Send(MateInOne + go);
     s.engine.ReadFor(500);

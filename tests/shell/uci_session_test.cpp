@@ -163,8 +163,9 @@ TEST(UciSession, RefusedFenIsReportedAndThePositionKept) {
 TEST(UciSession, GoWithUnknownWordsReportsEachWord) {
   EngineSession s;
   ASSERT_TRUE(s.Search("go foo depth 1 bar\n")) << s.Fresh();
-  EXPECT_TRUE(StartsWith(s.Fresh(), "info string unknown UCI go <foo depth 1 bar> command\n"
-                                    "info string unknown UCI go <bar> command\n"))
+  EXPECT_TRUE(StartsWith(s.Fresh(),
+                         "info string unknown UCI go <foo depth 1 bar> command\n"
+                         "info string unknown UCI go <bar> command\n"))
       << s.Fresh();
   s.Quit();
 }
@@ -205,8 +206,10 @@ TEST(UciSession, TheBookFoundAtStartUp) {
     if (c.readOnly && geteuid() == 0) continue;  // file permissions do not bind the superuser
     TempDir dir;
     const std::string path = dir.File("Corvid11Book2.cbk");
-    if (c.bytes == "<directory>") mkdir(path.c_str(), 0755);
-    else WriteFile(path, c.bytes);
+    if (c.bytes == "<directory>")
+      mkdir(path.c_str(), 0755);
+    else
+      WriteFile(path, c.bytes);
     if (c.readOnly) chmod(path.c_str(), 0444);
     EngineProcess engine(dir.Path());
     engine.Send("uci\nquit\n");

@@ -1,5 +1,7 @@
 // corvid-tool book: the PGN reader, the static weights, the book builder and
 // the command line.
+#include "tool/book_tool.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,33 +9,29 @@
 
 #include "board/board.h"
 #include "book/book_helpers.h"
-#include "tool/book_tool.h"
 #include "tool/pgn.h"
 
 namespace {
 
 TEST(PgnReader, KeepsTheMainLineAndTheTagsItNeeds) {
   const struct {
-    const char* name;
     const char* text;
     std::vector<std::vector<std::string>> games;  // per game: result, fen, then the moves
     size_t maxMoves = SIZE_MAX;
   } cases[] = {
-      {"plain", "[Event \"x\"]\n[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 1-0\n", {{"1-0", "", "e4", "e5", "Nf3"}}},
-      {"comments", "1. e4 {best by test; 2. d4} e5 ; rest of line 2. Nf3\n2... Nc6 *", {{"*", "", "e4", "e5", "Nc6"}}},
-      {"variations", "1. e4 (1. d4 d5 (1... Nf6 {x)} 2. c4)) e5 (1... c5) 2. Nf3 1/2-1/2",
-       {{"1/2-1/2", "", "e4", "e5", "Nf3"}}},
-      {"annotations", "1. e4! e5?! 2. Nf3 $1 Nc6 $14 3. Bb5!! 0-1", {{"0-1", "", "e4", "e5", "Nf3", "Nc6", "Bb5"}}},
-      {"numbers joined", "1.e4 e5 2.Nf3 2...Nc6 3.O-O-O+ *", {{"*", "", "e4", "e5", "Nf3", "Nc6", "O-O-O+"}}},
-      {"no result before the next game", "[Event \"a\"]\n1. e4 e5\n\n[Event \"b\"]\n1. d4 *",
-       {{"", "", "e4", "e5"}, {"*", "", "d4"}}},
-      {"escape line", "% produced by a program\n1. c4 *", {{"*", "", "c4"}}},
-      {"tags with quotes", "[Event \"the \\\"open\\\" [1]\"]\n[FEN \"8/8/8/8/8/8/8/K1k5 w - - 0 1\"]\n1. Kb1 *",
+      {"[Event \"x\"]\n[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 1-0\n", {{"1-0", "", "e4", "e5", "Nf3"}}},
+      {"1. e4 {best by test; 2. d4} e5 ; rest of line 2. Nf3\n2... Nc6 *", {{"*", "", "e4", "e5", "Nc6"}}},
+      {"1. e4 (1. d4 d5 (1... Nf6 {x)} 2. c4)) e5 (1... c5) 2. Nf3 1/2-1/2", {{"1/2-1/2", "", "e4", "e5", "Nf3"}}},
+      {"1. e4! e5?! 2. Nf3 $1 Nc6 $14 3. Bb5!! 0-1", {{"0-1", "", "e4", "e5", "Nf3", "Nc6", "Bb5"}}},
+      {"1.e4 e5 2.Nf3 2...Nc6 3.O-O-O+ *", {{"*", "", "e4", "e5", "Nf3", "Nc6", "O-O-O+"}}},
+      {"[Event \"a\"]\n1. e4 e5\n\n[Event \"b\"]\n1. d4 *", {{"", "", "e4", "e5"}, {"*", "", "d4"}}},  // no result
+      {"% an escape line\n1. c4 *", {{"*", "", "c4"}}},
+      {"[Event \"the \\\"open\\\" [1]\"]\n[FEN \"8/8/8/8/8/8/8/K1k5 w - - 0 1\"]\n1. Kb1 *",
        {{"*", "8/8/8/8/8/8/8/K1k5 w - - 0 1", "Kb1"}}},
-      {"no tags, no result at the end", "1. e4 e5", {{"", "", "e4", "e5"}}},
-      {"empty", "", {}},
-      {"only blanks and comments", "  {nothing}\n ; here\n", {}},
-      {"the first moves only", "1. e4 e5 2. Nf3 Nc6 1-0\n1. d4 d5 0-1", {{"1-0", "", "e4", "e5", "Nf3"}, {"0-1", "", "d4", "d5"}}, 3},
+      {"1. e4 e5", {{"", "", "e4", "e5"}}},
+      {"", {}},
+      {"  {nothing}\n ; here\n", {}},
+      {"1. e4 e5 2. Nf3 Nc6 1-0\n1. d4 d5 0-1", {{"1-0", "", "e4", "e5", "Nf3"}, {"0-1", "", "d4", "d5"}}, 3},
   };
   for (const auto& c : cases) {
     PgnReader reader(c.text);
@@ -43,7 +41,7 @@ TEST(PgnReader, KeepsTheMainLineAndTheTagsItNeeds) {
       read.push_back({game.result, game.fen});
       read.back().insert(read.back().end(), game.moves.begin(), game.moves.end());
     }
-    EXPECT_EQ(read, c.games) << c.name;
+    EXPECT_EQ(read, c.games) << c.text;
   }
 }
 
@@ -86,7 +84,7 @@ TEST_F(Builder, CountsEveryMoveOfThePliesAndWeighsIt) {
   builder.AddGames(pgn);
   const std::vector<BookRecord> records = builder.Records();
   for (size_t i = 1; i < records.size(); i++) EXPECT_LE(records[i - 1].bookKey, records[i].bookKey);
-  EXPECT_EQ(At(records, ""), (std::vector<std::string>{"e2e4 7/28", "d2d4 6/24"}));  // 3 of 4 games, 1 of 4
+  EXPECT_EQ(At(records, ""), (std::vector<std::string>{"e2e4 7/28", "d2d4 6/24"}));      // 3 of 4 games, 1 of 4
   EXPECT_EQ(At(records, "e2e4"), (std::vector<std::string>{"c7c5 6/24", "e7e5 5/20"}));  // e5: 2 of 3, 25%
   EXPECT_EQ(At(records, "e2e4 e7e5"), (std::vector<std::string>{"g1f3 7/28"}));
   EXPECT_EQ(At(records, "e2e4 e7e5 g1f3"), (std::vector<std::string>{"g8f6 7/28", "b8c6 5/20"}));
@@ -108,8 +106,9 @@ TEST_F(Builder, CountsEveryMoveOfThePliesAndWeighsIt) {
 
 TEST_F(Builder, KeepsTwentyMovesAPositionTheMostPlayedFirst) {
   std::string pgn;
-  for (const char* reply : {"a3", "a4", "b3", "b4", "c3", "c4", "d3", "d4", "f3", "f4", "g3", "g4", "h3", "h4", "Nc3",
-                            "Na3", "Nh3", "Ne2", "Be2", "Bd3", "Bc4", "Bb5", "Ba6", "Qe2", "Qf3", "Qg4", "Qh5", "Ke2"})
+  for (const char* reply :
+       {"a3",  "a4",  "b3",  "b4",  "c3",  "c4",  "d3",  "d4",  "f3",  "f4",  "g3",  "g4",  "h3",  "h4",
+        "Nc3", "Na3", "Nh3", "Ne2", "Be2", "Bd3", "Bc4", "Bb5", "Ba6", "Qe2", "Qf3", "Qg4", "Qh5", "Ke2"})
     pgn += std::string("1. e4 e5 2. ") + reply + " *\n";
   for (int i = 0; i < 5; i++) pgn += "1. e4 e5 2. Nf3 *\n";
   BookBuilder builder({4, 1});
