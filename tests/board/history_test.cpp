@@ -45,25 +45,6 @@ TEST_F(GameHistory, AnIrreversibleMoveEndsTheComparison) {
   EXPECT_EQ(CountGameRepetitions(), 1);
 }
 
-TEST_F(GameHistory, TakeBackRestoresEachPosition) {
-  const char* moves[] = {"e2e4", "e7e5", "g1f3", "b8c6", "f1c4", "f8c5", "e1g1", "g8f6",
-                         "d2d4", "e5d4", "e4e5", "d7d5", "e5d6", "d8d6", "b1c3", "d4c3"};
-  std::vector<Position> before;
-  for (const char* m : moves) {
-    before.push_back(Pos);
-    ASSERT_TRUE(Play(m)) << m;
-    ASSERT_STREQ(CheckPositionConsistency(), "") << m;
-  }
-  // Record 1 is the set-up position; move i is stored in record i + 2.
-  EXPECT_EQ(MoveKind(Game.history[8].move), KindCastle);
-  EXPECT_EQ(MoveKind(Game.history[14].move), KindEnPassant);
-  for (int i = int(before.size()) - 1; i >= 0; i--) {
-    TakeBackGameMove();
-    ASSERT_EQ(FirstDifference(Pos, before[i], false), "") << moves[i];
-    ASSERT_EQ(Game.index, Pos.ply);
-  }
-}
-
 TEST_F(GameHistory, SearchLineRepeatsAGamePosition) {
   ASSERT_TRUE(Play("g1f3"));
   ASSERT_TRUE(Play("g8f6"));
@@ -102,16 +83,6 @@ TEST_F(GameHistory, RedoAndNullGameMoves) {
   EXPECT_EQ(Game.history[Game.index].move, 0);
   TakeBackGameMove();
   EXPECT_EQ(FirstDifference(Pos, after, false), "");
-}
-
-TEST_F(GameHistory, IllegalGameMoveIsTakenBack) {
-  ASSERT_TRUE(SetFen("4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1"));  // the knight is pinned
-  Position before = Pos;
-  Move m = MakeMoveWord(12, 18);
-  ASSERT_EQ(IsPseudoLegal(White, &m), 1);
-  EXPECT_EQ(PlayGameMove(m, White), 0);
-  EXPECT_EQ(FirstDifference(Pos, before), "");
-  EXPECT_EQ(Game.index, 1);
 }
 
 TEST_F(GameHistory, CompactionKeepsEverythingSinceTheLastPawnMove) {
@@ -167,10 +138,6 @@ TEST_F(GameHistory, LongReversibleGameNeverOverflowsTheHistory) {
   EXPECT_EQ(Pos.key, key);
   EXPECT_STREQ(CheckPositionConsistency(), "");
 }
-
-}  // namespace
-
-namespace {
 
 // A search straight after a set-up (no game moves yet) still finds repetitions along its path.
 TEST(SearchPathRepetition, FoundRightAfterASetUp) {

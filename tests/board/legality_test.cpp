@@ -8,133 +8,97 @@ namespace {
 class Legality : public ::testing::Test {
  protected:
   void SetUp() override { BoardReady(); }
-
-  // IsPseudoLegal for the game side; the completed word goes to `out`.
-  static int Check(int from, int to, Move kind = KindQuiet, Move* out = nullptr) {
-    Move m = MakeMoveWord(from, to, kind);
-    int ok = IsPseudoLegal(Game.side, &m);
-    if (out) *out = m;
-    return ok;
-  }
 };
 
-TEST_F(Legality, PawnPushToTheLastRankBecomesAQueenPromotion) {
-  ASSERT_TRUE(SetFen("k7/4P3/8/8/8/8/8/4K3 w - - 0 1"));
-  Move m = 0;
-  EXPECT_EQ(Check(52, 60, KindQuiet, &m), 1);
-  EXPECT_EQ(m, MakeMoveWord(52, 60, KindPromoQueen));
-  EXPECT_EQ(Check(52, 60, KindPromoKnight, &m), 1);  // a given promotion kind stays
-  EXPECT_EQ(m, MakeMoveWord(52, 60, KindPromoKnight));
-}
+const char* const Start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+const char* const Castles960 = "rk5r/8/8/8/8/8/8/RK4R1 w GAha - 0 1";  // king b1, rooks a1 and g1
 
-TEST_F(Legality, PawnCapturesNeedAVictimOrTheEnPassantSquare) {
-  EXPECT_EQ(Check(12, 19), 0);  // e2xd3 onto an empty square
-  ASSERT_TRUE(SetFen("rnbqkbnr/ppp1pppp/8/8/3pP3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
-  Move m = 0;
-  EXPECT_EQ(Check(27, 20, KindQuiet, &m), 1);
-  EXPECT_EQ(m, MakeMoveWord(27, 20, KindEnPassant));
-  EXPECT_EQ(Check(27, 18), 0);  // d4xc3: empty and not the en-passant square
-}
-
-TEST_F(Legality, DoubleStepNeedsBothSquaresEmpty) {
-  ASSERT_TRUE(SetFen("4k3/8/8/8/8/4n3/4P3/4K3 w - - 0 1"));
-  EXPECT_EQ(Check(12, 28), 0);
-  EXPECT_EQ(Check(12, 20), 0);
-  ASSERT_TRUE(SetFen("4k3/8/8/8/4n3/8/4P3/4K3 w - - 0 1"));
-  EXPECT_EQ(Check(12, 28), 0);
-  EXPECT_EQ(Check(12, 20), 1);
-}
-
-TEST_F(Legality, StandardCastling) {
-  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/4K2R w K - 0 1"));
-  Move m = 0;
-  EXPECT_EQ(Check(4, 6, KindQuiet, &m), 1);
-  EXPECT_EQ(m, MakeMoveWord(4, 6, KindCastle));
-
-  ASSERT_TRUE(SetFen("4kr2/8/8/8/8/8/8/4K2R w K - 0 1"));  // f1 is attacked
-  EXPECT_EQ(Check(4, 6), 0);
-
-  // A rook without the right stands on h1 with move count 1.
-  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/4K2R w - - 0 1"));
-  EXPECT_EQ(Pos.moveCount[7], 1);
-  EXPECT_EQ(Check(4, 6), 0);
-
-  // The rook leaves h1 and comes back: it has moved, and the right is gone.
+// A move word from outside (origin, destination, the kind it came with), whether it passes for
+// the side to move, and the kind it is completed to.
+TEST_F(Legality, MovesFromOutsideAreCheckedAndCompleted) {
+  const struct {
+    const char* fen;
+    int from, to;
+    Move kind;
+    int ok;
+    Move completed;
+  } cases[] = {
+      {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", 52, 60, KindQuiet, 1, KindPromoQueen},         // a push to the last rank
+      {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", 52, 60, KindPromoKnight, 1, KindPromoKnight},  // a given kind stays
+      {Start, 12, 19, KindQuiet, 0, 0},  // a pawn capture onto an empty square
+      {"rnbqkbnr/ppp1pppp/8/8/3pP3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 27, 20, KindQuiet, 1, KindEnPassant},
+      {"rnbqkbnr/ppp1pppp/8/8/3pP3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 27, 18, KindQuiet, 0, 0},
+      {"4k3/8/8/8/8/4n3/4P3/4K3 w - - 0 1", 12, 28, KindQuiet, 0, 0},  // the double step needs both squares
+      {"4k3/8/8/8/8/4n3/4P3/4K3 w - - 0 1", 12, 20, KindQuiet, 0, 0},
+      {"4k3/8/8/8/4n3/8/4P3/4K3 w - - 0 1", 12, 28, KindQuiet, 0, 0},
+      {"4k3/8/8/8/4n3/8/4P3/4K3 w - - 0 1", 12, 20, KindQuiet, 1, KindQuiet},
+      {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", 4, 6, KindQuiet, 1, KindCastle},
+      {"4kr2/8/8/8/8/8/8/4K2R w K - 0 1", 4, 6, KindQuiet, 0, 0},  // f1 is attacked
+      {"4k3/8/8/8/8/8/8/4K2R w - - 0 1", 4, 6, KindQuiet, 0, 0},   // the rook has no right
+      // Chess960: the king takes its own rook; an ordinary step to c1 is no castling.
+      {Castles960, 1, 0, KindQuiet, 1, KindCastle},
+      {Castles960, 1, 6, KindQuiet, 1, KindCastle},
+      {Castles960, 1, 2, KindQuiet, 1, KindQuiet},
+      {"rk5r/8/8/8/8/b7/8/RK4R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},         // c1 attacked
+      {"rk5r/8/8/8/8/8/8/RKN3R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},         // c1 occupied
+      {"rk5r/8/8/8/8/8/8/RK1N2R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},        // d1 occupied
+      {"rk1r4/8/8/8/8/8/8/RK4R1 w Aa - 0 1", 1, 0, KindQuiet, 1, KindCastle},  // d1 attacked: the king does not pass it
+      // Pieces move only where they attack directly: the bishop sees c3 only through its queen.
+      {"4k3/8/8/8/8/8/1Q6/B3K3 w - - 0 1", 0, 18, KindQuiet, 0, 0},
+      {"4k3/8/8/8/8/8/1Q6/B3K3 w - - 0 1", 9, 18, KindQuiet, 1, KindQuiet},
+      {"4k3/8/8/8/8/8/1r6/B3K3 w - - 0 1", 0, 9, KindQuiet, 1, KindCapture},
+      {"4k3/8/8/8/8/8/1r6/B3K3 w - - 0 1", 0, 18, KindQuiet, 0, 0},
+      // The king may not step onto an attacked square, nor take a defended piece.
+      {"4k3/8/8/8/8/8/3r4/4K3 w - - 0 1", 4, 11, KindQuiet, 1, KindCapture},
+      {"4k3/8/8/8/8/8/3r4/4K3 w - - 0 1", 4, 12, KindQuiet, 0, 0},
+      {"3rk3/8/8/8/8/8/3r4/4K3 w - - 0 1", 4, 11, KindQuiet, 0, 0},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(SetFen(c.fen)) << c.fen;
+    Move m = MakeMoveWord(c.from, c.to, c.kind);
+    EXPECT_EQ(IsPseudoLegal(Game.side, &m), c.ok) << c.fen << " " << c.from << "-" << c.to;
+    if (c.ok) {
+      EXPECT_EQ(m, MakeMoveWord(c.from, c.to, c.completed)) << c.fen << " " << c.from << "-" << c.to;
+    }
+  }
+  // A rook that leaves h1 and comes back has moved: the right is gone.
   ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/4K2R w K - 0 1"));
   for (const char* text : {"h1h2", "e8d8", "h2h1", "d8e8"}) ASSERT_TRUE(Play(text)) << text;
-  EXPECT_EQ(Pos.moveCount[7], 2);
-  EXPECT_EQ(Check(4, 6), 0);
-}
-
-TEST_F(Legality, Chess960QueenSideFromB1) {
-  // King b1 takes its own rook on a1: king to c1, rook to d1.
-  ASSERT_TRUE(SetFen("rk5r/8/8/8/8/8/8/RK4R1 w GAha - 0 1"));
-  ASSERT_TRUE(Chess960Mode());
-  Move m = 0;
-  EXPECT_EQ(Check(1, 0, KindQuiet, &m), 1);
-  EXPECT_EQ(m, MakeMoveWord(1, 0, KindCastle));
-  EXPECT_EQ(Check(1, 6, KindQuiet, &m), 1);
-  EXPECT_EQ(m, MakeMoveWord(1, 6, KindCastle));
-  EXPECT_EQ(Check(1, 2), 1);                                    // an ordinary king step to c1 is no castling
-  ASSERT_TRUE(SetFen("rk5r/8/8/8/8/b7/8/RK4R1 w GAha - 0 1"));  // c1 attacked
-  EXPECT_EQ(Check(1, 0), 0);
-  ASSERT_TRUE(SetFen("rk5r/8/8/8/8/8/8/RKN3R1 w GAha - 0 1"));  // c1 occupied
-  EXPECT_EQ(Check(1, 0), 0);
-  ASSERT_TRUE(SetFen("rk5r/8/8/8/8/8/8/RK1N2R1 w GAha - 0 1"));  // d1 occupied
-  EXPECT_EQ(Check(1, 0), 0);
-  // d1 attacked does not matter: the king does not pass it.
-  ASSERT_TRUE(SetFen("rk1r4/8/8/8/8/8/8/RK4R1 w Aa - 0 1"));
-  EXPECT_EQ(Check(1, 0), 1);
-}
-
-TEST_F(Legality, PiecesMoveOnlyWhereTheyAttackDirectly) {
-  // The bishop on a1 sees c3 only through its own queen on b2.
-  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/1Q6/B3K3 w - - 0 1"));
-  EXPECT_NE(Pos.attackTable[White][18].xrayAttackers & Pos.slotBit[0], 0u);
-  EXPECT_EQ(Check(0, 18), 0);
-  EXPECT_EQ(Check(9, 18), 1);
-  Move m = 0;
-  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/1r6/B3K3 w - - 0 1"));
-  EXPECT_EQ(Check(0, 9, KindQuiet, &m), 1);
-  EXPECT_EQ(m, MakeMoveWord(0, 9, KindCapture));
-  EXPECT_EQ(Check(0, 18), 0);
+  Move castle = MakeMoveWord(4, 6);
+  EXPECT_EQ(IsPseudoLegal(White, &castle), 0);
 }
 
 TEST_F(Legality, PinnedKnightPassesHereButNotInTheGame) {
   ASSERT_TRUE(SetFen("4k3/4r3/8/8/8/8/4N3/4K3 w - - 0 1"));
-  Move m = 0;
-  EXPECT_EQ(Check(12, 18, KindQuiet, &m), 1);
+  Move m = MakeMoveWord(12, 18);
+  EXPECT_EQ(IsPseudoLegal(White, &m), 1);
   EXPECT_EQ(PlayGameMove(m, White), 0);
   EXPECT_EQ(Pos.pieceType[12], Knight);
   EXPECT_STREQ(CheckPositionConsistency(), "");
 }
 
-TEST_F(Legality, KingMayNotStepOntoAnAttackedSquare) {
-  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/3r4/4K3 w - - 0 1"));
-  EXPECT_EQ(Check(4, 11, KindQuiet), 1);  // takes the undefended rook
-  EXPECT_EQ(Check(4, 12), 0);             // e2 is on the rook's rank
-  ASSERT_TRUE(SetFen("3rk3/8/8/8/8/8/3r4/4K3 w - - 0 1"));
-  EXPECT_EQ(Check(4, 11), 0);  // now defended
-}
-
+// GivesCheck answers the checking direction (0 for a contact check or a rank) x 8 + the checking piece.
 TEST_F(Legality, GivesCheck) {
-  ASSERT_TRUE(SetFen("4k3/8/8/8/6N1/8/8/R3K3 w - - 0 1"));
-  EXPECT_EQ(GivesCheck(MakeMoveWord(30, 45), White), 11 * 8 + Knight);  // Ng4-f6: jump +15 to e8
-  EXPECT_EQ(GivesCheck(MakeMoveWord(30, 36), White), 0);                // Ng4-e5
-  EXPECT_EQ(GivesCheck(MakeMoveWord(0, 56), White), 0 * 8 + Rook);      // Ra1-a8 along the rank
-  EXPECT_EQ(GivesCheck(MakeMoveWord(0, 8), White), 0);                  // Ra1-a2
-
-  // The rook on c6 leaves the bishop's diagonal a4-e8.
-  ASSERT_TRUE(SetFen("4k3/8/2R5/8/B7/8/8/4K3 w - - 0 1"));
-  EXPECT_EQ(GivesCheck(MakeMoveWord(42, 10), White), 5 * 8 + Bishop);
-  EXPECT_EQ(GivesCheck(MakeMoveWord(42, 58), White), 0 * 8 + Rook);    // Rc6-c8 checks itself
-  EXPECT_EQ(GivesCheck(MakeMoveWord(42, 43), White), 5 * 8 + Bishop);  // Rc6-d6 also uncovers it
-
-  // A pawn checks diagonally.
-  ASSERT_TRUE(SetFen("8/8/4k3/8/4P3/8/8/4K3 w - - 0 1"));
-  EXPECT_EQ(GivesCheck(MakeMoveWord(28, 36), White), 0);
-  ASSERT_TRUE(SetFen("8/8/4k3/3p4/4P3/8/8/4K3 w - - 0 1"));
-  EXPECT_EQ(GivesCheck(MakeMoveWord(28, 35, KindCapture), White), 1);
+  const struct {
+    const char* fen;
+    Move move;
+    int answer;
+  } cases[] = {
+      {"4k3/8/8/8/6N1/8/8/R3K3 w - - 0 1", MakeMoveWord(30, 45), 11 * 8 + Knight},  // Ng4-f6: jump +15 to e8
+      {"4k3/8/8/8/6N1/8/8/R3K3 w - - 0 1", MakeMoveWord(30, 36), 0},
+      {"4k3/8/8/8/6N1/8/8/R3K3 w - - 0 1", MakeMoveWord(0, 56), 0 * 8 + Rook},  // along the rank
+      {"4k3/8/8/8/6N1/8/8/R3K3 w - - 0 1", MakeMoveWord(0, 8), 0},
+      // The rook on c6 leaves the bishop's diagonal a4-e8.
+      {"4k3/8/2R5/8/B7/8/8/4K3 w - - 0 1", MakeMoveWord(42, 10), 5 * 8 + Bishop},
+      {"4k3/8/2R5/8/B7/8/8/4K3 w - - 0 1", MakeMoveWord(42, 58), 0 * 8 + Rook},  // Rc6-c8 checks itself
+      {"4k3/8/2R5/8/B7/8/8/4K3 w - - 0 1", MakeMoveWord(42, 43), 5 * 8 + Bishop},
+      {"8/8/4k3/8/4P3/8/8/4K3 w - - 0 1", MakeMoveWord(28, 36), 0},  // a pawn checks diagonally
+      {"8/8/4k3/3p4/4P3/8/8/4K3 w - - 0 1", MakeMoveWord(28, 35, KindCapture), 1},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(SetFen(c.fen));
+    EXPECT_EQ(GivesCheck(c.move, White), c.answer) << c.fen << " " << Text(c.move);
+  }
 }
 
 }  // namespace

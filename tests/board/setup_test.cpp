@@ -6,6 +6,7 @@
 
 #include "board/keys.h"
 #include "board_helpers.h"
+#include "same_position.h"
 #include "core/settings.h"
 
 namespace {
@@ -18,31 +19,11 @@ class Setup : public ::testing::Test {
 };
 
 TEST_F(Setup, StartposAndItsFenAgree) {
-  Position fromStart = Pos;
+  static Position fromStart;
+  fromStart = Pos;
   ASSERT_TRUE(SetFen(StartFen));
-  EXPECT_EQ(Pos.key, fromStart.key);
-  EXPECT_EQ(0, std::memcmp(Pos.pieceList, fromStart.pieceList, sizeof Pos.pieceList));
-  EXPECT_EQ(0, std::memcmp(Pos.slotBit, fromStart.slotBit, sizeof Pos.slotBit));
-  EXPECT_EQ(0, std::memcmp(Pos.attackTable, fromStart.attackTable, sizeof Pos.attackTable));
-  EXPECT_EQ(0, std::memcmp(Pos.moveCount, fromStart.moveCount, sizeof Pos.moveCount));
-  EXPECT_EQ(Pos.materialSignature[White], 0x8u << 16 | 0x2u << 20 | 0x2u << 22 | 0x2u << 24 | 0x1u << 26 | 7u << 8 | 32u);
+  EXPECT_EQ(FirstDifference(Pos, fromStart), "");
   EXPECT_STREQ(CheckPositionConsistency(), "");
-}
-
-TEST_F(Setup, SlotPlanOfTheStartPosition) {
-  EXPECT_EQ(Pos.pieceList[White][0], 4);    // king e1
-  EXPECT_EQ(Pos.pieceList[White][1], 3);    // queen d1
-  EXPECT_EQ(Pos.pieceList[White][2], 0);    // rooks a1, h1
-  EXPECT_EQ(Pos.pieceList[White][3], 7);
-  EXPECT_EQ(Pos.pieceList[White][4], 5);    // light-squared bishop f1
-  EXPECT_EQ(Pos.pieceList[White][5], 2);    // dark-squared bishop c1
-  EXPECT_EQ(Pos.pieceList[White][6], 1);    // knights b1, g1
-  EXPECT_EQ(Pos.pieceList[White][7], 6);
-  EXPECT_EQ(Pos.pieceList[White][15], 8);   // pawns from slot 15 down: a2 first
-  EXPECT_EQ(Pos.pieceList[White][8], 15);
-  EXPECT_EQ(Pos.pawnFiles[White][0], 0);    // sentinels
-  EXPECT_EQ(Pos.pawnFiles[White][9], 0);
-  EXPECT_EQ(Pos.pawnFiles[White][1], 1 << 1);
 }
 
 TEST_F(Setup, ChessCastlingLettersSwitchTheMode) {
@@ -133,26 +114,30 @@ TEST_F(Setup, AttackTablesMatchAFreshComputationOnManyPositions) {
   EXPECT_GE(checked, 300);
 }
 
-TEST_F(Setup, ExchangeCostFigures) {
-  // Threat values follow the exchange rule: an undefended piece is fully threatened, a defended
-  // one by what the attacker gains beyond its cheapest attacker.
-  ASSERT_TRUE(SetFen("4k3/8/8/2n5/8/4B3/8/4K3 b - - 0 1"));   // bishop attacks an undefended knight
-  EXPECT_EQ(Pos.threatValue[34], 416);
+// Threat values follow the exchange rule: an undefended piece is fully threatened, a defended
+// one by what the attacker gains beyond its cheapest attacker.
+TEST_F(Setup, ThreatValuesFollowTheExchangeRule) {
+  const struct {
+    const char* fen;
+    int square, threat;
+  } cases[] = {
+      {"4k3/8/8/2n5/8/4B3/8/4K3 b - - 0 1", 34, 416},   // bishop on an undefended knight
+      {"4k3/2p5/3n4/8/8/8/3R4/4K3 b - - 0 1", 43, 0},   // rook on a knight defended by a pawn
+      {"4k3/8/3q4/8/8/8/3P4/4K3 b - - 0 1", 43, 0},     // nothing attacks the queen
+      {"4k3/8/3r4/8/8/8/8/3QK3 b - - 0 1", 43, 640},    // queen on an undefended rook
+      {"3rk3/8/3r4/8/8/8/8/3RK3 b - - 0 1", 43, 0},     // rook on a rook defended by a rook
+      {"4k3/8/2p5/3p4/8/8/3R4/3RK3 b - - 0 1", 35, 0},  // two rooks on a pawn defended by a pawn
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(SetFen(c.fen));
+    EXPECT_EQ(Pos.threatValue[c.square], c.threat) << c.fen;
+  }
+  ASSERT_TRUE(SetFen("4k3/8/8/2n5/8/4B3/8/4K3 b - - 0 1"));
   EXPECT_EQ(Pos.threatSum[Black], 416);
   EXPECT_EQ(Pos.threatenedSlots[Black], Pos.slotBit[34]);
-  ASSERT_TRUE(SetFen("4k3/2p5/3n4/8/8/8/3R4/4K3 b - - 0 1"));   // rook attacks a knight defended by a pawn
-  EXPECT_EQ(Pos.threatValue[43], 0);   // losing the rook (80 units) costs more than the knight
-  ASSERT_TRUE(SetFen("4k3/8/3q4/8/8/8/3P4/4K3 b - - 0 1"));   // nothing attacks the queen
-  EXPECT_EQ(Pos.threatValue[43], 0);
-  ASSERT_TRUE(SetFen("4k3/8/3r4/8/8/8/8/3QK3 b - - 0 1"));   // queen attacks an undefended rook
-  EXPECT_EQ(Pos.threatValue[43], 640);
-  ASSERT_TRUE(SetFen("3rk3/8/3r4/8/8/8/8/3RK3 b - - 0 1"));   // rook on rook, defended by a rook
-  EXPECT_EQ(Pos.threatValue[43], 0);
-  ASSERT_TRUE(SetFen("4k3/8/2p5/3p4/8/8/3R4/3RK3 b - - 0 1"));  // two rooks against a pawn defended by a pawn
-  EXPECT_EQ(Pos.threatValue[35], 0);
-  ASSERT_TRUE(SetFen("4k3/8/3r4/8/8/4n3/3R4/3RK3 b - - 0 1")); // x-ray: second rook behind the first
+  ASSERT_TRUE(SetFen("4k3/8/3r4/8/8/4n3/3R4/3RK3 b - - 0 1"));  // x-ray: the second rook behind the first
   EXPECT_STREQ(CheckPositionConsistency(), "");
-  EXPECT_EQ(Pos.attackTable[White][43].xrayAttackers != 0, true);
+  EXPECT_NE(Pos.attackTable[White][43].xrayAttackers, 0);
 }
 
 TEST_F(Setup, RandomAndTruncatedTextNeverBreaksThePosition) {

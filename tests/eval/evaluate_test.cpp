@@ -70,29 +70,33 @@ TEST_F(Evaluation, TwoKnightsDrawUnlessTheKingIsCornered) {
   EXPECT_EQ(score, 0);
 }
 
+// A material-class entry: an ending code, or a correction of (bits 0-4) - 16 with "cannot win" flags.
+constexpr int Ending = 0x80, MoverCannotWin = 0x20, OpponentCannotWin = 0x40, Even = 16;
+constexpr int NeitherWins = MoverCannotWin | OpponentCannotWin;
+
 TEST_F(Evaluation, MaterialClassTellingRows) {
   auto entry = [](const char* fen) {
     SetFen(fen);
     int side = Pos.sideToMove;
     return MaterialClassTable[MaterialClass(Pos.materialSignature[side]) * 128 + MaterialClass(Pos.materialSignature[side ^ 1])];
   };
-  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/R3K3 w - - 0 1") & 0x9F, 0x80 | 16);          // lone king: ending code 16
-  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/4KB2 w - - 0 1"), 0x80 | 21);
-  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/3NKB2 w - - 0 1"), 0x80 | 16);                   // bishop and knight mate
-  EXPECT_EQ(entry("4kb2/8/8/8/8/8/8/R3K3 w - - 0 1"), 0x60 | (16 - 6));             // rook against bishop
-  EXPECT_EQ(entry("4kn2/8/8/8/8/8/8/R3K3 w - - 0 1"), 0x60 | (16 - 5));             // rook against knight
-  EXPECT_EQ(entry("3rk3/8/8/8/8/8/8/3QK3 w - - 0 1"), 0x40 | (16 - 9));             // queen against rook
-  EXPECT_EQ(entry("3rkb2/8/8/8/8/8/8/R3K3 w - - 0 1"), 0x60 | (16 + 9));            // rook against rook and minor
-  EXPECT_EQ(entry("3rkb2/8/8/8/8/8/8/R3K3 b - - 0 1"), 0x60 | (16 - 9));            // rook and minor against rook
-  EXPECT_EQ(entry("3qkb2/8/8/8/8/8/8/Q3K3 w - - 0 1"), 0x60 | (16 + 10));           // queen against queen and bishop
-  EXPECT_EQ(entry("4k3/3p4/8/8/8/8/8/4KB2 b - - 0 1"), 0x40 | (16 + 8));            // pawn against a lone minor
-  EXPECT_EQ(entry("4k3/3p4/8/8/8/8/8/4KB2 w - - 0 1"), 0x20 | (16 - 8));            // minor against a pawn
-  EXPECT_EQ(entry("4k3/4P3/8/8/8/8/8/R3Kn2 w - - 0 1"), 16 + 2);                    // rook and pawn against knight
-  EXPECT_EQ(entry("3qk3/4P3/8/8/8/8/8/Q3K3 w - - 0 1"), 0x40 | (16 - 2));           // queen and pawn against queen
-  EXPECT_EQ(entry("4k3/4p3/8/8/8/8/8/Q3K3 w - - 0 1"), 0x80 | 2);                   // queen against pawn
-  EXPECT_EQ(entry("3rk3/4p3/8/8/8/8/8/R3K3 w - - 0 1"), 0x80 | 3);                  // rook against rook and pawn
-  EXPECT_EQ(entry("4k3/4p3/8/8/8/8/4P3/4K3 w - - 0 1"), 0x80 | 18);                 // pawn ending
-  EXPECT_EQ(entry("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"), 0x80 | 19);                   // king and pawn against king
+  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/R3K3 w - - 0 1") & (Ending | 0x1F), Ending | 16);  // lone king: ending code 16
+  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/4KB2 w - - 0 1"), Ending | 21);
+  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/3NKB2 w - - 0 1"), Ending | 16);  // bishop and knight mate
+  EXPECT_EQ(entry("4kb2/8/8/8/8/8/8/R3K3 w - - 0 1"), NeitherWins | (Even - 6));  // rook against bishop
+  EXPECT_EQ(entry("4kn2/8/8/8/8/8/8/R3K3 w - - 0 1"), NeitherWins | (Even - 5));  // rook against knight
+  EXPECT_EQ(entry("3rk3/8/8/8/8/8/8/3QK3 w - - 0 1"), OpponentCannotWin | (Even - 9));  // queen against rook
+  EXPECT_EQ(entry("3rkb2/8/8/8/8/8/8/R3K3 w - - 0 1"), NeitherWins | (Even + 9));  // rook against rook and minor
+  EXPECT_EQ(entry("3rkb2/8/8/8/8/8/8/R3K3 b - - 0 1"), NeitherWins | (Even - 9));  // rook and minor against rook
+  EXPECT_EQ(entry("3qkb2/8/8/8/8/8/8/Q3K3 w - - 0 1"), NeitherWins | (Even + 10));  // queen against queen and bishop
+  EXPECT_EQ(entry("4k3/3p4/8/8/8/8/8/4KB2 b - - 0 1"), OpponentCannotWin | (Even + 8));  // pawn against a lone minor
+  EXPECT_EQ(entry("4k3/3p4/8/8/8/8/8/4KB2 w - - 0 1"), MoverCannotWin | (Even - 8));  // minor against a pawn
+  EXPECT_EQ(entry("4k3/4P3/8/8/8/8/8/R3Kn2 w - - 0 1"), Even + 2);  // rook and pawn against knight
+  EXPECT_EQ(entry("3qk3/4P3/8/8/8/8/8/Q3K3 w - - 0 1"), OpponentCannotWin | (Even - 2));  // queen and pawn against queen
+  EXPECT_EQ(entry("4k3/4p3/8/8/8/8/8/Q3K3 w - - 0 1"), Ending | 2);  // queen against pawn
+  EXPECT_EQ(entry("3rk3/4p3/8/8/8/8/8/R3K3 w - - 0 1"), Ending | 3);  // rook against rook and pawn
+  EXPECT_EQ(entry("4k3/4p3/8/8/8/8/4P3/4K3 w - - 0 1"), Ending | 18);  // pawn ending
+  EXPECT_EQ(entry("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"), Ending | 19);  // king and pawn against king
 }
 
 TEST_F(Evaluation, EqualPawnlessMaterialIsScaledDown) {
@@ -115,7 +119,7 @@ TEST_F(Evaluation, CacheReturnsWhatAFullEvaluationReturns) {
   int a = EvalAfterNull(1, &first);
   int b = EvalAfterNull(1, &second);
   EXPECT_EQ(a, b);
-  EXPECT_EQ(first & 0x1FFF, second & 0x1FFF);
+  EXPECT_EQ(first & RecordEvaluationBits, second & RecordEvaluationBits);
   EXPECT_TRUE(first & RecordFullEvaluation);
 }
 
@@ -132,13 +136,6 @@ TEST_F(Evaluation, LazyEstimateOnlyAtQuiescenceDepths) {
   SetFen("4k3/4p3/8/8/8/8/4P3/4K3 b - - 0 1");
   EvalAfterNull(0, &flags, -50, 50);
   EXPECT_TRUE(flags & RecordFullEvaluation);
-}
-
-TEST_F(Evaluation, PhaseOfTheOpeningPosition) {
-  UpdatePhase();
-  EXPECT_EQ(Pos.Phase, 16);
-  EXPECT_EQ(Pos.endgameWeight, 1);
-  EXPECT_EQ(Pos.TradeBonus, 0);
 }
 
 }  // namespace

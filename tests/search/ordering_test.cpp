@@ -7,8 +7,8 @@
 #include <string>
 
 #include "board/board_helpers.h"
-#include "search/search_state.h"
 #include "core/settings.h"
+#include "search/search_state.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ class Ordering : public ::testing::Test {
 // Qd1xd5 loses the queen for a pawn (e6 defends d5); Ng1xh3 wins a free knight.
 const char* LosingCaptureFen = "4k3/8/4p3/3p4/8/7n/1P6/3QK1N1 w - - 0 1";
 
-TEST_F(Ordering, TableMoveComesFirstEvenWhenItLoses) {
+TEST_F(Ordering, TableMoveComesFirstEvenWhenItLosesAndKeepsItsCheckMark) {
   ASSERT_TRUE(SetFen(LosingCaptureFen));
   GenerateOrderedMoves(White, Ply, 0);
   const Move qxd5 = Capture("d1", "d5");
@@ -49,18 +49,11 @@ TEST_F(Ordering, TableMoveComesFirstEvenWhenItLoses) {
   EXPECT_EQ(First(), Capture("g1", "h3"));
 
   GenerateOrderedMoves(White, Ply, 0);
-  ASSERT_TRUE(MarkTableMove(Ply, qxd5));
+  ASSERT_TRUE(MarkTableMove(Ply, Move(qxd5 | CheckMark)));
   MoveEntry* first = SelectNextMove(MoveListBegin(Ply), MoveListEnd(Ply));
-  EXPECT_EQ(first->move, qxd5);
+  EXPECT_EQ(first->move, Move(qxd5 | CheckMark));
   EXPECT_EQ(first->score, TableMoveScore);
   EXPECT_FALSE(MarkTableMove(Ply, Quiet("d1", "d8")));  // not in the list
-}
-
-TEST_F(Ordering, TableMoveKeepsTheTablesCheckMark) {
-  ASSERT_TRUE(SetFen(LosingCaptureFen));
-  GenerateOrderedMoves(White, Ply, 0);
-  ASSERT_TRUE(MarkTableMove(Ply, Move(Capture("d1", "d5") | CheckMark)));
-  EXPECT_EQ(First(), Move(Capture("d1", "d5") | CheckMark));
 }
 
 TEST_F(Ordering, RecaptureOutranksAnEqualCaptureElsewhereBy100) {
@@ -108,16 +101,11 @@ TEST_F(Ordering, QuietMoveOntoAnAttackedSquareIsRatedByTheExchange) {
   EXPECT_EQ(ScoreOf(Quiet("d1", "d4")), 7 - 30000);
 }
 
-TEST_F(Ordering, GeneratorsAloneLeaveTheInitialScores) {
-  ASSERT_TRUE(SetFen(LosingCaptureFen));
-  GenerateMoves(White, Ply, 0);
-  EXPECT_EQ(ScoreOf(Capture("d1", "d5")), 128);
-  EXPECT_EQ(ScoreOf(Quiet("b2", "b3")), 0);
-}
-
-TEST_F(Ordering, CutoffAfterResetCountsTriesAndCutoffs) {
+TEST_F(Ordering, CutoffCreditsTheMoveAndCountsTheMovesTriedBeforeIt) {
   SearchFlags = DefaultSettingsFlags & ~FlagRetainHash;
-  AgeHistoryForSearch();  // a search start without Retain Hash resets the counts
+  Killer1(5) = 77;
+  AgeHistoryForSearch();  // a search start without Retain Hash resets the tables and the killers
+  EXPECT_EQ(Killer1(5), 0);
   ASSERT_TRUE(SetFen(LosingCaptureFen));
   RootHistory[HistoryEntry(White, Quiet("b2", "b3"))] = 300;
   RootHistory[HistoryEntry(White, Quiet("g1", "f3"))] = 200;
@@ -135,19 +123,15 @@ TEST_F(Ordering, CutoffAfterResetCountsTriesAndCutoffs) {
   UpdateHistoryOnCutoff(Ply, White, 4, Quiet("d1", "d3"), list, MoveListEnd(Ply));
 
   const int x = HistoryIndex(Quiet("d1", "d3")), w = HistoryEntry(White, Quiet("d1", "d3"));
-  const int b = HistorySize + x;  // the same piece and square for Black
-  EXPECT_EQ(TryCount[w], 5);
   EXPECT_EQ(CutoffCount[w], 4);
-  EXPECT_EQ(CutoffRatio[w], 204);
-  EXPECT_EQ(RootHistory[w], 100 + 16);
+  EXPECT_EQ(RootHistory[w], 100 + 4 * 4);  // the square of the depth
   EXPECT_EQ(Killer1(Ply), x);
   for (Move tried : {Quiet("b2", "b3"), Quiet("g1", "f3")}) {
-    EXPECT_EQ(TryCount[HistoryEntry(White, tried)], 5);
+    EXPECT_EQ(TryCount[HistoryEntry(White, tried)], TryCount[w]);
     EXPECT_EQ(CutoffCount[HistoryEntry(White, tried)], 0);
-    EXPECT_EQ(CutoffRatio[HistoryEntry(White, tried)], 0);
   }
   EXPECT_EQ(TryCount[HistoryEntry(White, Quiet("d1", "d2"))], 1);  // after the cut-off move: not tried
-  EXPECT_EQ(TryCount[b], 1);
+  EXPECT_EQ(TryCount[HistorySize + x], 1);                         // Black's entry
 
   // A second cut-off by another move pushes the first into the second killer slot; the same
   // move again leaves the slots alone.
@@ -158,74 +142,21 @@ TEST_F(Ordering, CutoffAfterResetCountsTriesAndCutoffs) {
   EXPECT_EQ(Killer2(Ply), x);
 }
 
-TEST_F(Ordering, RatioOf256IsStoredAsZero) {
+// The 16-bit counters never overflow: beyond their limits they are halved.
+TEST_F(Ordering, HistoryAndCountsAreHalvedBeforeTheyOverflow) {
   ASSERT_TRUE(SetFen(LosingCaptureFen));
   const Move m = Quiet("d1", "d3");
-  const int w = HistoryEntry(White, m);
-  UpdateHistoryOnCutoff(Ply, White, 5, m, nullptr, nullptr);  // tries 6, cut-offs 5
-  EXPECT_EQ(CutoffRatio[w], 5 * 256 / 6);
-  SearchFlags = DefaultSettingsFlags | FlagRetainHash;
-  AgeHistoryForSearch();  // (6 + 3) / 4 = 2 tries, (5 + 3) / 4 = 2 cut-offs
-  EXPECT_EQ(TryCount[w], 2);
-  EXPECT_EQ(CutoffCount[w], 2);
-  UpdateHistoryOnCutoff(Ply, White, 1, m, nullptr, nullptr);  // 3 of 3
-  EXPECT_EQ(CutoffRatio[w], 0);
-}
-
-TEST_F(Ordering, SearchStartAgesOrResetsAndClearsKillers) {
-  ASSERT_TRUE(SetFen(LosingCaptureFen));
-  const int w = HistoryEntry(White, Quiet("d1", "d3")), b = w + HistorySize;
-  RootHistory[w] = 103;
-  TryCount[w] = 9;
-  CutoffCount[w] = 6;
-  CutoffRatio[w] = 170;
-  Killer1(5) = 77;
-  Killer2(9) = 78;
-
-  SearchFlags = DefaultSettingsFlags | FlagRetainHash;
-  AgeHistoryForSearch();
-  EXPECT_EQ(RootHistory[w], 25);  // rounded down
-  EXPECT_EQ(TryCount[w], 3);      // rounded up
-  EXPECT_EQ(CutoffCount[w], 2);
-  EXPECT_EQ(Killer1(5), 0);
-  EXPECT_EQ(Killer2(9), 0);
-
-  Killer1(5) = 77;
-  SearchFlags = DefaultSettingsFlags & ~FlagRetainHash;
-  AgeHistoryForSearch();
-  EXPECT_EQ(RootHistory[w], 0);
-  EXPECT_EQ(TryCount[w], 1);
-  EXPECT_EQ(CutoffCount[w], 0);
-  EXPECT_EQ(Killer1(5), 0);
-
-  ClearHistoryTables();  // what clearing the transposition table does
-  EXPECT_EQ(CutoffRatio[w], 0);
-  EXPECT_EQ(TryCount[b], 1);
-}
-
-TEST_F(Ordering, HistoryIsHalvedAsAWholeBeyond60000) {
-  ASSERT_TRUE(SetFen(LosingCaptureFen));
-  const Move m = Quiet("d1", "d3");
-  const int w = HistoryEntry(White, m), other = HistoryIndex(Quiet("b2", "b3"));
+  const int w = HistoryEntry(White, m), other = HistorySize + HistoryIndex(Quiet("b2", "b3"));
   RootHistory[w] = 59990;
-  RootHistory[HistorySize + other] = 101;
-  UpdateHistoryOnCutoff(Ply, White, 4, m, nullptr, nullptr);  // 60006
+  RootHistory[other] = 101;
+  UpdateHistoryOnCutoff(Ply, White, 4, m, nullptr, nullptr);  // 60006: the whole table is halved
   EXPECT_EQ(RootHistory[w], 30003);
-  EXPECT_EQ(RootHistory[HistorySize + other], 51);
-  CreditRootHistory(White, m, 3);  // the root's credit for its best move
-  EXPECT_EQ(RootHistory[w], 30012);
-}
-
-TEST_F(Ordering, TryCountHalvesBothCountsBeyondTheLimit) {
-  ASSERT_TRUE(SetFen(LosingCaptureFen));
-  const Move m = Quiet("d1", "d3");
-  const int w = HistoryEntry(White, m);
+  EXPECT_EQ(RootHistory[other], 51);
   TryCount[w] = 65460;
   CutoffCount[w] = 100;
-  UpdateHistoryOnCutoff(Ply, White, 10, m, nullptr, nullptr);  // 65470 > 65469
+  UpdateHistoryOnCutoff(Ply, White, 10, m, nullptr, nullptr);  // 65470 tries: both counts halved
   EXPECT_EQ(TryCount[w], 32735);
   EXPECT_EQ(CutoffCount[w], 55);
-  EXPECT_EQ(CutoffRatio[w], 55 * 256 / 32735);
 }
 
 TEST_F(Ordering, BackRankCheckWithoutFlightGetsTheNoFlightBonus) {

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "../board/board_helpers.h"
 #include "board/board.h"
 #include "eval/eval.h"
 #include "search/root.h"
@@ -34,14 +35,14 @@ class RootList : public ::testing::Test {
     TargetTime = MaxTime = 1000000;
     BestMoveChanges = 0;
     StableIterations = 5;
-    RootBound = 3;
+    RootBound = BoundKindRunning;
   }
   void TearDown() override {
     SearchMode = SearchModeIdle;
     Options.multiPv = 1;
   }
   // Root moves with the given scores and node counts; the move word is the index + 1.
-  void Fill(std::initializer_list<std::pair<int, uint32_t>> moves) {
+  static void Fill(std::initializer_list<std::pair<int, uint32_t>> moves) {
     RootMoveCount = 0;
     for (auto [score, nodes] : moves) {
       RootMove& rm = RootMoves[RootMoveCount];
@@ -60,36 +61,26 @@ class RootList : public ::testing::Test {
     for (int i = 0; i < RootMoveCount; i++) s += char('0' + RootMoves[i].line[1]);
     return s;
   }
-  bool SetFen(const char* fen) {
-    ResetGameState();
-    return ParseFen(fen) != 0;
-  }
 };
 
 }  // namespace
 
-TEST(ScoreText, CentipawnsTruncateTowardZero) {
-  EXPECT_STREQ(ScoreText(7799, 4), "cp 6092");
-  EXPECT_STREQ(ScoreText(-64, 4), "cp -50");
-  EXPECT_STREQ(ScoreText(-1, 3), "cp 0");
-  EXPECT_STREQ(ScoreText(128, 5), "cp 100");
-  EXPECT_STREQ(ScoreText(-7799, 4), "cp -6092");
-}
-
-TEST(ScoreText, BoundTexts) {
-  EXPECT_STREQ(ScoreText(64, 2), "cp 50 upperbound ");
-  EXPECT_STREQ(ScoreText(64, 6), "cp 50 lowerbound ");
-  EXPECT_STREQ(ScoreText(64, 3), "cp 50");
-  EXPECT_STREQ(ScoreText(8191, 6), "mate 1");   // mates carry no bound text
-}
-
-TEST(ScoreText, MateDistances) {
-  EXPECT_STREQ(ScoreText(7800, 4), "mate 196");
-  EXPECT_STREQ(ScoreText(8191, 4), "mate 1");
-  EXPECT_STREQ(ScoreText(8189, 4), "mate 2");
-  EXPECT_STREQ(ScoreText(-8190, 4), "mate -1");
-  EXPECT_STREQ(ScoreText(-8188, 4), "mate -2");
-  EXPECT_STREQ(ScoreText(-7800, 4), "mate -196");
+// Centipawns truncate toward zero; mates count moves; bound texts only for centipawns.
+TEST(ScoreText, CentipawnsMatesAndBounds) {
+  const struct {
+    int score, bound;
+    const char* text;
+  } cases[] = {
+      {7799, BoundKindExact, "cp 6092"},        {-64, BoundKindExact, "cp -50"},
+      {-1, BoundKindRunning, "cp 0"},           {128, BoundKindExact, "cp 100"},
+      {-7799, BoundKindExact, "cp -6092"},      {64, BoundKindUpper, "cp 50 upperbound "},
+      {64, BoundKindLower, "cp 50 lowerbound "}, {64, BoundKindRunning, "cp 50"},
+      {8191, BoundKindLower, "mate 1"},          {7800, BoundKindExact, "mate 196"},
+      {8191, BoundKindExact, "mate 1"},          {8189, BoundKindExact, "mate 2"},
+      {-8190, BoundKindExact, "mate -1"},        {-8188, BoundKindExact, "mate -2"},
+      {-7800, BoundKindExact, "mate -196"},
+  };
+  for (const auto& c : cases) EXPECT_STREQ(ScoreText(c.score, c.bound), c.text) << c.score << " " << c.bound;
 }
 
 TEST_F(RootList, SortByScoreIsStableAndClearsExactMarks) {
@@ -110,36 +101,33 @@ TEST_F(RootList, SortByNodesKeepsExactMovesInPlace) {
   EXPECT_TRUE(RootMoves[3].flags & RootExactInWindow);
 }
 
-TEST_F(RootList, PromoteWithOneLineMovesToTheTop) {
-  Fill({{10, 0}, {5, 0}, {3, 0}, {40, 0}, {1, 0}});
-  EXPECT_EQ(PromoteRootMove(3), 0);
-  EXPECT_EQ(Order(), "41235");
-  EXPECT_EQ(BestMoveChanges, 1);
-  EXPECT_EQ(StableIterations, 0);
-}
-
-TEST_F(RootList, PromoteTheFirstMoveChangesNothing) {
-  Fill({{10, 0}, {5, 0}});
-  EXPECT_EQ(PromoteRootMove(0), 0);
-  EXPECT_EQ(Order(), "12");
-  EXPECT_EQ(BestMoveChanges, 0);
-  EXPECT_EQ(StableIterations, 5);
-}
-
-TEST_F(RootList, PromoteWithThreeLinesFindsItsPlaceAmongThem) {
-  Options.multiPv = 3;
-  Fill({{50, 0}, {20, 0}, {10, 0}, {5, 0}, {30, 0}});
-  // Among the first min(4, 2) = 2 positions the first with a lower score is position 1.
-  EXPECT_EQ(PromoteRootMove(4), 1);
-  EXPECT_EQ(Order(), "15234");
-  // A move below every line goes to position MultiPV - 1.
-  Fill({{50, 0}, {20, 0}, {10, 0}, {5, 0}, {1, 0}});
-  EXPECT_EQ(PromoteRootMove(4), 2);
-  EXPECT_EQ(Order(), "12534");
-  // An index below MultiPV - 1 limits the search to the positions above it.
-  Fill({{50, 0}, {20, 0}, {60, 0}});
-  EXPECT_EQ(PromoteRootMove(1), 1);
-  EXPECT_EQ(Order(), "123");
+// A move that becomes best moves up: to the top with one line; with MultiPV lines to the first
+// of the first min(index, MultiPV - 1) places with a lower score, else to place MultiPV - 1.
+TEST_F(RootList, PromotedMoveFindsItsPlace) {
+  const struct {
+    int multiPv;
+    std::initializer_list<std::pair<int, uint32_t>> moves;
+    int index, place;
+    const char* order;
+  } cases[] = {
+      {1, {{10, 0}, {5, 0}, {3, 0}, {40, 0}, {1, 0}}, 3, 0, "41235"},
+      {1, {{10, 0}, {5, 0}}, 0, 0, "12"},
+      {3, {{50, 0}, {20, 0}, {10, 0}, {5, 0}, {30, 0}}, 4, 1, "15234"},
+      {3, {{50, 0}, {20, 0}, {10, 0}, {5, 0}, {1, 0}}, 4, 2, "12534"},
+      {3, {{50, 0}, {20, 0}, {60, 0}}, 1, 1, "123"},
+  };
+  for (const auto& c : cases) {
+    Options.multiPv = c.multiPv;
+    Fill(c.moves);
+    BestMoveChanges = 0;
+    StableIterations = 5;
+    EXPECT_EQ(PromoteRootMove(c.index), c.place) << c.order;
+    EXPECT_EQ(Order(), c.order);
+    if (c.multiPv == 1) {  // a new best move is a change of mind
+      EXPECT_EQ(BestMoveChanges, c.index ? 1 : 0) << c.order;
+      EXPECT_EQ(StableIterations, c.index ? 0 : 5) << c.order;
+    }
+  }
 }
 
 TEST_F(RootList, PreparationSettlesMateInOneAndSortsItFirst) {
@@ -150,7 +138,7 @@ TEST_F(RootList, PreparationSettlesMateInOneAndSortsItFirst) {
   PrepareRootMoves(n);
   ASSERT_GT(RootMoveCount, 0);
   EXPECT_EQ(RootMoves[0].score, 8191);
-  EXPECT_EQ(RootMoves[0].flags & (RootSettled | RootResultKindMask), RootSettled | 0x500);
+  EXPECT_EQ(RootMoves[0].flags & (RootSettled | RootResultKindMask), RootSettled | KindCheckmateGiven);
   EXPECT_TRUE(RootMoves[0].line[1] & CheckMark);
   EXPECT_EQ(SettledBestScore, 8191);
   for (int i = 1; i < RootMoveCount; i++) EXPECT_LE(RootMoves[i].score, RootMoves[i - 1].score);
@@ -172,10 +160,10 @@ TEST_F(RootList, PreparationWithoutMovesMarksTheGameOver) {
   RootResultFlags = 0;
   PrepareRootMoves(GenerateMoves(Pos.sideToMove, 1, 0));
   EXPECT_EQ(RootMoveCount, 0);
-  EXPECT_EQ(RootResultFlags, 0xC80u);
+  EXPECT_EQ(RootResultFlags, ResultStalemate);
   ASSERT_TRUE(SetFen("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1"));   // checkmate
   RootResultFlags = 0;
   PrepareRootMoves(GenerateEvasions(Pos.sideToMove, 1, 0, nullptr));
   EXPECT_EQ(RootMoveCount, 0);
-  EXPECT_EQ(RootResultFlags, 0x580u);
+  EXPECT_EQ(RootResultFlags, ResultCheckmated);
 }

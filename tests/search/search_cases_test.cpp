@@ -9,9 +9,6 @@
 
 namespace {
 
-constexpr int MateFoundStop = 9;
-constexpr int OnlyMoveStop = 10;
-
 class WholeSearch : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -25,7 +22,7 @@ TEST_F(WholeSearch, MateInTwoEndsTheSearchOnceTheDepthCoversIt) {
   ToolSearchResult r;
   Move m = SearchFenQuietly("7k/8/8/8/8/8/1R6/R5K1 w - - 0 1", 30, 0, 0, &r);
   EXPECT_NE(m, 0);
-  EXPECT_EQ(r.stopReason, MateFoundStop);
+  EXPECT_EQ(r.stopReason, StopMateFound);
   EXPECT_EQ(r.score, 8192 - 3);
   EXPECT_GE(IterationDepth, 0);
 }
@@ -49,7 +46,7 @@ TEST_F(WholeSearch, SingleLegalMoveStopsEarlyInAClockSearch) {
   ToolSearchResult r;
   Move m = SearchFenQuietly("8/8/8/8/8/1k6/r7/K7 w - - 0 1", 0, 0, 60000, &r);   // only Kb1
   EXPECT_EQ(Text(m), "a1b1");
-  EXPECT_EQ(r.stopReason, OnlyMoveStop);
+  EXPECT_EQ(r.stopReason, StopOnlyMove);
   EXPECT_GE(r.ms, 250u);
   EXPECT_LT(r.ms, 1500u);
 }
@@ -66,7 +63,7 @@ TEST_F(WholeSearch, RootMoveThatRepeatsIsSettledAsADraw) {
   for (int i = 0; i < RootMoveCount; i++) {
     if (Text(Move(RootMoves[i].line[1] & ~CheckMark)) != "f3g1") continue;
     found = true;
-    EXPECT_EQ(RootMoves[i].flags & (RootSettled | RootResultKindMask), RootSettled | 0xC00);
+    EXPECT_EQ(RootMoves[i].flags & (RootSettled | RootResultKindMask), RootSettled | KindRepetitionTest);
     EXPECT_EQ(RootMoves[i].score, DrawScore[White]);
   }
   EXPECT_TRUE(found);

@@ -1,24 +1,25 @@
 // Time management: clock allocation, easy moves, bonus time, the hard limit
 // and the time check with its input polling and strength throttling.
+#include "search/timecontrol.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstring>
+#include <sstream>
 #include <thread>
 
 #include "board/board_helpers.h"
 #include "book/book.h"
+#include "core/platform.h"
+#include "core/settings.h"
+#include "search/report.h"
+#include "search/root.h"
 #include "search/search.h"
 #include "search/search_state.h"
-#include "search/timecontrol.h"
 #include "shell/engine.h"
-#include "core/settings.h"
-#include "core/platform.h"
 
 namespace {
-
-constexpr int NoMoveTime = 2000000000;
 
 class TimeControlTest : public ::testing::Test {
  protected:
@@ -38,10 +39,10 @@ class TimeControlTest : public ::testing::Test {
     NodeCount = 0;
     PonderTimeMs = 0;
     SearchClockStart = GetTickCount();
-    LearnBase = -100;   // far from the start of the game
+    LearnBase = -100;  // far from the start of the game
     IterationDepth = 0;
     RootMoveCount = 0;
-    RootBound = 3;
+    RootBound = BoundKindRunning;
     RootUnstable = 0;
     RootResultFlags = 0;
     BestMoveChanges = 0;
@@ -82,231 +83,149 @@ class TimeControlTest : public ::testing::Test {
     RootMoves[1].score = int16_t(score - 200);
     LastIterationNodes = iterationNodes;
   }
-
-  // Iteration 1 is done with a stable best move far ahead of the second.
-  void EasyAfterFirstIteration() {
-    IterationDepth = 1;
-    StableIterations = 1;
-    EasyMove = true;
-    SecondScoreAtDepth1 = RootMoves[0].score - 200;
-    PreviousSearchScore = RootMoves[0].score;
-    PreviousIterationScore = RootMoves[0].score;
-    Pos.Phase = 16;
-  }
 };
 
-TEST_F(TimeControlTest, SixtySecondsWithoutIncrement) {
-  SixtySeconds();
-  // t = 60000 - 3750 - 1500 = 54750, total = 54750, m = 30.
-  EXPECT_EQ(TargetTime, 1825);
-  EXPECT_EQ(MinTime, 1095);
-  EXPECT_EQ(MaxTime, 27375);
-  EXPECT_EQ(TimeBonus, 0);
-  EXPECT_EQ(HardLimit, 1825);
-  EXPECT_EQ(StopReason, StopNone);
-}
-
-TEST_F(TimeControlTest, DefaultSettingsAtTheStartOfTheGame) {
-  SearchFlags = SettingsFlags;   // Ponder is on by default
-  ASSERT_TRUE(SearchFlags & FlagPonder);
-  LearnBase = Game.index - 2;    // what the first search of the game sets
-  SixtySeconds();
-  // 1825 + 1825 * 4 / 16 = 2281; + 2281 / 4 = 2851.
-  EXPECT_EQ(TargetTime, 2851);
-  EXPECT_EQ(MinTime, 2851 * 6 / 10);
-  EXPECT_EQ(MaxTime, 27375);
-}
-
-TEST_F(TimeControlTest, EarlyGameIncreaseFadesOverFivePlies) {
-  const int expected[8] = {1825, 1825 + 1825 * 5 / 16, 1825 + 1825 * 4 / 16, 1825 + 1825 * 3 / 16,
-                           1825 + 1825 * 2 / 16, 1825 + 1825 / 16, 1825, 1825};
-  for (int n = 0; n < 8; n++) {
-    LearnBase = Game.index - n;
-    SixtySeconds();
-    EXPECT_EQ(TargetTime, expected[n]) << "n = " << n;
+// 60 s without increment leave 60000 - 60000 / 16 - 1500 = 54750 ms to share out.
+TEST_F(TimeControlTest, ClockAllocation) {
+  const struct {
+    const char* what;
+    uint32_t flags;  // Ponder, GUI Time Lag
+    int plies;       // game plies since the first search of the game (0: none)
+    uint8_t timeMode;
+    int movesToGo, timeMs, incMs;
+    int target, min, max;
+  } cases[] = {
+      {"60 s", 0, 0, TimeModeClock, 30, 60000, 0, 1825, 1095, 27375},
+      {"first search with Ponder", FlagPonder, 2, TimeModeClock, 30, 60000, 0, 2851, 1710, 27375},
+      {"one ply into the game", 0, 1, TimeModeClock, 30, 60000, 0, 2395, 1437, 27375},
+      {"six plies into the game", 0, 6, TimeModeClock, 30, 60000, 0, 1825, 1095, 27375},
+      {"GUI Time Lag", FlagGuiTimeLag, 0, TimeModeClock, 30, 60000, 0, 1608, 964, 24125},
+      {"GUI Time Lag with increment", FlagGuiTimeLag, 0, TimeModeClock, 30, 60000, 1000, 2731, 1638, 40976},
+      {"10 moves to go", 0, 0, TimeModeClock, 10, 60000, 0, 5475, 3285, 27375},
+      {"40 moves to go with increment", 0, 0, TimeModeClock, 40, 60000, 1600, 3775, 2265, 54750},
+      {"clock below the reserve", 0, 0, TimeModeClock, 30, 1000, 0, 2, 1, 30},
+      {"no clock", 0, 0, TimeModeNoClock, 30, 60000, 0, 238000000, 2000000000, 1524000000},
+  };
+  for (const auto& c : cases) {
+    SearchFlags = (SettingsFlags & ~(FlagPonder | FlagGuiTimeLag)) | c.flags;
+    LearnBase = Game.index - c.plies;
+    SearchLimits.TimeMode = c.timeMode;
+    SetupTimeControl(c.movesToGo, c.timeMs, c.incMs);
+    EXPECT_EQ(TargetTime, c.target) << c.what;
+    EXPECT_EQ(MinTime, c.min) << c.what;
+    EXPECT_EQ(MaxTime, c.max) << c.what;
+    EXPECT_EQ(HardLimit, c.target) << c.what;
+    EXPECT_EQ(StopReason, StopNone) << c.what;
   }
-}
-
-TEST_F(TimeControlTest, GuiTimeLagHoldsBackMoreWithoutIncrement) {
-  SearchFlags |= FlagGuiTimeLag;
-  SixtySeconds();
-  // t = 54750 - 6500 = 48250.
-  EXPECT_EQ(TargetTime, 48250 / 30);
-  EXPECT_EQ(MaxTime, 48250 / 2);
-  // With an increment nothing more is held back: i = 1000 - 62 = 938.
-  SetupTimeControl(30, 60000, 1000);
-  EXPECT_EQ(TargetTime, (29 * 938 + 54750) / 30);
-  EXPECT_EQ(MaxTime, (29 * 938 + 54750) / 2);
-}
-
-TEST_F(TimeControlTest, MovesToGoAndShortClocks) {
-  SetupTimeControl(10, 60000, 0);
-  EXPECT_EQ(TargetTime, 54750 / 10);
-  EXPECT_EQ(MaxTime, 54750 / 2);
-  // More than 30 moves to go: the increments count, the division stops at 30.
-  SetupTimeControl(40, 60000, 1600);
-  EXPECT_EQ(TargetTime, (39 * 1500 + 54750) / 30);
-  EXPECT_EQ(MaxTime, 54750);   // at most the time left
-  // A clock shorter than the reserve leaves 60 ms.
-  SetupTimeControl(30, 1000, 0);
-  EXPECT_EQ(TargetTime, 2);
-  EXPECT_EQ(MaxTime, 30);
-  SetGameClock(0, 5000, 100);
+  SetGameClock(0, 5000, 100);  // no movestogo: 30
   EXPECT_EQ(GameClock.movesToGo, 30);
-  EXPECT_EQ(GameClock.timeLeftMs, 5000);
-  EXPECT_EQ(GameClock.incrementMs, 100);
 }
 
-TEST_F(TimeControlTest, NoClockIsEffectivelyUnlimited) {
-  SearchLimits.TimeMode = TimeModeNoClock;
-  SixtySeconds();
-  EXPECT_EQ(TargetTime, 238000000);
-  EXPECT_EQ(MaxTime, 1524000000);
-  EXPECT_EQ(MinTime, 2000000000);
-  EXPECT_EQ(HardLimit, 238000000);
-  SearchLimits.MoveTimeMs = 5000;
+// Bonus time at 60 s (target 1825 ms, maximum 27375): nine targets after a fail low, the maximum
+// while being mated, after a falling score sixteenths of the target from the table by
+// (changes x 8 - drop) / 8, withdrawn when the score holds.
+TEST_F(TimeControlTest, BonusTimeAndTheHardLimit) {
+  const struct {
+    const char* what;
+    int movesToGo, bound;
+    uint32_t result;
+    int changes, unstable, lastDelta, bonusBefore, score;
+    int bonus, hardLimit;
+  } cases[] = {
+      {"fail low", 30, BoundKindUpper, 0, 0, 0, 0, 0, -50, 14600, 16425},
+      {"fail low, 2 moves to go", 2, BoundKindUpper, 0, 0, 0, 0, 0, -50, 219000, 27375},
+      {"being mated", 30, BoundKindRunning, 0, 0, 0, 0, 0, -8000, 27375, 27375},
+      {"known to be mated", 30, BoundKindRunning, ResultBeingMated | ResultMateSeen, 0, 0, 0, 0, -8000, 0, 1825},
+      {"falling score: entry 6", 30, BoundKindExact, 0, 1, 0, 0, 0, -40, 26 * 114, 1825 + 26 * 114},
+      {"unstable: 32 more, entry 10", 30, BoundKindExact, 0, 1, 1, 0, 0, -40, 47 * 114, 1825 + 47 * 114},
+      {"beyond the table: its last entry", 30, BoundKindExact, 0, 1, 1, -10000, 0, -40, 128 * 114, 16417},
+      {"steady score withdraws a bonus", 30, BoundKindExact, 0, 1, 0, 0, 500, 0, 0, 1825},
+      {"and keeps an easy-move saving", 30, BoundKindExact, 0, 0, 0, 0, -500, 0, -500, 1325},
+      {"until the best move changes", 30, BoundKindExact, 0, 1, 0, 0, -500, 0, 0, 1825},
+      {"no fail and no score yet", 30, BoundKindRunning, 0, 1, 0, 0, 77, -400, 77, 1902},
+  };
+  for (const auto& c : cases) {
+    SetupTimeControl(c.movesToGo, 60000, 0);
+    RootBound = c.bound;
+    RootResultFlags = c.result;
+    BestMoveChanges = c.changes;
+    RootUnstable = c.unstable;
+    LastScoreDelta = c.lastDelta;
+    TimeBonus = c.bonusBefore;
+    UpdateTimeBonus(c.score);
+    SetTimeLimit();
+    EXPECT_EQ(TimeBonus, c.bonus) << c.what;
+    EXPECT_EQ(HardLimit, c.hardLimit) << c.what;
+  }
+  SearchLimits.MoveTimeMs = 10000;  // the move time limits as well
   SetTimeLimit();
-  EXPECT_EQ(HardLimit, 5000);
-  // Pondering and analysis have no limit; the calibration has its move time.
-  SearchMode = SearchModePonder;
-  SetTimeLimit();
-  EXPECT_EQ(HardLimit, 2000000000);
-  SearchMode = 7;
-  SetTimeLimit();
-  EXPECT_EQ(HardLimit, 5000);
-}
-
-TEST_F(TimeControlTest, FailLowRaisesTheHardLimit) {
-  SixtySeconds();
-  RootBound = 2;
+  EXPECT_EQ(HardLimit, 1902);
+  SetupTimeControl(30, 60000, 0);
+  RootBound = BoundKindUpper;
   UpdateTimeBonus(-50);
-  SetTimeLimit();
-  EXPECT_EQ(TimeBonus, 8 * 1825);
-  EXPECT_EQ(HardLimit, std::min({9 * 1825, MaxTime, SearchLimits.MoveTimeMs}));
-  EXPECT_EQ(HardLimit, 9 * 1825);
-
-  SearchLimits.MoveTimeMs = 10000;
   SetTimeLimit();
   EXPECT_EQ(HardLimit, 10000);
 
-  // Two moves to go: nine targets exceed the maximum.
-  SearchLimits.MoveTimeMs = NoMoveTime;
-  SetupTimeControl(2, 60000, 0);
-  RootBound = 2;
-  UpdateTimeBonus(-50);
+  // Without a clock only the move time limits; pondering has no limit, the calibration its move time.
+  SearchLimits.TimeMode = TimeModeNoClock;
+  SearchLimits.MoveTimeMs = 5000;
+  SixtySeconds();
+  EXPECT_EQ(HardLimit, 5000);
+  SearchMode = SearchModePonder;
   SetTimeLimit();
-  EXPECT_EQ(HardLimit, MaxTime);
-}
-
-TEST_F(TimeControlTest, BeingMatedUsesTheMaximum) {
-  SixtySeconds();
-  UpdateTimeBonus(-8000);
-  EXPECT_EQ(TimeBonus, MaxTime);
+  EXPECT_EQ(HardLimit, 2000000000);
+  SearchMode = SearchModeCalibration;
   SetTimeLimit();
-  EXPECT_EQ(HardLimit, MaxTime);
-  // Once the root knows it is being mated, the bonus follows the usual rules.
-  SixtySeconds();
-  RootResultFlags = 3;
-  UpdateTimeBonus(-8000);
-  EXPECT_EQ(TimeBonus, 0);
+  EXPECT_EQ(HardLimit, 5000);
 }
 
-TEST_F(TimeControlTest, FallingScoreEarnsBonusFromTheTable) {
-  SixtySeconds();
-  RootBound = 4;
-  PreviousIterationScore = 0;
-  LastScoreDelta = 0;
-  BestMoveChanges = 1;
-  UpdateTimeBonus(-40);   // k = (8 + 40) / 8 = 6
-  EXPECT_EQ(TimeBonus, BonusTable[6] * (1825 / 16));
-  RootUnstable = 1;       // 32 more: k = (8 + 72) / 8 = 10
-  UpdateTimeBonus(-40);
-  EXPECT_EQ(TimeBonus, BonusTable[10] * (1825 / 16));
-  LastScoreDelta = -10000;   // far beyond the table: its last entry
-  UpdateTimeBonus(-40);
-  EXPECT_EQ(TimeBonus, BonusTable[63] * (1825 / 16));
-  EXPECT_EQ(BonusTable[0], 2);
-  EXPECT_EQ(BonusTable[63], 128);
-
-  // A steady score withdraws a positive bonus...
-  LastScoreDelta = 0;
-  UpdateTimeBonus(0);
-  EXPECT_EQ(TimeBonus, 0);
-  // ...and keeps an easy-move saving while the best move has not changed.
-  BestMoveChanges = 0;
-  TimeBonus = -500;
-  UpdateTimeBonus(0);
-  EXPECT_EQ(TimeBonus, -500);
-  BestMoveChanges = 1;
-  UpdateTimeBonus(0);
-  EXPECT_EQ(TimeBonus, 0);
-  // No change while the iteration has not failed and no move has scored.
-  RootBound = 3;
-  TimeBonus = 77;
-  UpdateTimeBonus(-400);
-  EXPECT_EQ(TimeBonus, 77);
-}
-
-TEST_F(TimeControlTest, EasyMoveStopsAtAboutHalfTheTarget) {
-  SixtySeconds();
-  RootList(ParseMoveText("e2e4"), 300, 10, 1000);
-  EasyAfterFirstIteration();
-  ASSERT_EQ(NextIteration(), IterationContinue);
-  EXPECT_EQ(IterationDepth, 2);
-  EXPECT_EQ(TimeBonus, -912);
-  EXPECT_EQ(HardLimit, 1825 - 912);
-
-  // Past that point the next iteration is not started.
-  SearchClockStart = GetTickCount() - 1000;
-  ASSERT_EQ(NextIteration(), IterationStop);
-  EXPECT_EQ(StopReason, StopNoTimeForIteration);
-  EXPECT_EQ(IterationDepth, 2);
-}
-
-TEST_F(TimeControlTest, EasyMoveSavesMoreWhenTheBestMoveTookMostNodes) {
-  SixtySeconds();
-  RootList(ParseMoveText("e2e4"), 300, 900, 999);   // share 90 >= phase 16 + 68
-  EasyAfterFirstIteration();
-  ASSERT_EQ(NextIteration(), IterationContinue);
-  EXPECT_EQ(TimeBonus, -912 - 456);
-  // A score well above the last search's halves the saving.
-  SixtySeconds();
-  IterationDepth = 1;
-  StableIterations = 1;
-  PreviousSearchScore = 200;
-  ASSERT_EQ(NextIteration(), IterationContinue);
-  EXPECT_EQ(TimeBonus, (-912 - 456) / 2);
-}
-
-TEST_F(TimeControlTest, EvenRecaptureStopsAtAboutAQuarter) {
-  ASSERT_TRUE(Play("e2e4"));
-  ASSERT_TRUE(Play("d7d5"));
-  ASSERT_TRUE(Play("e4d5"));
-  SixtySeconds();
-  Move recapture = ParseMoveText("d8d5");
-  ASSERT_NE(recapture, 0);
-  RootList(recapture, 300, 10, 1000);
-  EasyAfterFirstIteration();
-  ASSERT_EQ(NextIteration(), IterationContinue);
-  EXPECT_EQ(TimeBonus, -912 - 456);
-  EXPECT_EQ(HardLimit, 1825 - 912 - 456);
-}
-
-TEST_F(TimeControlTest, NoEasyMoveWithoutItsConditions) {
-  SixtySeconds();
-  RootList(ParseMoveText("e2e4"), 300, 10, 1000);
-  EasyAfterFirstIteration();
-  StableIterations = 0;   // the best move changed
-  ASSERT_EQ(NextIteration(), IterationContinue);
-  EXPECT_EQ(TimeBonus, 0);
-  EasyAfterFirstIteration();
-  RootUnstable = 1;
-  ASSERT_EQ(NextIteration(), IterationContinue);
-  EXPECT_EQ(TimeBonus, 0);
-  EasyAfterFirstIteration();
-  SecondScoreAtDepth1 = 300 - 96;   // not more than 96 ahead
-  ASSERT_EQ(NextIteration(), IterationContinue);
-  EXPECT_EQ(TimeBonus, 0);
+// An easy move (stable, far ahead of the second at depth 1) gives back half the target of 1825 ms,
+// a quarter more when it took most of the nodes or is an even recapture; a score well above the
+// last search's halves the saving.
+TEST_F(TimeControlTest, EasyMovesAndEvenRecaptures) {
+  const struct {
+    const char* what;
+    const char* game;  // moves played before the search
+    const char* best;
+    uint32_t bestNodes;  // of 999
+    int stable, unstable, lead, previousScore;
+    int bonus;
+  } cases[] = {
+      {"easy move", "", "e2e4", 10, 1, 0, 200, 300, -912},
+      {"most of the nodes", "", "e2e4", 900, 1, 0, 200, 300, -1368},
+      {"and a rising score", "", "e2e4", 900, 1, 0, 200, 200, -684},
+      {"even recapture", "e2e4 d7d5 e4d5", "d8d5", 10, 1, 0, 200, 300, -1368},
+      {"best move changed", "", "e2e4", 10, 0, 0, 200, 300, 0},
+      {"unstable root", "", "e2e4", 10, 1, 1, 200, 300, 0},
+      {"not more than 96 ahead", "", "e2e4", 10, 1, 0, 96, 300, 0},
+  };
+  for (const auto& c : cases) {
+    BoardReady();
+    std::istringstream game(c.game);
+    for (std::string m; game >> m;) ASSERT_TRUE(Play(m)) << c.what;
+    SearchClockStart = GetTickCount();
+    SixtySeconds();
+    RootList(ParseMoveText(c.best), 300, c.bestNodes, 999);
+    IterationDepth = 1;  // iteration 1 is done
+    EasyMove = true;
+    StableIterations = c.stable;
+    RootUnstable = c.unstable;
+    SecondScoreAtDepth1 = 300 - c.lead;
+    PreviousSearchScore = c.previousScore;
+    PreviousIterationScore = 300;
+    Pos.Phase = 16;
+    ASSERT_EQ(NextIteration(), IterationContinue) << c.what;
+    EXPECT_EQ(IterationDepth, 2) << c.what;
+    EXPECT_EQ(TimeBonus, c.bonus) << c.what;
+    EXPECT_EQ(HardLimit, 1825 + c.bonus) << c.what;
+    if (c.bonus > -912) continue;
+    // Past the shortened target the next iteration is not started.
+    SearchClockStart = GetTickCount() - 1000;
+    EXPECT_EQ(NextIteration(), IterationStop) << c.what;
+    EXPECT_EQ(StopReason, StopNoTimeForIteration) << c.what;
+    EXPECT_EQ(IterationDepth, 2) << c.what;
+    StopReason = StopNone;
+  }
 }
 
 TEST_F(TimeControlTest, IterationLimits) {
@@ -330,7 +249,7 @@ TEST_F(TimeControlTest, IterationLimits) {
 
 TEST_F(TimeControlTest, NextIterationThatWouldNotFinishIsNotStarted) {
   SixtySeconds();
-  RootList(ParseMoveText("e2e4"), 0, 500, 999);   // share 50
+  RootList(ParseMoveText("e2e4"), 0, 500, 999);  // share 50
   IterationDepth = 1;
   AverageBestMoveShare = 50;
   // 1200 ms used: 1200 + 2 x 1200 x 50 / 100 = 2400 > 1825.
@@ -344,103 +263,65 @@ TEST_F(TimeControlTest, NextIterationThatWouldNotFinishIsNotStarted) {
   EXPECT_EQ(NextIteration(), IterationContinue);
 }
 
-TEST_F(TimeControlTest, SteadySearchKeepsTheReductionThreshold) {
-  SearchFlags |= FlagSteadySearch;
-  const uint32_t speeds[] = {0, 100, 50000, 1000000, 20000000};
-  const int clocks[] = {100, 5000, 60000, 3600000};
-  for (uint32_t speed : speeds) {
-    CalibratedSpeed = speed;
-    for (int clock : clocks) {
-      for (int timeMode : {3, 4}) {
-        SearchLimits.TimeMode = uint8_t(timeMode);
-        SetupTimeControl(30, clock, 0);
-        EXPECT_EQ(ReductionThreshold, Options.forwardPruning) << speed << " " << clock;
-      }
-    }
+// Forward Pruning 10 (160) loses or gains one step of 16 by the effort the calibrated speed and
+// the target promise; Steady Search keeps it.
+TEST_F(TimeControlTest, ReductionThresholdFollowsTheExpectedEffortUnlessSteady) {
+  const struct {
+    bool steady;
+    uint32_t speed;
+    uint8_t timeMode;
+    int movesToGo, clock;
+    int threshold;
+  } cases[] = {
+      {false, 0, TimeModeClock, 30, 60000, 144},  // not calibrated
+      {false, 1000000, TimeModeClock, 30, 60000, 144},
+      {false, 1000000, TimeModeNoClock, 30, 60000, 176},
+      {false, 256 * 10, TimeModeClock, 1, 3000000, 144},  // a target of 2,811,000 ms
+      {false, 256 * 20, TimeModeClock, 1, 3000000, 160},
+      {false, 256 * 30, TimeModeClock, 1, 3000000, 176},
+      {true, 0, TimeModeClock, 30, 100, 160},
+      {true, 20000000, TimeModeNoClock, 30, 3600000, 160},
+  };
+  for (const auto& c : cases) {
+    SearchFlags = c.steady ? SearchFlags | FlagSteadySearch : SearchFlags & ~FlagSteadySearch;
+    CalibratedSpeed = c.speed;
+    SearchLimits.TimeMode = c.timeMode;
+    SetupTimeControl(c.movesToGo, c.clock, 0);
+    EXPECT_EQ(ReductionThreshold, c.threshold) << c.speed << " " << c.clock << " " << c.steady;
   }
-  EXPECT_EQ(Options.forwardPruning, 10 * 16);
-}
-
-TEST_F(TimeControlTest, ReductionThresholdFollowsTheExpectedEffort) {
-  CalibratedSpeed = 0;   // not calibrated: fewer reductions
-  SixtySeconds();
-  EXPECT_EQ(ReductionThreshold, Options.forwardPruning - 16);
-  CalibratedSpeed = 1000000;   // 3906 x 7 is little effort
-  SixtySeconds();
-  EXPECT_EQ(ReductionThreshold, Options.forwardPruning - 16);
-  SearchLimits.TimeMode = TimeModeNoClock;   // 3906 x 14400 is much
-  SixtySeconds();
-  EXPECT_EQ(ReductionThreshold, Options.forwardPruning + 16);
-  // One move to go with 3,000,000 ms: the target is 2,811,000 ms, 10980 units of 256.
-  SearchLimits.TimeMode = TimeModeClock;
-  CalibratedSpeed = 256 * 10;   // 109800: little
-  SetupTimeControl(1, 3000000, 0);
-  EXPECT_EQ(ReductionThreshold, Options.forwardPruning - 16);
-  CalibratedSpeed = 256 * 20;   // 219600: in between, unchanged
-  SetupTimeControl(1, 3000000, 0);
-  EXPECT_EQ(ReductionThreshold, Options.forwardPruning);
-  CalibratedSpeed = 256 * 30;   // 329400: much
-  SetupTimeControl(1, 3000000, 0);
-  EXPECT_EQ(ReductionThreshold, Options.forwardPruning + 16);
   // Outside 16..240 the threshold is left as set.
+  SearchFlags &= ~FlagSteadySearch;
   Options.forwardPruning = 0;
   SetupTimeControl(1, 3000000, 0);
   EXPECT_EQ(ReductionThreshold, 0);
   ResetSettings();
 }
 
-TEST_F(TimeControlTest, CheckTimeStopsAtTheHardLimit) {
+// The time check stops at the hard limit (a pending stop keeps its reason). Its countdown is an
+// eighth of a second of nodes (at least an eighth of the calibrated speed), a thirty-second near
+// the limit or in a short ponder search; close enough to the limit it stops at once.
+TEST_F(TimeControlTest, CheckTimeStopsAtTheLimitAndChecksMoreOftenNearIt) {
   SearchLimits.TimeMode = TimeModeNoClock;
   SearchLimits.MoveTimeMs = 100;
   SixtySeconds();
-  EXPECT_EQ(HardLimit, 100);
-  EXPECT_EQ(StopReason, StopNone);
   SearchClockStart = GetTickCount() - 100;
   NodeCheck();
   EXPECT_EQ(StopReason, StopHardLimit);
-  // A pending stop keeps its reason.
   StopReason = StopByGui;
   NodeCheck();
   EXPECT_EQ(StopReason, StopByGui);
-}
 
-TEST_F(TimeControlTest, CheckTimeMeasuresTheSpeed) {
-  SearchLimits.TimeMode = TimeModeNoClock;
-  SixtySeconds();
-  // Without a calibration there is no floor; nothing divides by it.
-  NodeCount = 0;
-  NodeCheck();
-  EXPECT_EQ(SpeedEstimate, 0u);
-  EXPECT_EQ(NodeCountdown, 0);
-  // The calibrated speed / 8 is the floor.
-  CalibratedSpeed = 800000;
-  NodeCheck();
-  EXPECT_EQ(SpeedEstimate, 100000u);
-  EXPECT_EQ(NodeCountdown, 100000 / 8);
-  // Measured: nodes x 1000 / (pondering + elapsed + 1).
-  SearchClockStart = GetTickCount() - 999;
-  PonderTimeMs = 1000;
-  NodeCount = 4000000;
-  NodeCheck();
-  EXPECT_NEAR(double(SpeedEstimate), 2000000.0, 5000.0);
-  // A bookkeeping check only lowers it to the calibrated speed.
-  ReportFlags = ReportStarted;
-  SetTimeLimit();
-  EXPECT_EQ(SpeedEstimate, 800000u);
-}
-
-TEST_F(TimeControlTest, CheckTimeChecksMoreOftenNearTheLimit) {
+  StopReason = StopNone;
   SearchLimits.MoveTimeMs = 1500;
-  SearchLimits.TimeMode = TimeModeNoClock;
   CalibratedSpeed = 3200000;
+  SearchClockStart = GetTickCount();
   SixtySeconds();
   NodeCheck();
   EXPECT_EQ(NodeCountdown, 400000 / 32);
-  // Close enough that 1/64 of the time used reaches the limit: stop.
-  SearchClockStart = GetTickCount() - 1480;
+  SearchClockStart = GetTickCount() - 1480;  // 1/64 of the time used reaches the limit
   NodeCheck();
   EXPECT_EQ(StopReason, StopHardLimit);
-  // A short ponder search checks four times as often.
+
   StopReason = StopNone;
   SearchLimits.TimeMode = TimeModeClock;
   SearchLimits.MoveTimeMs = NoMoveTime;
@@ -449,49 +330,9 @@ TEST_F(TimeControlTest, CheckTimeChecksMoreOftenNearTheLimit) {
   SixtySeconds();
   NodeCheck();
   EXPECT_EQ(NodeCountdown, 400000 / 32);
-  SetupTimeControl(30, 600000, 0);   // a target of 18700 ms
+  SetupTimeControl(30, 600000, 0);  // a target of 18700 ms
   NodeCheck();
   EXPECT_EQ(NodeCountdown, 400000 / 8);
-  SearchMode = SearchModeNormal;
-  NodeCheck();
-  EXPECT_EQ(NodeCountdown, 400000 / 8);
-}
-
-TEST_F(TimeControlTest, StatusCounterCountsChecks) {
-  SearchLimits.TimeMode = TimeModeNoClock;
-  CalibratedSpeed = 800000;
-  SixtySeconds();
-  int before = StatusCounter;
-  NodeCheck();
-  NodeCheck();
-  EXPECT_EQ(StatusCounter, before + 2);
-}
-
-TEST_F(TimeControlTest, StrengthBudgetSleepsUntilTheNodesAreDue) {
-  SearchLimits.TimeMode = TimeModeNoClock;
-  CalibratedSpeed = 800000;
-  SixtySeconds();
-  Options.strengthBudget = 1000;
-  NodeCount = 100;   // due at 100 ms
-  uint32_t start = GetTickCount();
-  NodeCheck();
-  uint32_t waited = GetTickCount() - start;
-  EXPECT_GE(waited, 90u);
-  EXPECT_LT(waited, 1000u);
-  EXPECT_EQ(NodeCountdown, 1000 / 8);
-  // Behind the budget: no wait and the countdown is not renewed.
-  NodeCountdown = 0;
-  NodeCount = 1;
-  NodeCheck();
-  EXPECT_EQ(NodeCountdown, 0);
-  // The wait ends at the hard limit.
-  SearchLimits.MoveTimeMs = 150;
-  SearchClockStart = GetTickCount();
-  SetTimeLimit();
-  NodeCount = 10000;   // due at 10 s
-  NodeCheck();
-  EXPECT_EQ(StopReason, StopHardLimit);
-  EXPECT_LT(GetTickCount() - SearchClockStart, 1000u);
 }
 
 class TimeCheckInputTest : public TimeControlTest {
@@ -505,6 +346,7 @@ class TimeCheckInputTest : public TimeControlTest {
       ReadAndDispatch();
       return int(QuitFlag);
     };
+    SearchLimits.TimeMode = TimeModeNoClock;
   }
   void TearDown() override {
     TimeControlTest::TearDown();
@@ -517,44 +359,35 @@ class TimeCheckInputTest : public TimeControlTest {
   int input_[2] = {-1, -1};
 };
 
-TEST_F(TimeCheckInputTest, StopArrivesThroughTheTimeCheck) {
-  SearchLimits.TimeMode = TimeModeNoClock;
+TEST_F(TimeCheckInputTest, StopArrivesThroughTheTimeCheckOnlyWithAnInputMode) {
   CalibratedSpeed = 800000;
-  SixtySeconds();
-  InputMode = 2;
-  Send("stop\n");
-  NodeCheck();
-  EXPECT_EQ(StopReason, StopByGui);
-}
-
-TEST_F(TimeCheckInputTest, NoPollingWithoutAnInputMode) {
-  SearchLimits.TimeMode = TimeModeNoClock;
   SixtySeconds();
   Send("stop\n");
   NodeCheck();
   EXPECT_EQ(StopReason, StopNone);
+  InputMode = 2;
+  NodeCheck();
+  EXPECT_EQ(StopReason, StopByGui);
 }
 
 TEST_F(TimeCheckInputTest, BeforeTheFirstReportOnlyAnUsedUpCountdownPolls) {
-  SearchLimits.TimeMode = TimeModeNoClock;
   CalibratedSpeed = 800000;
   SixtySeconds();
   NodeCountdown = 1000;
   InputMode = 2;
   Send("stop\n");
-  SetTimeLimit();   // countdown still running, no report yet
+  SetTimeLimit();  // countdown still running, no report yet
   EXPECT_EQ(StopReason, StopNone);
   ReportFlags = ReportStarted;
-  SetTimeLimit();   // after the first report every check polls
+  SetTimeLimit();  // after the first report every check polls
   EXPECT_EQ(StopReason, StopByGui);
 }
 
 TEST_F(TimeCheckInputTest, StrengthWaitPollsAndEndsAtAStop) {
-  SearchLimits.TimeMode = TimeModeNoClock;
   SixtySeconds();
   InputMode = 2;
   Options.strengthBudget = 100;
-  NodeCount = 100;   // due at 1 s, waited for in slices of an eighth of what remains
+  NodeCount = 100;  // due at 1 s, waited for in slices of an eighth of what remains
   std::thread writer([this] {
     SleepMs(200);
     Send("stop\n");

@@ -1,58 +1,47 @@
-// The transposition table: sizing and the evaluation cache's share, the
-// allocation fall-back, the replacement rule, mate scores across plies, ages
-// with Retain Hash, pinned entries and hashfull.
+// The transposition table: the allocation fall-back, the replacement rule, mate scores across
+// plies, ages with Retain Hash, pinned entries and hashfull.
 #include "search/tt.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <vector>
 
 #include "board/board.h"
 #include "board/board_helpers.h"
+#include "core/settings.h"
+#include "search/root.h"
 #include "search/search_state.h"
 #include "shell/engine.h"
-#include "core/settings.h"
 
 namespace {
 
-// Test allocator: records every request and refuses those above a limit.
+// Test allocator: refuses requests above a limit.
 std::size_t AllocLimit;
-std::vector<std::size_t> AllocRequests;
+void* LimitedAlloc(std::size_t bytes) { return bytes > AllocLimit ? nullptr : std::calloc(bytes, 1); }
 
-void* LimitedAlloc(std::size_t bytes) {
-  AllocRequests.push_back(bytes);
-  return bytes > AllocLimit ? nullptr : std::calloc(bytes, 1);
-}
-
-void LimitAllocations(std::size_t limit) {
-  AllocLimit = limit;
-  AllocRequests.clear();
-  TableAllocHook = LimitedAlloc;
-}
-
-constexpr std::size_t KB = 1024;
-constexpr std::size_t BytesPerMainKB = 512;   // one side table's bytes per KB of main table
-
-const Move E2E4 = MakeMoveWord(12, 28);
-const Move G1F3 = MakeMoveWord(6, 21);
-const Move E2E5 = MakeMoveWord(12, 36);   // not a move in the start position
-const Move E7E5 = MakeMoveWord(52, 36);
+const Move E2E4 = MakeMoveWord(12, 28), G1F3 = MakeMoveWord(6, 21), E7E5 = MakeMoveWord(52, 36);
+const Move E2E5 = MakeMoveWord(12, 36);  // not a move in the start position
 
 // Keys with the same high word share a bucket.
 void SetKey(uint32_t high, uint32_t low) { Pos.key = (uint64_t(high) << 32) | low; }
 
+void Store(uint32_t high, uint32_t low, uint16_t flags, int depth, int score = 0, Move move = 0, int pin = 0,
+           int side = White) {
+  SetKey(high, low);
+  StoreEntry(side, flags, score, pin, depth, 1, move);
+}
+
 // Probes as a search that has seen a mate, unless told otherwise.
 TableHit Probe(int side = White, int ply = 1, bool mateSeen = true) {
-  RootResultFlags = mateSeen ? 0x2 : 0;
+  RootResultFlags = mateSeen ? ResultMateSeen : 0;
   TableHit hit;
   ProbeEntry(side, ply, &hit);
   return hit;
 }
 
-bool Present(uint32_t high, uint32_t low) {
+bool Present(uint32_t high, uint32_t low, int side = White) {
   SetKey(high, low);
-  return Probe().flags != 0;
+  return Probe(side).flags != 0;
 }
 
 class Table : public ::testing::Test {
@@ -68,7 +57,7 @@ class Table : public ::testing::Test {
     Options.hashSizeKB = optionBefore_;
   }
   void SetUp() override {
-    BoardReady();   // start position, White to move
+    BoardReady();  // start position, White to move
     TableAllocHook = nullptr;
     ResizeTable(0);
     ASSERT_EQ(ResizeTable(16384), 16384);
@@ -81,9 +70,7 @@ class Table : public ::testing::Test {
     RootResultFlags = 0;
     Pos.key = 0;
   }
-  void RetainHash(bool on) {
-    SearchFlags = on ? SearchFlags | FlagRetainHash : SearchFlags & ~FlagRetainHash;
-  }
+  void RetainHash(bool on) { SearchFlags = on ? SearchFlags | FlagRetainHash : SearchFlags & ~FlagRetainHash; }
   uint16_t Age() const { return CurrentAge; }
 
   static inline long sizeBefore_, optionBefore_;
@@ -91,200 +78,89 @@ class Table : public ::testing::Test {
 
 }  // namespace
 
-// ---------------------------------------------------------------- sizing
-
-TEST_F(Table, Hash16SplitsIntoMainTableAndEvalCache) {
-  EXPECT_EQ(TableSizeKB, 16384);
-  EXPECT_EQ(MainTableKB, 8192);
-  EXPECT_EQ(EntryCount, 262144u);
-  EXPECT_EQ(IndexMask, 262140u);
-  EXPECT_EQ(IndexFold, 131072u);
-  EXPECT_EQ(TableSizeKB - MainTableKB, 8192);   // the evaluation cache's share
-  EXPECT_EQ(Options.hashSizeKB / 1024, 16);
-}
-
-TEST_F(Table, Hash1GivesHalfAMegabyteOfMainTable) {
+TEST_F(Table, ResizingKeepsTheEntriesOnlyAtTheSameSize) {
+  Store(1, 1, Age() | BoundExact, 3, 10, E2E4);
+  Store(1, 2, EntryPinned | BoundExact, 3, 10, E2E4, 70);
+  EXPECT_EQ(ResizeTable(16384), 16384);
+  EXPECT_TRUE(Present(1, 1));
   ASSERT_EQ(ResizeTable(1024), 1024);
-  EXPECT_EQ(MainTableKB, 512);
-  EXPECT_EQ(EntryCount, 16384u);
-  EXPECT_EQ(IndexMask, 16380u);
-  EXPECT_EQ(IndexFold, 8192u);
-  EXPECT_EQ(TableSizeKB - MainTableKB, 512);
-  EXPECT_EQ(Options.hashSizeKB, 1024);
-}
+  EXPECT_FALSE(Present(1, 1) || Present(1, 2));  // even pinned entries go
 
-TEST_F(Table, OddSizeGivesTheRestToTheMainTableAndFoldsHighIndexes) {
-  // 5 MB: the cache takes half of 4096 KB, the main table the other 3072 KB.
+  // 5 MB: high words whose masked index lies beyond the table are folded back into it.
   ASSERT_EQ(ResizeTable(5 * 1024), 5 * 1024);
-  EXPECT_EQ(MainTableKB, 3072);
-  EXPECT_EQ(EntryCount, 98304u);
-  EXPECT_EQ(IndexMask, 131068u);
-  EXPECT_EQ(IndexFold, 65536u);
-  EXPECT_EQ(TableSizeKB - MainTableKB, 2048);
-  // High words whose masked index lies beyond the table are folded back into it.
   const uint32_t highs[] = {0xFFFFFFFF, 131068, 98304, 98303, 65536, 0};
-  for (uint32_t high : highs) {
-    SetKey(high, 7);
-    StoreEntry(White, Age() | BoundExact, 10, 0, 3, 1, E2E4);
-  }
+  for (uint32_t high : highs) Store(high, 7, Age() | BoundExact, 3, 10, E2E4);
   for (uint32_t high : highs) EXPECT_TRUE(Present(high, 7)) << high;
 }
 
-TEST_F(Table, ResizingToTheSameSizeKeepsTheEntries) {
-  SetKey(1, 1);
-  StoreEntry(White, Age() | BoundExact, 10, 0, 3, 1, E2E4);
-  EXPECT_EQ(ResizeTable(16384), 16384);
-  EXPECT_TRUE(Present(1, 1));
-}
-
-TEST_F(Table, ResizingEmptiesEvenPinnedEntries) {
-  SetKey(1, 1);
-  StoreEntry(White, EntryPinned | BoundExact, 10, 70, 3, 1, E2E4);
-  ASSERT_EQ(ResizeTable(1024), 1024);
-  EXPECT_FALSE(Present(1, 1));
-}
-
-// ---------------------------------------------------------------- allocation fall-back
-
 TEST_F(Table, FailedAllocationFallsBackToASizeThatFits) {
-  // Side tables above 2 MB are refused: 16384 KB and 12288 KB (8192 KB of main
-  // table each) fail, 8192 KB (4096 KB of main table) fits.
-  LimitAllocations(2048 * KB);
-  ResizeTable(0);
-  EXPECT_EQ(ResizeTable(16384), 8192);
-  const std::vector<std::size_t> expected = {4096 * KB, 4096 * KB, 2048 * KB, 2048 * KB};
-  EXPECT_EQ(AllocRequests, expected);
-  EXPECT_EQ(TableSizeKB, 8192);
-  EXPECT_EQ(MainTableKB, 4096);
-  EXPECT_EQ(EntryCount, 131072u);
-  EXPECT_EQ(TableSizeKB - MainTableKB, 4096);
-  EXPECT_EQ(Options.hashSizeKB, 8192);
-
-  // The smaller table works.
-  SetKey(0xABCDEF01, 5);
-  StoreEntry(Black, Age() | BoundLower, -42, 0, 7, 1, E7E5);
-  const TableHit hit = Probe(Black);
-  EXPECT_EQ(hit.flags, Age() | BoundLower);
-  EXPECT_EQ(hit.score, -42);
-  EXPECT_EQ(hit.move, E7E5);
-}
-
-TEST_F(Table, FallBackTakesAQuarterOffThenHalvesInTurn) {
-  // 3 MB: the power of two below it (2048 KB), then 1536 KB, then 1024 KB fits.
-  LimitAllocations(256 * KB);
-  ResizeTable(0);
-  EXPECT_EQ(ResizeTable(3072), 1024);
-  // Main tables of 2048, 1024, 1024 and 512 KB (the last one for both sides).
-  const std::vector<std::size_t> expected = {2048 * BytesPerMainKB, 1024 * BytesPerMainKB, 1024 * BytesPerMainKB,
-                                             512 * BytesPerMainKB, 512 * BytesPerMainKB};
-  EXPECT_EQ(AllocRequests, expected);
-}
-
-TEST_F(Table, NoMemoryAtAllLeavesNoTableAndAWorkingEngine) {
-  LimitAllocations(0);
-  ResizeTable(0);
-  EXPECT_EQ(ResizeTable(16384), 0);
-  // Every size down to 1 KB was tried, each once: main tables of
-  // 8192, 8192, 4096, 4096, ..., 2, 2, 1, 1 KB.
-  std::vector<std::size_t> expected;
-  for (std::size_t main = 8192; main >= 1; main /= 2) expected.insert(expected.end(), 2, main * BytesPerMainKB);
-  EXPECT_EQ(AllocRequests, expected);
-  EXPECT_EQ(TableSizeKB, 0);
-  EXPECT_EQ(Options.hashSizeKB, 0);
+  const struct {
+    std::size_t limit;  // largest block granted
+    long request, obtained;
+  } cases[] = {{2048 * 1024, 16384, 8192}, {256 * 1024, 3072, 1024}, {0, 16384, 0}};
+  TableAllocHook = LimitedAlloc;
+  for (const auto& c : cases) {
+    AllocLimit = c.limit;
+    ResizeTable(0);
+    EXPECT_EQ(ResizeTable(c.request), c.obtained) << c.request;
+    EXPECT_EQ(Options.hashSizeKB, c.obtained) << c.request;
+    // The smaller table works; without one every operation is skipped.
+    Store(0xABCDEF01, 5, Age() | BoundLower, 7, -42, E7E5, 0, Black);
+    const TableHit hit = Probe(Black);
+    EXPECT_EQ(hit.flags, c.obtained ? Age() | BoundLower : 0) << c.request;
+    EXPECT_EQ(hit.move, c.obtained ? E7E5 : 0) << c.request;
+  }
   EXPECT_FALSE(TableExists());
-
-  // Every table operation is skipped.
-  SetKey(3, 3);
-  StoreEntry(White, Age() | BoundExact, 10, 0, 3, 1, E2E4);
-  EXPECT_EQ(Probe().flags, 0);
   int score = 0, depth = 0;
   Move move = 1;
-  EXPECT_EQ(ProbeRootEntry(White, &score, &depth, 1, &move), 0);
+  EXPECT_EQ(ProbeRootEntry(Black, &score, &depth, 1, &move), 0);
   EXPECT_EQ(move, 0);
   ClearTable(0);
   ClearTable(1);
   EXPECT_EQ(HashFull(), 0);
-
   // The shell carries on: ucinewgame soft-clears nothing and answers.
   const int uciStarted = UciStarted;
   UciStarted = 2;
   EXPECT_EQ(DispatchCommand("ucinewgame"), 1);
   UciStarted = uciStarted;
   NewGameFlag = false;
-
   // Once memory is back, a new size gets a table.
   TableAllocHook = nullptr;
   EXPECT_EQ(ResizeTable(1024), 1024);
-  SetKey(3, 3);
-  StoreEntry(White, Age() | BoundExact, 10, 0, 3, 1, E2E4);
+  Store(3, 3, Age() | BoundExact, 3, 10, E2E4);
   EXPECT_EQ(Probe().move, E2E4);
 }
 
-// ---------------------------------------------------------------- store and replacement
-
-TEST_F(Table, TheSideTablesAreSeparate) {
-  SetKey(9, 9);
-  StoreEntry(White, Age() | BoundExact, 10, 0, 3, 1, E2E4);
-  EXPECT_EQ(Probe(Black).flags, 0);
-  EXPECT_EQ(Probe(White).flags, Age() | BoundExact);
-}
-
-TEST_F(Table, AShallowerStoreKeepsTheDeeperScoreAndMove) {
-  SetKey(20, 1);
-  StoreEntry(White, Age() | BoundExact, 100, 0, 8, 1, E2E4);
-  StoreEntry(White, Age() | BoundLower, -50, 0, 4, 1, G1F3);
-  TableHit hit = Probe();
-  EXPECT_EQ(hit.flags, Age() | BoundExact);
-  EXPECT_EQ(hit.depth, 8);
-  EXPECT_EQ(hit.score, 100);
-  EXPECT_EQ(hit.move, E2E4);
-
-  // A deeper store replaces both.
-  StoreEntry(White, Age() | BoundLower, -50, 0, 9, 1, G1F3);
-  hit = Probe();
-  EXPECT_EQ(hit.depth, 9);
-  EXPECT_EQ(hit.score, -50);
-  EXPECT_EQ(hit.move, G1F3);
-}
-
-TEST_F(Table, AStoreWithoutMoveKeepsTheStoredMove) {
-  SetKey(20, 2);
-  StoreEntry(White, Age() | BoundLower, 30, 0, 5, 1, E2E4);
-  StoreEntry(White, Age() | BoundExact, 40, 0, 6, 1, 0);
-  const TableHit hit = Probe();
-  EXPECT_EQ(hit.score, 40);
-  EXPECT_EQ(hit.move, E2E4);
-}
-
-TEST_F(Table, ExactReplacesLowerBoundAtEqualDepthButNotTheOtherWayRound) {
-  SetKey(21, 1);
-  StoreEntry(White, Age() | BoundLower, 60, 0, 6, 1, E2E4);
-  StoreEntry(White, Age() | BoundExact, 20, 0, 6, 1, E2E4);
-  TableHit hit = Probe();
-  EXPECT_EQ(hit.flags & BoundMask, BoundExact);
-  EXPECT_EQ(hit.score, 20);
-
-  StoreEntry(White, Age() | BoundLower, 90, 0, 6, 1, E2E4);
-  hit = Probe();
-  EXPECT_EQ(hit.flags & BoundMask, BoundExact);
-  EXPECT_EQ(hit.score, 20);
-}
-
-TEST_F(Table, AFullBucketLosesItsShallowestEntry) {
-  for (uint32_t low = 1; low <= 4; ++low) {
-    SetKey(22, low);
-    StoreEntry(White, Age() | BoundExact, 0, 0, low == 3 ? 1 : 10, 1, 0);
+// Two stores at one key, and what a probe finds: the deeper result wins, an exact one at equal depth.
+TEST_F(Table, TheDeeperStoreWinsAndAStoreWithoutMoveKeepsTheMove) {
+  struct StoreArgs {
+    uint16_t bound;
+    int score, depth;
+    Move move;
+  };
+  const struct {
+    StoreArgs first, second, found;
+  } cases[] = {
+      {{BoundExact, 100, 8, E2E4}, {BoundLower, -50, 4, G1F3}, {BoundExact, 100, 8, E2E4}},
+      {{BoundExact, 100, 8, E2E4}, {BoundLower, -50, 9, G1F3}, {BoundLower, -50, 9, G1F3}},
+      {{BoundLower, 30, 5, E2E4}, {BoundExact, 40, 6, 0}, {BoundExact, 40, 6, E2E4}},
+      {{BoundLower, 60, 6, E2E4}, {BoundExact, 20, 6, E2E4}, {BoundExact, 20, 6, E2E4}},
+      {{BoundExact, 20, 6, E2E4}, {BoundLower, 90, 6, E2E4}, {BoundExact, 20, 6, E2E4}},
+  };
+  uint32_t low = 0;
+  for (const auto& c : cases) {
+    ++low;
+    Store(20, low, Age() | c.first.bound, c.first.depth, c.first.score, c.first.move);
+    Store(20, low, Age() | c.second.bound, c.second.depth, c.second.score, c.second.move);
+    const TableHit hit = Probe();
+    EXPECT_EQ(hit.flags, Age() | c.found.bound) << low;
+    EXPECT_EQ(hit.score, c.found.score) << low;
+    EXPECT_EQ(hit.depth, c.found.depth) << low;
+    EXPECT_EQ(hit.move, c.found.move) << low;
+    EXPECT_EQ(Probe(Black).flags, 0) << low;  // the side tables are separate
   }
-  SetKey(22, 5);
-  StoreEntry(White, Age() | BoundExact, 0, 0, 10, 1, 0);
-  EXPECT_TRUE(Present(22, 5));
-  EXPECT_FALSE(Present(22, 3));
-  EXPECT_TRUE(Present(22, 1) && Present(22, 2) && Present(22, 4));
-}
-
-TEST_F(Table, AMoveThatIsNotPseudoLegalMakesTheProbeMiss) {
-  SetKey(23, 1);
-  StoreEntry(White, Age() | BoundExact, 10, 0, 3, 1, E2E5);
+  // A stored move that is not pseudo-legal makes the probe miss.
+  Store(23, 1, Age() | BoundExact, 3, 10, E2E5);
   EXPECT_EQ(Probe().flags, 0);
   int score = 0, depth = 0;
   Move move = 1;
@@ -292,9 +168,15 @@ TEST_F(Table, AMoveThatIsNotPseudoLegalMakesTheProbeMiss) {
   EXPECT_EQ(move, 0);
 }
 
-// ---------------------------------------------------------------- mate scores
+TEST_F(Table, AFullBucketLosesItsShallowestEntry) {
+  for (uint32_t low = 1; low <= 4; ++low) Store(22, low, Age() | BoundExact, low == 3 ? 1 : 10);
+  Store(22, 5, Age() | BoundExact, 10);
+  EXPECT_TRUE(Present(22, 5));
+  EXPECT_FALSE(Present(22, 3));
+  EXPECT_TRUE(Present(22, 1) && Present(22, 2) && Present(22, 4));
+}
 
-TEST_F(Table, MateInThreeStoredAtPlyFiveReadsBackAtPlySeven) {
+TEST_F(Table, MateScoresAreKeptRelativeToTheNode) {
   // Mate in 3 from a node at ply p: the mated side moves at ply p + 5.
   auto mateIn3 = [](int ply) { return MateValue + 1 - (ply + 5); };
   SetKey(30, 1);
@@ -303,40 +185,25 @@ TEST_F(Table, MateInThreeStoredAtPlyFiveReadsBackAtPlySeven) {
   EXPECT_EQ(hit.score, mateIn3(7));
   EXPECT_EQ(hit.flags & EntryMateScore, EntryMateScore);
   EXPECT_EQ(hit.depth, 6);
-
-  // The losing side's view, by the same relative rule.
-  SetKey(30, 2);
+  SetKey(30, 2);  // the losing side's view
   StoreEntry(White, Age() | BoundExact, -mateIn3(5), 0, 6, 5, E2E4);
   EXPECT_EQ(Probe(White, 7, true).score, -mateIn3(7));
-}
-
-TEST_F(Table, AMateScoreReadsAsDepth62UntilTheSearchHasSeenAMate) {
-  SetKey(31, 1);
-  StoreEntry(White, Age() | BoundLower, MateValue - 9, 0, 4, 1, E2E4);
+  // A mate score reads as depth 62 until the search has seen a mate.
+  Store(31, 1, Age() | BoundLower, 4, MateValue - 9, E2E4);
   EXPECT_EQ(Probe(White, 1, false).depth, MateDepthUnknown);
   EXPECT_EQ(Probe(White, 1, true).depth, 4);
 }
 
-// ---------------------------------------------------------------- ages and Retain Hash
-
 TEST_F(Table, RetainHashOffIgnoresThePreviousSearchButReplacesItFirst) {
   RetainHash(false);
-  SetKey(40, 1);
-  StoreEntry(White, Age() | BoundExact, 10, 0, 20, 1, E2E4);     // deep, from the previous search
-  SetKey(40, 2);
-  StoreEntry(White, EntryPinned | BoundLower, 5, 99, 1, 1, E2E4);  // learned
+  Store(40, 1, Age() | BoundExact, 20, 10, E2E4);          // deep, from the previous search
+  Store(40, 2, EntryPinned | BoundLower, 1, 5, E2E4, 99);  // learned
   NewSearchAge();
-
   EXPECT_FALSE(Present(40, 1));
   EXPECT_TRUE(Present(40, 2));
-
   // Two shallow entries of this search fill the bucket; the old deep entry is still the victim.
-  for (uint32_t low = 3; low <= 4; ++low) {
-    SetKey(40, low);
-    StoreEntry(White, Age(), 0, 0, 0, 1, 0);
-  }
-  SetKey(40, 5);
-  StoreEntry(White, Age() | BoundExact, 0, 0, 2, 1, 0);
+  for (uint32_t low = 3; low <= 4; ++low) Store(40, low, Age(), 0);
+  Store(40, 5, Age() | BoundExact, 2);
   RetainHash(true);
   EXPECT_FALSE(Present(40, 1));
   EXPECT_TRUE(Present(40, 2) && Present(40, 3) && Present(40, 4) && Present(40, 5));
@@ -344,95 +211,65 @@ TEST_F(Table, RetainHashOffIgnoresThePreviousSearchButReplacesItFirst) {
 
 TEST_F(Table, RetainHashOnUsesOldEntriesButNotOldMates) {
   RetainHash(true);
-  SetKey(41, 1);
-  StoreEntry(White, Age() | BoundExact, 10, 0, 5, 1, E2E4);
-  SetKey(41, 2);
-  StoreEntry(White, Age() | BoundExact, MateValue - 3, 0, 5, 1, E2E4);
+  Store(41, 1, Age() | BoundExact, 5, 10, E2E4);
+  Store(41, 2, Age() | BoundExact, 5, MateValue - 3, E2E4);
   NewSearchAge();
   EntriesTouched = EntriesTouchedAtSearchStart;
-
   SetKey(41, 1);
   const TableHit hit = Probe();
-  EXPECT_EQ(hit.flags, Age() | BoundExact);   // refreshed to this search
+  EXPECT_EQ(hit.flags, Age() | BoundExact);  // refreshed to this search
   EXPECT_EQ(hit.score, 10);
   EXPECT_EQ(EntriesTouched, EntriesTouchedAtSearchStart + 1);
   Probe();
-  EXPECT_EQ(EntriesTouched, EntriesTouchedAtSearchStart + 1);   // once per age
-
+  EXPECT_EQ(EntriesTouched, EntriesTouchedAtSearchStart + 1);  // once per age
   EXPECT_FALSE(Present(41, 2));
-}
-
-TEST_F(Table, AgesCycleFromOneToSeven) {
-  CurrentAge = 6;
-  NewSearchAge();
-  EXPECT_EQ(CurrentAge, 7);
+  CurrentAge = 7;  // ages run from 1 to 7: 0 marks empty and pinned entries
   NewSearchAge();
   EXPECT_EQ(CurrentAge, 1);
 }
 
-// ---------------------------------------------------------------- pinned entries
-
-TEST_F(Table, SoftClearKeepsPinnedEntriesHardClearDoesNot) {
-  SetKey(50, 1);
-  StoreEntry(White, Age() | BoundExact, 10, 0, 5, 1, E2E4);
-  SetKey(50, 2);
-  StoreEntry(Black, EntryPinned | BoundUpper, -30, 70, 5, 1, E7E5);
+TEST_F(Table, PinnedEntriesSurviveSoftClearsAndReplacement) {
+  Store(50, 1, Age() | BoundExact, 5, 10, E2E4);
+  Store(50, 2, EntryPinned | BoundUpper, 5, -30, E7E5, 70, Black);
   ClearTable(0);
   EXPECT_FALSE(Present(50, 1));
   SetKey(50, 2);
   EXPECT_EQ(Probe(Black).score, -30);
   ClearTable(1);
   EXPECT_EQ(Probe(Black).flags, 0);
-}
 
-TEST_F(Table, PinnedEntriesAreNoVictimsWhileAnotherEntryIsInTheBucket) {
-  for (uint32_t low = 1; low <= 3; ++low) {
-    SetKey(51, low);
-    StoreEntry(White, EntryPinned | BoundUpper, 0, 64, 0, 1, 0);
-  }
-  SetKey(51, 4);
-  StoreEntry(White, Age() | BoundExact, 0, 0, 40, 1, 0);
-  for (uint32_t low = 5; low <= 7; ++low) {
-    SetKey(51, low);
-    StoreEntry(White, Age() | BoundExact, 0, 0, 1, 1, 0);
-  }
+  // No victims while another entry is in the bucket.
+  for (uint32_t low = 1; low <= 3; ++low) Store(51, low, EntryPinned | BoundUpper, 0, 0, 0, 64);
+  Store(51, 4, Age() | BoundExact, 40);
+  for (uint32_t low = 5; low <= 7; ++low) Store(51, low, Age() | BoundExact, 1);
   EXPECT_TRUE(Present(51, 1) && Present(51, 2) && Present(51, 3));
   EXPECT_FALSE(Present(51, 4) || Present(51, 5) || Present(51, 6));
   EXPECT_TRUE(Present(51, 7));
-
   // A bucket of pinned entries only gives up the one with the smallest flags.
-  SetKey(51, 8);
-  StoreEntry(White, EntryPinned | BoundExact, 0, 64, 9, 1, 0);
-  SetKey(51, 9);
-  StoreEntry(White, Age(), 0, 0, 0, 1, 0);
+  Store(51, 8, EntryPinned | BoundExact, 9, 0, 0, 64);
+  Store(51, 9, Age(), 0);
   EXPECT_TRUE(Present(51, 9));
   EXPECT_FALSE(Present(51, 1));
   EXPECT_TRUE(Present(51, 2) && Present(51, 3) && Present(51, 8));
-}
 
-TEST_F(Table, APinnedEntryKeepsItsMoveScoreAndFlagsAgainstDeeperStores) {
-  SetKey(52, 1);
-  StoreEntry(White, EntryPinned | BoundLower, 77, 90, 4, 1, E2E4);
-  StoreEntry(White, Age() | BoundExact, -5, 0, 30, 1, G1F3);
+  // A pinned entry keeps its move, score and flags against deeper stores, in later searches too.
+  Store(52, 1, EntryPinned | BoundLower, 4, 77, E2E4, 90);
+  Store(52, 1, Age() | BoundExact, 30, -5, G1F3);
   NewSearchAge();
   RetainHash(false);
-  const TableHit hit = Probe();   // usable in a later search, Retain Hash or not
+  const TableHit hit = Probe();
   EXPECT_EQ(hit.flags, EntryPinned | BoundLower);
   EXPECT_EQ(hit.score, 77);
   EXPECT_EQ(hit.depth, 4);
   EXPECT_EQ(hit.move, E2E4);
 }
 
-// ---------------------------------------------------------------- hashfull
-
 TEST_F(Table, HashFullAfterAFreshStartCountsTheStartingThirtyOne) {
   NewSearchAge();
   EntriesTouched = EntriesTouchedAtSearchStart;
   EXPECT_EQ(HashFull(), 31 * 1000 / (8192 * 64));
-
-  ASSERT_EQ(ResizeTable(16), 16);   // 8 KB of main table: 512 entries in both side tables
+  ASSERT_EQ(ResizeTable(16), 16);  // 8 KB of main table: 512 entries in both side tables
   EXPECT_EQ(HashFull(), 31 * 1000 / 512);
-  SetKey(60, 1);
-  StoreEntry(White, Age() | BoundExact, 0, 0, 1, 1, 0);
+  Store(60, 1, Age() | BoundExact, 1);
   EXPECT_EQ(HashFull(), 32 * 1000 / 512);
 }

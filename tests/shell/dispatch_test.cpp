@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <climits>
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <random>
 #include <string>
@@ -12,6 +13,7 @@
 #include "board/board.h"
 #include "../board/same_position.h"
 #include "search/search.h"
+#include "search/report.h"
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "shell/engine.h"
@@ -38,9 +40,9 @@ int RecordingSearch(int side, int mode) {
 int ClockArithmeticSearch(int, int mode) {
   ++HookCalls;
   SearchFlags = SettingsFlags;
-  SearchMode = mode == 6 ? 6 : 4;
+  SearchMode = mode == SearchModePonder ? SearchModePonder : SearchModeNormal;
   SetupTimeControl(GameClock.movesToGo, GameClock.timeLeftMs, GameClock.incrementMs);
-  for (int bound : {3, 2, 6}) {
+  for (int bound : {BoundKindRunning, BoundKindUpper, BoundKindLower}) {
     RootBound = bound;
     for (int score : {-8000, -400, 0, 400}) {
       UpdateTimeBonus(score);
@@ -121,201 +123,129 @@ class Dispatch : public ::testing::Test {
 
 // ---------------------------------------------------------------- keyword rule
 
-TEST(Keyword, MatchesIgnoringCaseAndSkipsBlanks) {
-  const char* text = "PoSiTiOn   startpos";
-  EXPECT_TRUE(MatchKeyword(text, "position"));
-  EXPECT_STREQ(text, "startpos");
-}
-
-TEST(Keyword, NeedsWhiteSpaceOrEndAfterIt) {
-  const char* text = "ucinewgame";
-  EXPECT_FALSE(MatchKeyword(text, "uci"));
-  EXPECT_STREQ(text, "ucinewgame");
-  EXPECT_TRUE(MatchKeyword(text, "ucinewgame"));
-  EXPECT_STREQ(text, "");
-  const char* tabbed = "go\tdepth";
-  EXPECT_TRUE(MatchKeyword(tabbed, "go"));
-  EXPECT_STREQ(tabbed, "\tdepth");   // only blanks are skipped after a keyword
-}
-
-TEST(Keyword, MultiWordKeywordsIncludeTheirBlank) {
-  const char* text = "playing style value aggressive";
-  EXPECT_TRUE(MatchKeyword(text, "Playing Style"));
-  EXPECT_STREQ(text, "value aggressive");
-  const char* shortText = "Playing";
-  EXPECT_FALSE(MatchKeyword(shortText, "Playing Style"));
+TEST(Keyword, MatchesWholeWordsIgnoringCaseAndSkipsTheBlanksAfterThem) {
+  const struct {
+    const char* text;
+    const char* keyword;
+    bool matched;
+    const char* rest;
+  } cases[] = {
+      {"PoSiTiOn   startpos", "position", true, "startpos"},
+      {"ucinewgame", "uci", false, "ucinewgame"},  // white space or the end must follow
+      {"ucinewgame", "ucinewgame", true, ""},
+      {"go\tdepth", "go", true, "\tdepth"},  // only blanks are skipped after a keyword
+      {"playing style value aggressive", "Playing Style", true, "value aggressive"},
+      {"Playing", "Playing Style", false, "Playing"},
+  };
+  for (const auto& c : cases) {
+    const char* text = c.text;
+    EXPECT_EQ(MatchKeyword(text, c.keyword), c.matched) << c.text;
+    EXPECT_STREQ(text, c.rest) << c.text;
+  }
 }
 
 // ---------------------------------------------------------------- dispatcher
 
-TEST_F(Dispatch, NothingBeforeUciExceptQuit) {
-  UciStarted = 0;
-  EXPECT_EQ(Run("isready"), "");
-  EXPECT_EQ(Run("foo"), "");
-  EXPECT_EQ(Run("go depth 3"), "");
-  EXPECT_EQ(HookCalls, 0);
-  Run("quit");
-  EXPECT_TRUE(QuitFlag);
-}
-
-TEST_F(Dispatch, UnknownCommandAnswersZero) {
-  EXPECT_EQ(Run("  hello world", 0), "info string unknown UCI <hello world> command\n");
-  EXPECT_EQ(Run("", 0), "info string unknown UCI <> command\n");
-  EXPECT_EQ(Run("setoption", 0), "info string unknown UCI <> command\n");
-  EXPECT_EQ(Run("setoption Hash value 1", 0), "info string unknown UCI <Hash value 1> command\n");
-}
-
-TEST_F(Dispatch, UciStartsTheProtocol) {
-  UciStarted = 0;
-  std::string out = Run("uci");
-  EXPECT_EQ(UciStarted, 2);
-  EXPECT_EQ(out.rfind("id name ", 0), 0u);
-  EXPECT_EQ(out.substr(out.size() - 6), "uciok\n");
-}
-
-TEST_F(Dispatch, UcinewgameSetsTheFlagAndPositionClearsIt) {
+TEST_F(Dispatch, PositionKeepsItsTextAndClearsTheNewGameFlag) {
   Run("ucinewgame");
   EXPECT_TRUE(NewGameFlag);
   Run("position startpos");
   EXPECT_FALSE(NewGameFlag);
   EXPECT_STREQ(LastPositionText, "startpos");
-}
-
-TEST_F(Dispatch, PositionFenKeepsTheFenFields) {
   Run("position fen 8/8/8/8/8/8/8/K6k w - - 0 1 moves a1a2");
   EXPECT_STREQ(StartFen, "8/8/8/8/8/8/8/K6k w - - 0 1");
   EXPECT_STREQ(LastPositionText, "fen 8/8/8/8/8/8/8/K6k w - - 0 1 moves a1a2");
   Run("position fen 4k3/8/8/8/8/8/8/4K3 b - - 3 40");
   EXPECT_STREQ(StartFen, "4k3/8/8/8/8/8/8/4K3 b - - 3 40");
-}
-
-TEST_F(Dispatch, UnreadableMovesAreSkippedSilently) {
+  // Move tokens that do not read as moves are skipped silently.
   EXPECT_EQ(Run("position startpos moves zzzz e2e4 " + std::string(40, 'q') + " 0000"), "");
   EXPECT_EQ(Run("position moves e2e4"), "");
 }
 
 // ---------------------------------------------------------------- new-game rule
 
-TEST_F(Dispatch, PositionExtendingTheGameDoesNotEndIt) {
-  std::strcpy(LastPositionText, "startpos moves e2e4 e7e5");
-  PliesPlayed = 3;
-  EXPECT_FALSE(PositionEndsGame("startpos moves e2e4 e7e5 g1f3 b8c6"));
-  EXPECT_FALSE(PositionEndsGame("startpos moves e2e4 e7e5"));
-}
-
-TEST_F(Dispatch, PositionSharingLessThanTwoThirdsEndsTheGame) {
-  std::strcpy(LastPositionText, "startpos moves e2e4 e7e5");   // 24 characters
-  PliesPlayed = 3;
-  // The game goes on while common prefix * 3 / 2 reaches the old length.
-  EXPECT_FALSE(PositionEndsGame("startpos moves e2"));     // 17: 25
-  EXPECT_FALSE(PositionEndsGame("startpos moves e"));      // 16: 24
-  EXPECT_TRUE(PositionEndsGame("startpos moves "));        // 15: 22
-  EXPECT_TRUE(PositionEndsGame("startpos moves d2d4"));    // 15: 22
-  EXPECT_TRUE(PositionEndsGame(""));
-}
-
-TEST_F(Dispatch, NewGameRuleNeedsThreePliesAndNoUcinewgame) {
-  std::strcpy(LastPositionText, "startpos moves e2e4 e7e5");
-  PliesPlayed = 2;
-  EXPECT_FALSE(PositionEndsGame("fen 8/8/8/8/8/8/8/K6k w - - 0 1"));
-  PliesPlayed = 3;
-  EXPECT_TRUE(PositionEndsGame("fen 8/8/8/8/8/8/8/K6k w - - 0 1"));
-  NewGameFlag = true;
-  EXPECT_FALSE(PositionEndsGame("fen 8/8/8/8/8/8/8/K6k w - - 0 1"));
+// A position text ends the game when it shares less than two thirds of the last one (the game
+// goes on while the common prefix x 3 / 2 reaches the old length), after three plies and
+// without a ucinewgame.
+TEST_F(Dispatch, PositionEndsTheGameByTheNewGameRule) {
+  const char* fen = "fen 8/8/8/8/8/8/8/K6k w - - 0 1";
+  const struct {
+    const char* text;
+    int plies;
+    bool newGame;
+    bool ends;
+  } cases[] = {
+      {"startpos moves e2e4 e7e5 g1f3 b8c6", 3, false, false},
+      {"startpos moves e2e4 e7e5", 3, false, false},
+      {"startpos moves e2", 3, false, false},  // 17 in common: 25 against 24
+      {"startpos moves e", 3, false, false},   // 16: 24
+      {"startpos moves ", 3, false, true},     // 15: 22
+      {"startpos moves d2d4", 3, false, true},
+      {"", 3, false, true},
+      {fen, 2, false, false},
+      {fen, 3, false, true},
+      {fen, 3, true, false},
+  };
+  for (const auto& c : cases) {
+    std::strcpy(LastPositionText, "startpos moves e2e4 e7e5");
+    PliesPlayed = c.plies;
+    NewGameFlag = c.newGame;
+    EXPECT_EQ(PositionEndsGame(c.text), c.ends) << c.text << " " << c.plies << " " << c.newGame;
+  }
 }
 
 // ---------------------------------------------------------------- go parameters
 
-TEST_F(Dispatch, GoDepthZeroSearchesToDepthOne) {
-  Run("go depth 0");
-  EXPECT_EQ(HookCalls, 1);
-  EXPECT_EQ(SearchLimits.DepthLimit, 1);
-  EXPECT_EQ(SearchLimits.TimeMode, 3);
-  EXPECT_EQ(HookMode, 4);
-}
+// Every go resets its limits but keeps TimeMode, which the side to move's clock sets and a
+// depth, a move time or infinite clears.
+TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
+  const int Max = SearchMaxDepth;
+  const struct {
+    int side;
+    std::string line;
+    uint8_t timeMode;
+    int depth, moveTime, clock[2], inc[2], movesToGo, mode;
+  } cases[] = {
+      {White, "go depth 0", TimeModeNoClock, 1, NoMoveTime, {0, 0}, {0, 0}, 0, SearchModeNormal},
+      {White, "go wtime 0 btime 0", TimeModeClock, Max, NoMoveTime, {1, 1}, {0, 0}, 0, SearchModeNormal},
+      {White, "go infinite wtime 60000", TimeModeClock, Max, NoMoveTime, {60000, 0}, {0, 0}, 0, SearchModeNormal},
+      {White, "go infinite btime 60000", TimeModeNoClock, Max, NoMoveTime, {0, 60000}, {0, 0}, 0, SearchModeNormal},
+      {Black, "go infinite btime 60000", TimeModeClock, Max, NoMoveTime, {0, 60000}, {0, 0}, 0, SearchModeNormal},
+      {White, "go ponder wtime 1000 btime 2000 winc 10 binc 20 movestogo 30 nodes 5 mate 2 movetime 700",
+       TimeModeClock, Max, 700, {1000, 2000}, {10, 20}, 30, SearchModePonder},
+      {White, "go movetime 500 depth 7 wtime 100 movestogo 5", TimeModeClock, 7, 500, {100, 0}, {0, 0}, 5,
+       SearchModeNormal},
+      {White, "go", TimeModeClock, Max, NoMoveTime, {0, 0}, {0, 0}, 0, SearchModeNormal},
+      {White, "go movetime 500", TimeModeNoClock, Max, 500, {0, 0}, {0, 0}, 0, SearchModeNormal},
+      {White, "go depth 12abc movetime x", TimeModeNoClock, 12, 0, {0, 0}, {0, 0}, 0, SearchModeNormal},
+      {White, "go wtime -50 btime 99999999999999999999", TimeModeClock, Max, NoMoveTime, {1, 2147483647}, {0, 0}, 0,
+       SearchModeNormal},
+      {White, "go depth", TimeModeNoClock, 1, NoMoveTime, {0, 0}, {0, 0}, 0, SearchModeNormal},
+  };
+  for (const auto& c : cases) {
+    Game.side = c.side;
+    EXPECT_EQ(Run(c.line), "") << c.line;
+    const SearchLimitsRecord& l = SearchLimits;
+    EXPECT_EQ(l.TimeMode, c.timeMode) << c.line;
+    EXPECT_EQ(l.DepthLimit, c.depth) << c.line;
+    EXPECT_EQ(l.MoveTimeMs, c.moveTime) << c.line;
+    EXPECT_EQ(l.clockTimeMs[White], c.clock[White]) << c.line;
+    EXPECT_EQ(l.clockTimeMs[Black], c.clock[Black]) << c.line;
+    EXPECT_EQ(l.clockIncMs[White], c.inc[White]) << c.line;
+    EXPECT_EQ(l.clockIncMs[Black], c.inc[Black]) << c.line;
+    EXPECT_EQ(l.movesToGo, c.movesToGo) << c.line;
+    EXPECT_EQ(HookMode, c.mode) << c.line;
+    EXPECT_EQ(HookSide, c.side) << c.line;
+    EXPECT_EQ(OpponentColour, c.side ^ 1) << c.line;
+  }
+  EXPECT_EQ(HookCalls, int(std::size(cases)));
 
-TEST_F(Dispatch, GoZeroClockTimesBecomeOneMillisecond) {
-  Run("go wtime 0 btime 0");
-  EXPECT_EQ(SearchLimits.clockTimeMs[White], 1);
-  EXPECT_EQ(SearchLimits.clockTimeMs[Black], 1);
-  EXPECT_EQ(SearchLimits.TimeMode, 4);
-  EXPECT_EQ(EngineColour, White);
-  EXPECT_EQ(OpponentColour, Black);
-}
-
-TEST_F(Dispatch, ClockTimesTakePrecedenceOverInfinite) {
-  Run("go infinite wtime 60000");
-  EXPECT_EQ(SearchLimits.TimeMode, 4);
-  EXPECT_EQ(SearchLimits.clockTimeMs[White], 60000);
-}
-
-TEST_F(Dispatch, OnlyTheSideToMovesClockCounts) {
-  Run("go infinite btime 60000");
-  EXPECT_EQ(SearchLimits.TimeMode, 3);
-  Game.side = Black;
-  Run("go infinite btime 60000");
-  EXPECT_EQ(SearchLimits.TimeMode, 4);
-  EXPECT_EQ(HookSide, Black);
-  EXPECT_EQ(EngineColour, Black);
-  EXPECT_EQ(OpponentColour, White);
-}
-
-TEST_F(Dispatch, GoReadsEveryKeyword) {
-  std::string out = Run("go ponder wtime 1000 btime 2000 winc 10 binc 20 movestogo 30 nodes 5 mate 2 movetime 700");
-  EXPECT_EQ(out, "");
-  EXPECT_EQ(HookMode, 6);
-  EXPECT_EQ(SearchLimits.requestedMode, 6);
-  EXPECT_EQ(SearchLimits.clockTimeMs[White], 1000);
-  EXPECT_EQ(SearchLimits.clockTimeMs[Black], 2000);
-  EXPECT_EQ(SearchLimits.clockIncMs[White], 10);
-  EXPECT_EQ(SearchLimits.clockIncMs[Black], 20);
-  EXPECT_EQ(SearchLimits.movesToGo, 30);
-  EXPECT_EQ(SearchLimits.MoveTimeMs, 700);
-  EXPECT_EQ(SearchLimits.TimeMode, 4);   // White's clock given
-  EXPECT_EQ(SearchLimits.DepthLimit, SearchMaxDepth);
-}
-
-TEST_F(Dispatch, GoResetsItsLimitsButKeepsTimeMode) {
-  Run("go movetime 500 depth 7 wtime 100 movestogo 5");
-  EXPECT_EQ(SearchLimits.TimeMode, 4);
-  Run("go");
-  EXPECT_EQ(SearchLimits.TimeMode, 4);
-  EXPECT_EQ(SearchLimits.MoveTimeMs, 2000000000);
-  EXPECT_EQ(SearchLimits.DepthLimit, SearchMaxDepth);
-  EXPECT_EQ(SearchLimits.clockTimeMs[White], 0);
-  EXPECT_EQ(SearchLimits.movesToGo, 0);
-  EXPECT_EQ(SearchLimits.requestedMode, 4);
-  Run("go movetime 500");
-  EXPECT_EQ(SearchLimits.TimeMode, 3);
-  EXPECT_EQ(SearchLimits.MoveTimeMs, 500);
-}
-
-TEST_F(Dispatch, GoUnknownWordsAreReportedOneTokenAtATime) {
-  std::string out = Run("go foo bar depth 3");
-  EXPECT_EQ(out,
-            "info string unknown UCI go <foo bar depth 3> command\n"
-            "info string unknown UCI go <bar depth 3> command\n");
-  EXPECT_EQ(SearchLimits.DepthLimit, 3);
-}
-
-TEST_F(Dispatch, GoNumbersAreReadFromTheTokenStart) {
-  Run("go depth 12abc movetime x");
-  EXPECT_EQ(SearchLimits.DepthLimit, 12);
-  EXPECT_EQ(SearchLimits.MoveTimeMs, 0);
-  Run("go wtime -50 btime 99999999999999999999");
-  EXPECT_EQ(SearchLimits.clockTimeMs[White], 1);
-  EXPECT_EQ(SearchLimits.clockTimeMs[Black], 2147483647);
-  Run("go depth");
-  EXPECT_EQ(SearchLimits.DepthLimit, 1);
-}
-
-TEST_F(Dispatch, SearchmovesTakesTheRestOfTheLine) {
+  // searchmoves takes the rest of the line, and no more moves than the list holds.
   std::string line = "go searchmoves";
   for (int i = 0; i < 200; ++i) line += " a2a3";
-  line += " depth 5";
-  EXPECT_EQ(Run(line), "");
-  EXPECT_EQ(SearchLimits.DepthLimit, SearchMaxDepth);
-  EXPECT_LE(SearchLimits.SearchMoveCount, MaxSearchMoves);
+  EXPECT_EQ(Run(line + " depth 5"), "");
+  EXPECT_EQ(SearchLimits.DepthLimit, Max);
+  EXPECT_EQ(SearchLimits.SearchMoveCount, MaxSearchMoves);
 }
 
 // ---------------------------------------------------------------- busy mechanism
@@ -337,21 +267,21 @@ TEST_F(Dispatch, CommandsCarriedOutDuringASearch) {
   EXPECT_EQ(Run("uci").substr(0, 8), "id name ");
   EXPECT_EQ(Run("what", 0), "info string unknown UCI <what> command\n");
   EXPECT_EQ(Run("ponderhit"), "");
-  EXPECT_EQ(SearchMode, 4);
+  EXPECT_EQ(SearchMode, SearchModeNormal);
 }
 
 TEST_F(Dispatch, IsReadyWaitsWhenAStopIsPending) {
   SearchMode = SearchModeNormal;
   StopReason = StopByGui;
   EXPECT_EQ(Run("isready", 2), "");
-  SearchMode = 1;   // the search has ended
+  SearchMode = SearchModeAfterQuit;  // the search has ended
   EXPECT_EQ(Run("isready"), "readyok\n");
 }
 
 TEST_F(Dispatch, RequestStopOnlyDuringASearch) {
   RequestStop();
   EXPECT_EQ(StopReason, StopNone);
-  for (int mode : {4, 5, 6, 7}) {
+  for (int mode : {SearchModeNormal, SearchModeAnalysis, SearchModePonder, SearchModeCalibration}) {
     StopReason = StopNone;
     SearchMode = mode;
     RequestStop();
@@ -394,7 +324,7 @@ TEST_F(Dispatch, QuitDuringASearchWaitsForItsEnd) {
   testing::internal::CaptureStdout();
   RunLoop();
   std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(HookMode, 6);
+  EXPECT_EQ(HookMode, SearchModePonder);
   ASSERT_GE(out.size(), 20u);
   EXPECT_EQ(out.substr(out.size() - 20), "uciok\nbestmove 0000\n");
 }
@@ -409,23 +339,14 @@ TEST_F(Dispatch, BusyGoAndSetoptionWaitForTheSearch) {
   EXPECT_EQ(HookCalls, 1);
 }
 
-TEST_F(Dispatch, ReadAndDispatchReadsWhileInputWaits) {
-  Input("isready\nisready\nisready\n");
-  testing::internal::CaptureStdout();
-  ReadAndDispatch();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "readyok\nreadyok\nreadyok\n");
-}
-
 // A legal game of `plies` random moves from the start position, played into the game
 // history; a move that would leave the opponent without a move is taken back and another tried.
 std::vector<std::string> PlayRandomGame(int plies, unsigned seed) {
   std::mt19937 random(seed);
   std::vector<std::string> moves;
   auto hasLegalMove = [](int side) {
-    int n = GenerateMoves(side, 2, 0);
-    std::vector<MoveEntry> list(MoveListBegin(2), MoveListBegin(2) + n);
-    for (const MoveEntry& e : list) {
-      MakeMove(Move(e.move & ~CheckMark));
+    for (int i = 0, n = GenerateMoves(side, 2, 0); i < n; i++) {
+      MakeMove(PlainMove(MoveListBegin(2)[i].move));
       bool legal = !Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts;
       UnmakeMove();
       if (legal) return true;
@@ -433,21 +354,20 @@ std::vector<std::string> PlayRandomGame(int plies, unsigned seed) {
     return false;
   };
   while (int(moves.size()) < plies) {
-    int n = GenerateMoves(Game.side, 1, 0);
-    std::vector<MoveEntry> list(MoveListBegin(1), MoveListBegin(1) + n);
-    std::shuffle(list.begin(), list.end(), random);
+    std::array<Move, 256> list;
+    int n = std::min(GenerateMoves(Game.side, 1, 0), int(list.size()));
+    for (int i = 0; i < n; i++) list[i] = PlainMove(MoveListBegin(1)[i].move);
+    std::shuffle(list.begin(), list.begin() + n, random);
     bool played = false;
-    for (const MoveEntry& e : list) {
-      Move m = Move(e.move & ~CheckMark);
-      if (!PlayGameMove(m, Game.side)) continue;
+    for (int i = 0; i < n && !played; i++) {
+      if (!PlayGameMove(list[i], Game.side)) continue;
       if (!hasLegalMove(Game.side ^ 1)) {
         TakeBackGameMove();
         continue;
       }
-      moves.push_back(MoveToText(m, TextCoordinate | TextNoPadding));
+      moves.push_back(MoveToText(list[i], TextCoordinate | TextNoPadding));
       Game.side ^= 1;
       played = true;
-      break;
     }
     if (!played) break;
   }
@@ -489,7 +409,7 @@ TEST_F(Dispatch, RandomLinesNeverCrash) {
       char c = kind == 0 ? ' ' : kind == 1 ? char('0' + random() % 10) : char(1 + random() % 255);
       line += c;
     }
-    SearchMode = (random() % 4 == 0) ? 4 : 0;
+    SearchMode = (random() % 4 == 0) ? SearchModeNormal : SearchModeIdle;
     StopReason = StopNone;
     int answer = DispatchCommand(line.c_str());
     EXPECT_TRUE(answer >= 0 && answer <= 2);

@@ -323,7 +323,7 @@ TEST(SearchSession, MultiPvLinesShowCompletedSearchesOnly) {
   for (const char* position : {"startpos moves e2e4",
                                "fen r1bq1rk1/pp2bppp/2n1pn2/2pp4/3P4/2PBPN2/PP1N1PPP/R1BQ1RK1 w - - 0 8"}) {
     s.Mark();
-    s.engine.Send(std::string("position ") + position + "\ngo depth 8\n");
+    s.engine.Send(std::string("position ") + position + "\ngo depth 6\n");
     ASSERT_TRUE(s.WaitFor("bestmove")) << s.Fresh();
     std::map<std::pair<std::string, int>, std::string> scoreAt;   // (first move, depth) -> score
     int lines = 0;
