@@ -1,6 +1,7 @@
 // POSIX implementation of the platform layer.
 #include "core/platform.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -195,4 +196,36 @@ void Print(const char* format, ...) {
 bool IsDirectory(const char* path) {
   struct stat info {};
   return stat(*path ? path : ".", &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// The temporary file is named after the file and this process, and made with O_EXCL so that
+// two engines in one directory never write into the same temporary file.
+bool BeginFileReplacement(const char* path, FileReplacement* r) {
+  r->stream = nullptr;
+  int length = std::snprintf(r->tempPath, sizeof r->tempPath, "%s.%ld.tmp", path, long(getpid()));
+  if (length < 0 || length >= int(sizeof r->tempPath)) return false;
+  std::snprintf(r->path, sizeof r->path, "%s", path);
+  int fd = open(r->tempPath, O_WRONLY | O_CREAT | O_EXCL, 0666);
+  if (fd < 0 && errno == EEXIST) {   // left behind by an earlier process of the same number
+    unlink(r->tempPath);
+    fd = open(r->tempPath, O_WRONLY | O_CREAT | O_EXCL, 0666);
+  }
+  if (fd < 0) return false;
+  r->stream = fdopen(fd, "wb");
+  if (!r->stream) {
+    close(fd);
+    unlink(r->tempPath);
+    return false;
+  }
+  return true;
+}
+
+bool EndFileReplacement(FileReplacement* r, bool written) {
+  if (!r->stream) return false;
+  bool ok = written && std::fflush(r->stream) == 0 && !std::ferror(r->stream) && fsync(fileno(r->stream)) == 0;
+  ok = std::fclose(r->stream) == 0 && ok;
+  r->stream = nullptr;
+  ok = ok && std::rename(r->tempPath, r->path) == 0;
+  if (!ok) unlink(r->tempPath);
+  return ok;
 }

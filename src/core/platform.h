@@ -1,8 +1,10 @@
 // The few operating-system services the engine uses, kept in one place:
-// clock, sleep, calendar date, standard input and output, directory test.
+// clock, sleep, calendar date, standard input and output, directory test,
+// whole-file replacement.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 // Clock and calendar.
 uint32_t GetTickCount();                     // milliseconds from a monotonic clock, wraps at 2^32
@@ -30,3 +32,20 @@ void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Files: true when the path names an existing directory (the empty path is the working directory).
 bool IsDirectory(const char* path);
+
+// Whole-file replacement: the new contents are written to a temporary file
+// beside the old one, which takes the old file's place only once all of it is
+// written and on disk. A crash or a full disk on the way leaves the old file
+// as it was.
+constexpr int ReplacementPathCapacity = 512;
+struct FileReplacement {
+  FILE* stream = nullptr;                    // the temporary file; the caller writes into it
+  char tempPath[ReplacementPathCapacity] = {};
+  char path[ReplacementPathCapacity] = {};
+};
+// Creates the temporary file for `path`; false when it cannot be created.
+bool BeginFileReplacement(const char* path, FileReplacement* r);
+// Flushes the temporary file to disk and renames it over the old file. When
+// any step fails (`written` false: the caller's writes failed) the temporary
+// file is removed and the old file stays; returns whether the file was replaced.
+bool EndFileReplacement(FileReplacement* r, bool written);

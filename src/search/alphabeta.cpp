@@ -412,7 +412,8 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
   }
 
   // Step 14: futility: at depths 1 and 2 quiet moves cannot lift a hopeless eval.
-  const int futilityMargin = FutilityBase << std::max(depth - 1, 0);
+  // Only depths 1 and 2 use the margin; deeper nodes would shift past the int's width.
+  const int futilityMargin = depth < 3 ? FutilityBase << std::max(depth - 1, 0) : 0;
   const bool futile = (SearchFlags & FlagFutility) && depth < 3 && !inCheck && !(rec.checkFlag & RecordThreat[opp]) &&
                       eval + futilityMargin <= alpha;
 

@@ -36,21 +36,23 @@ constexpr int SpreadFromDepth = 3;           // lowest and highest score are tra
 constexpr int TablebaseEnoughScore = 7700;   // a root mate this good needs no more table probes
 
 // Learning store of a root whose score swung.
-constexpr int LearnMaxGamePlies = 50;
-constexpr int LearnSwing = 48;
-constexpr int LearnExtraBase = 64;
-constexpr int LearnExtraFen = 80;
-constexpr int LearnMinDepth = 2;
+constexpr int LearnMaxGamePlies = 50;    // plies after the learning base in which positions are learned
+constexpr int LearnSwing = 48;           // a swing must exceed this (three eighths of a pawn)...
+constexpr int LearnSwingShare = 4;       // ...and a quarter of the final score's size
+constexpr int LearnAgeBase = 64;         // learning age = game ply - draft + 64,
+constexpr int LearnAgeFen = 144;         // or + 144 in a game set up from a FEN
+constexpr int LearnMinDepth = 3;         // the last finished iteration must be this deep
 constexpr uint32_t StrengthMarkDivisor = 16;   // a budget of at least CalibratedSpeed/16 still marks the move
 
 uint32_t SearchSideNodes;   // nodes of this search, for the game record
 int LowestScore, HighestScore;
+int FinishedDepth;          // the deepest iteration that ran to its end
 
 bool SwingsFrom(int score, int reference) {
   int diff = score - reference;
   if (diff < 0) diff = -diff;
   int magnitude = score < 0 ? -score : score;
-  return diff > LearnSwing && diff > magnitude / 4;
+  return diff > LearnSwing && diff > magnitude / LearnSwingShare;
 }
 
 // Step 3 of StartSearch: the root moves of the game position, restricted to
@@ -85,6 +87,9 @@ void Iterate() {
 
     // 5.2 and 5.3: search the root moves, then sort them for the next iteration.
     int score = SearchRoot(IterationDepth);
+    // An iteration cut short by a stop does not count as finished (a root whose
+    // every move is settled has been searched to its end).
+    if (StopReason == StopNone || StopReason == StopAllSettled) FinishedDepth = IterationDepth;
     if (StopReason == StopNone) {
       LastScore = score;
       if (IterationDepth == 1)
@@ -135,20 +140,6 @@ void Iterate() {
     LastIterationNodes = NodeCount - nodesBefore;
     ReportProgress();
   }
-}
-
-// Step 7: a root whose score swung is kept in the table as a learned position.
-void StoreLearnedRoot(int side) {
-  if (IterationDepth <= LearnMinDepth || !TableExists() || RootMoveCount == 0) return;
-  if (Game.index - LearnBase >= LearnMaxGamePlies) return;
-  if (!(SearchFlags & (FlagRetainHash | FlagPositionLearning))) return;
-  const RootMove& best = RootMoves[0];
-  int score = LastScore;
-  if (!SwingsFrom(score, HighestScore) && !SwingsFrom(score, LowestScore)) return;
-  uint16_t bound = RootBound < BoundKindUpper + 1 ? BoundUpper : RootBound >= BoundKindLower ? BoundLower : BoundExact;
-  int extra = Game.index - best.depth + LearnExtraBase + (Game.setUpFromFen ? LearnExtraFen : 0);
-  StoreEntry(side, uint16_t(bound | EntryPinned), best.score, extra, best.depth, 1, Move(best.line[1] & ~CheckMark));
-  LearningChanged = true;
 }
 
 // A search that has finished by itself while pondering, or in "go infinite",
@@ -213,6 +204,7 @@ int StartSearch(int side, int mode) {
     LastIterationNodes = 0;
     LastScore = 0;
     LowestScore = HighestScore = 0;
+    FinishedDepth = 0;
     EntriesTouched = EntriesTouchedAtSearchStart;
     RootMoveCount = 0;
 
@@ -258,7 +250,7 @@ int StartSearch(int side, int mode) {
   if (!gameOver) ReportFinalLine();
 
   // Step 7: a root whose score swung is learned.
-  StoreLearnedRoot(side);
+  if (!gameOver) LearnFromSearch(side, FinishedDepth, RootMoves[0].score, LowestScore, HighestScore);
 
   // Step 8: the answer.
   SearchSideNodes = uint32_t(NodeCount);
@@ -296,6 +288,26 @@ int StartSearch(int side, int mode) {
   }
   IterationDepth = EvalIterationDepth = 0;
   return StopReason;
+}
+
+void LearnFromSearch(int side, int finishedDepth, int score, int lowest, int highest) {
+  // Step 1: a search deep enough, a table, a game still near its learning base, and one of
+  // the two options that keep learned positions.
+  if (finishedDepth < LearnMinDepth || !TableExists() || RootMoveCount == 0) return;
+  if (Game.index - LearnBase >= LearnMaxGamePlies) return;
+  if (!(SearchFlags & (FlagRetainHash | FlagPositionLearning))) return;
+
+  // Step 2: the final score fell from the highest or rose from the lowest of the iterations.
+  if (!SwingsFrom(score, highest) && !SwingsFrom(score, lowest)) return;
+
+  // Step 3: the bound the root had reached.
+  const uint16_t bound = RootBound <= BoundKindUpper ? BoundUpper : RootBound >= BoundKindLower ? BoundLower : BoundExact;
+
+  // Step 4: a pinned entry for the side to move, its learning age kept in the move-depth word.
+  const RootMove& best = RootMoves[0];
+  const int age = Game.index - best.depth + (Game.setUpFromFen ? LearnAgeFen : LearnAgeBase);
+  StoreEntry(side, uint16_t(bound | EntryPinned), score, age, best.depth, 1, Move(best.line[1] & ~CheckMark));
+  LearnDirty = true;
 }
 
 void PonderHit() {

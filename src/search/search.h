@@ -80,6 +80,15 @@ extern uint32_t PonderTimeMs;        // time spent pondering before ponderhit
 // StopReason (bit 5: a root result to record in the game history).
 int StartSearch(int side, int mode);
 
+// The learning store at the end of a search: when the last finished iteration
+// is at least 3 deep, the game is fewer than 50 plies past its learning base
+// (LearnBase), Position Learning or Retain Hash is on and the final root
+// `score` swung by more than 48 and more than a quarter of its size from the
+// `highest` or `lowest` score of the iterations from the second on, the root
+// position is pinned into the table for `side` with the bound of RootBound,
+// the best root move, its depth, and its learning age; LearnDirty is set.
+void LearnFromSearch(int side, int finishedDepth, int score, int lowest, int highest);
+
 // Turns the running ponder search into a normal one.
 void PonderHit();
 

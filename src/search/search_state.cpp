@@ -22,7 +22,7 @@ int RootMoveScore[2];
 int CurrentRootIndex;
 int SearchSide;
 GameRecord LastGameMoveRecord;
-bool LearningChanged;
+bool LearnDirty;
 uint16_t RootHistory[RootHistorySize];
 
 Move PvTable[MaxPly + 2][PvLength + 2];

@@ -48,7 +48,7 @@ extern int RootMoveScore[2];   // the current root move's previous score from ea
 extern int CurrentRootIndex;   // the root move being searched (for currmove)
 extern int SearchSide;         // the side the search plays for
 extern GameRecord LastGameMoveRecord;   // the game record of the last move before the search
-extern bool LearningChanged;   // a learned position was pinned into the table since the last save
+extern bool LearnDirty;        // the table holds learned positions the learning file does not have yet
 
 // History of quiet moves that were best or cut off: index side * 384 + (pieceType - 1) * 64 + destination.
 constexpr int RootHistorySize = 2 * 6 * 64;

@@ -16,15 +16,8 @@
 
 namespace {
 
-// One entry: word0 = key XOR word1; word1 holds the data:
-// bits 0-15 EntryFlags, 16-31 score + ScoreBias, 32-47 move, 48-63 move depth (or pin value).
-struct TableEntry {
-  uint64_t word0;
-  uint64_t word1;
-};
-
 constexpr int BucketSize = 4;
-constexpr int ScoreBias = 16384;
+constexpr int ScoreBias = EntryScoreBias;
 constexpr int MaxStoredDepth = 63;
 constexpr int MaxAge = 7;
 constexpr int EntriesPerKBPerSide = 32;   // 16-byte entries, two side tables per KB of main table
@@ -186,8 +179,12 @@ void StoreEntry(int side, uint16_t flags, int score, int pinValue, int depth, in
     if (!Matches(e)) continue;
     uint64_t data = e.word1;
     const uint16_t oldFlags = FlagsOf(data);
-    // 3.1: only a deeper search replaces the move, and never a pinned entry's.
-    if (move && depth > MoveDepthOf(data) && !(oldFlags & EntryPinned))
+    // 3.1: only a deeper search replaces the move, and never a pinned entry's. A learned
+    // position that takes over the entry brings its own move and learning age, which the
+    // learning file keeps with it.
+    if ((newFlags & EntryPinned) && newFlags >= oldFlags)
+      data = (data & LowHalf) | (uint64_t(uint16_t(pinValue)) << 48) | (uint64_t(move) << 32);
+    else if (move && depth > MoveDepthOf(data) && !(oldFlags & EntryPinned))
       data = (data & LowHalf) | (uint64_t(depth) << 48) | (uint64_t(move) << 32);
     // 3.2: a better stored result keeps its score and flags (pinned, then depth, then bound).
     if (newFlags >= oldFlags) {
@@ -277,6 +274,8 @@ int ProbeRootEntry(int side, int* score, int* depth, int ply, Move* move) {
   *depth = hit.depth;
   return hit.flags;
 }
+
+const TableEntry* TableEntries(int side) { return SideTable[side & 1]; }
 
 void NewSearchAge() { CurrentAge = CurrentAge >= MaxAge ? 1 : CurrentAge + 1; }
 

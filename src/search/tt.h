@@ -36,6 +36,14 @@ extern uint32_t IndexFold;          // subtracted from an index at or beyond Ent
 
 inline bool TableExists() { return TableSizeKB != 0; }
 
+// One entry: word0 = key XOR word1; word1 holds the data: bits 0-15 EntryFlags,
+// 16-31 score + EntryScoreBias, 32-47 move, 48-63 move depth (or pin value).
+struct TableEntry {
+  uint64_t word0;
+  uint64_t word1;
+};
+constexpr int EntryScoreBias = 16384;
+
 // ---- What a probe found
 struct TableHit {
   uint16_t flags;   // EntryFlags AND ProbeFlagsMask; 0 = miss
@@ -71,6 +79,10 @@ int ProbeEntry(int side, int ply, TableHit* hit);
 // The root's probe: the same, with the results in the out parameters; a miss
 // gives move 0. Returns EntryFlags AND ProbeFlagsMask, 0 = miss.
 int ProbeRootEntry(int side, int* score, int* depth, int ply, Move* move);
+
+// The EntryCount entries of a side's table (null without a table), for the
+// learning code that collects the pinned entries.
+const TableEntry* TableEntries(int side);
 
 void NewSearchAge();                // CurrentAge: 1 after 7, else + 1
 int HashFull();                     // per mille of entries touched in this age

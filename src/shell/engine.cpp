@@ -24,7 +24,6 @@ uint16_t QuitFlag;
 int UciStarted;
 char LastPositionText[PositionTextSize];
 bool NewGameFlag;
-uint8_t WorkBuffer[65536];
 
 namespace {
 
@@ -53,10 +52,10 @@ int ReadCommandsDuringSearch() {
 void EngineStart() {
   ReadInputHook = ReadCommandsDuringSearch;
   TableAllocatedHook = LoadLearning;
-  // Step 2: the root-move storage and the work buffer are static arrays, so
-  // nothing can fail here. A fatal error saves the game before the engine
-  // ends; the tablebases of NalimovPath (still empty: the working directory)
-  // are found. Then the static tables.
+  // Step 2: the root-move storage and the work buffer (the learning code's
+  // buffer) are static arrays, so nothing can fail here. A fatal error saves
+  // the game before the engine ends; the tablebases of NalimovPath (still
+  // empty: the working directory) are found. Then the static tables.
   FatalGameSaveHook = FinishGame;
   InitTablebases(1, Options.nalimovPath, Options.nalimovCacheBytes);
   InitBoardTables();
@@ -103,7 +102,8 @@ void EngineStart() {
     ReadAndDispatch();
   }
 
-  // Shut-down: the learning file is written here once learning exists.
+  // Shut-down: the learning file takes what was learned and not yet saved; the book closes.
+  FinishLearning();
   CloseBook();
 }
 

@@ -16,7 +16,6 @@ extern uint16_t QuitFlag;                          // ends the command loop
 extern int UciStarted;                             // 0 until "uci" is answered, then 2
 extern char LastPositionText[PositionTextSize];     // text after "position" in the last position command
 extern bool NewGameFlag;                           // set by ucinewgame, cleared by the next position
-extern uint8_t WorkBuffer[65536];                  // scratch space, also the learning file's read buffer
 
 // ---- Operations
 int Main(int argc, char** argv);     // banner, EngineStart, returns 0

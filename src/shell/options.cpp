@@ -92,7 +92,7 @@ void SetPositionLearning(long on, const char*) {
     SettingsFlags |= FlagPositionLearning;
     LoadLearning();
   } else if (SettingsFlags & FlagPositionLearning) {
-    if (LearningChanged) SaveLearning();
+    if (LearnDirty) SaveLearning();
     SettingsFlags &= ~FlagPositionLearning;
   }
 }

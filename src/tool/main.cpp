@@ -14,6 +14,7 @@
 #include "core/settings.h"
 #include "tool/bench.h"
 #include "tool/book_tool.h"
+#include "tool/learn_tool.h"
 #include "tool/tablebase_tool.h"
 #include "tool/tactics.h"
 #include "tool/perft.h"
@@ -202,6 +203,7 @@ void Usage() {
                "       corvid-tool tactics <epd> [movetime-ms]\n"
                "       corvid-tool book build <out.cbk> <games.pgn>... [--plies N] [--min-games N]\n"
                "       corvid-tool book show <book.cbk> [<fen>]\n"
+               "       corvid-tool learn show <file.lrn>\n"
                "       corvid-tool tb probe <dir> <fen>\n"
                "       corvid-tool tb check <dir>\n");
 }
@@ -222,6 +224,7 @@ int main(int argc, char** argv) {
   if (command == "eval") return EvalPosition(JoinArgs(argc, argv, 2));
   if (command == "bench") return RunBench(argc > 2 ? std::atoi(argv[2]) : BenchDefaultDepth);
   if (command == "book") return RunBookTool(argc, argv);
+  if (command == "learn" && argc == 4 && std::strcmp(argv[2], "show") == 0) return ShowLearnFile(argv[3]);
   if (command == "tactics" && argc > 2) return RunTactics(argv[2], argc > 3 ? std::atoi(argv[3]) : 1000);
   if (command == "tb" && argc >= 4 && std::strcmp(argv[2], "probe") == 0) return ProbeTool(argv[3], JoinArgs(argc, argv, 4).c_str());
   if (command == "tb" && argc == 4 && std::strcmp(argv[2], "check") == 0) return CheckTool(argv[3]);

@@ -1,13 +1,11 @@
 #include "book/book_helpers.h"
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 
 #include "board/board.h"
-#include "eval/eval.h"
-#include "search/ordering.h"
 #include "core/settings.h"
+#include "eval/eval.h"
 #include "tool/book_tool.h"
 
 void BookTestReady() {
@@ -22,9 +20,12 @@ void BookTestReady() {
   PlayLine("");
 }
 
-bool PlayLine(const std::string& line) {
+bool PlayLine(const std::string& line, const std::string& fen) {
   ResetGameState();
-  SetupPosition(2, SetupAllCastling);
+  if (fen.empty())
+    SetupPosition(2, SetupAllCastling);
+  else if (!ParseFen(fen.c_str()))
+    return false;
   std::istringstream in(line);
   for (std::string token; in >> token;) {
     Move m = ParseMoveText(token.c_str());
@@ -34,20 +35,22 @@ bool PlayLine(const std::string& line) {
   return true;
 }
 
-BookRecord MakeBookRecord(const TestBookMove& m) {
+namespace {
+
+BookRecord MakeRecord(const TestBookMove& m) {
   PlayLine(m.line);
   Move move = ParseMoveText(m.move.c_str());
-  BookRecord r;
-  r.bookKey = BookKey(Pos.key, Game.side);
-  r.bookMove = uint16_t((move & BookMoveMask) | (m.staticWeight << BookStaticShift));
-  r.bookInfo = uint16_t(m.learned | m.marks | (BookCheckByte(Pos.key) << BookCheckShift));
+  BookRecord r{BookKey(Pos.key, Game.side), uint16_t((move & BookMoveMask) | (m.staticWeight << BookStaticShift)),
+               uint16_t((m.learned | BookCheckByte(Pos.key) << BookCheckShift) ^ m.marks)};
   PlayLine("");
   return r;
 }
 
+}  // namespace
+
 void WriteTestBook(const std::string& path, const std::vector<TestBookMove>& moves) {
   std::vector<BookRecord> records;
-  for (const TestBookMove& m : moves) records.push_back(MakeBookRecord(m));
+  for (const TestBookMove& m : moves) records.push_back(MakeRecord(m));
   std::stable_sort(records.begin(), records.end(),
                    [](const BookRecord& a, const BookRecord& b) { return a.bookKey < b.bookKey; });
   WriteBookFile(path.c_str(), records);
@@ -55,17 +58,16 @@ void WriteTestBook(const std::string& path, const std::vector<TestBookMove>& mov
   OpenBook(path.c_str());
 }
 
-std::vector<BookRecord> ReadBookFile(const std::string& path) {
-  std::string bytes = FileBytes(path);
-  std::vector<BookRecord> records;
-  for (size_t at = BookHeaderBytes; at + BookRecordBytes <= bytes.size(); at += BookRecordBytes)
-    records.push_back(DecodeBookRecord(reinterpret_cast<const unsigned char*>(bytes.data() + at)));
-  return records;
+BookRecord RecordIn(const std::string& path, const std::string& line, const std::string& move) {
+  const BookRecord wanted = MakeRecord({line, move, 0, 0});
+  const std::string bytes = ReadFile(path);
+  for (size_t at = BookHeaderBytes; at + BookRecordBytes <= bytes.size(); at += BookRecordBytes) {
+    BookRecord r = DecodeBookRecord(reinterpret_cast<const unsigned char*>(bytes.data() + at));
+    if (r.bookKey == wanted.bookKey && RecordCheckByte(r) == RecordCheckByte(wanted) &&
+        (r.bookMove & BookMoveMask) == (wanted.bookMove & BookMoveMask))
+      return r;
+  }
+  return {};
 }
 
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string BookHeader(uint32_t count) { return {char(count), char(count >> 8), char(count >> 16), char(count >> 24)}; }

@@ -6,24 +6,26 @@
 #include <vector>
 
 #include "book/book.h"
+#include "shell/engine_process.h"
 
 struct TestBookMove {
-  std::string line;       // moves from the start position, blank-separated ("" = the start)
-  std::string move;       // the book move, coordinate text
+  std::string line;  // moves from the start position, blank-separated ("" = the start)
+  std::string move;  // the book move, coordinate text
   int staticWeight;
   int learned;
-  uint16_t marks = 0;     // BookWonMark, BookLostMark
+  // XORed into the record's info word: BookWonMark, BookLostMark, or
+  // 1 << BookCheckShift for a record of another position with the same key.
+  uint16_t marks = 0;
 };
 
 // Builds the static tables once and sets up the start position with the default settings.
 void BookTestReady();
-// Sets up the start position and plays `line` into the game (false when a move fails).
-bool PlayLine(const std::string& line);
-// The record of one book move (the game position is left at the start position).
-BookRecord MakeBookRecord(const TestBookMove& m);
-// Writes the records sorted by key (the order within a key kept) and opens the book.
+// Sets up the start position (or a FEN) and plays `line` into the game (false when a move fails).
+bool PlayLine(const std::string& line, const std::string& fen = "");
+// Writes the records sorted by key (the order within a key kept) and opens the
+// book; the game position is left at the start position.
 void WriteTestBook(const std::string& path, const std::vector<TestBookMove>& moves);
-// Reads every record of a book file.
-std::vector<BookRecord> ReadBookFile(const std::string& path);
-// The bytes of a file.
-std::string FileBytes(const std::string& path);
+// The record of `move` after `line` in a book file (bookKey 0 when there is none).
+BookRecord RecordIn(const std::string& path, const std::string& line, const std::string& move);
+// The little-endian record count that opens a book file.
+std::string BookHeader(uint32_t count);

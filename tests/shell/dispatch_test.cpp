@@ -89,8 +89,10 @@ class Dispatch : public ::testing::Test {
     SearchHook = RecordingSearch;
   }
   void TearDown() override {
-    if (input_[0] >= 0) close(input_[0]);
-    if (input_[1] >= 0) close(input_[1]);
+    for (int& fd : input_) {
+      if (fd >= 0) close(fd);
+      fd = -1;
+    }
     SetInputDescriptor(0);
     SearchHook = nullptr;
     alarm(0);
@@ -250,35 +252,40 @@ TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
 
 // ---------------------------------------------------------------- busy mechanism
 
-TEST_F(Dispatch, CommandsThatNeedAnIdleEngineAnswerBusy) {
-  SearchMode = SearchModeNormal;
-  for (const char* line : {"quit", "position startpos", "go depth 1", "setoption name Hash value 32", "ucinewgame"}) {
-    EXPECT_EQ(Run(line, 2), "");
+// During a search (or a stop not yet carried out) the commands that need an idle engine answer
+// busy (2) and are kept for later; the others are carried out.
+TEST_F(Dispatch, CommandsDuringASearch) {
+  const struct {
+    int mode, stop;
+    const char* line;
+    int answer;
+    const char* output;
+  } cases[] = {
+      {SearchModeNormal, StopNone, "quit", 2, ""},
+      {SearchModeNormal, StopNone, "position startpos", 2, ""},
+      {SearchModeNormal, StopNone, "go depth 1", 2, ""},
+      {SearchModeNormal, StopNone, "setoption name Hash value 32", 2, ""},
+      {SearchModeNormal, StopNone, "ucinewgame", 2, ""},
+      {SearchModeNormal, StopByGui, "isready", 2, ""},  // waits for the pending stop
+      {SearchModeAfterQuit, StopByGui, "isready", 1, "readyok\n"},  // the search has ended
+      {SearchModePonder, StopNone, "isready", 1, "readyok\n"},
+      {SearchModePonder, StopNone, "what", 0, "info string unknown UCI <what> command\n"},
+  };
+  for (const auto& c : cases) {
+    SearchMode = c.mode;
+    StopReason = c.stop;
+    EXPECT_EQ(Run(c.line, c.answer), c.output) << c.line;
   }
   EXPECT_FALSE(QuitFlag);
   EXPECT_FALSE(NewGameFlag);
   EXPECT_EQ(HookCalls, 0);
   EXPECT_STREQ(LastPositionText, "");
-}
-
-TEST_F(Dispatch, CommandsCarriedOutDuringASearch) {
-  SearchMode = SearchModePonder;
-  EXPECT_EQ(Run("isready"), "readyok\n");
   EXPECT_EQ(Run("uci").substr(0, 8), "id name ");
-  EXPECT_EQ(Run("what", 0), "info string unknown UCI <what> command\n");
   EXPECT_EQ(Run("ponderhit"), "");
   EXPECT_EQ(SearchMode, SearchModeNormal);
-}
-
-TEST_F(Dispatch, IsReadyWaitsWhenAStopIsPending) {
-  SearchMode = SearchModeNormal;
-  StopReason = StopByGui;
-  EXPECT_EQ(Run("isready", 2), "");
-  SearchMode = SearchModeAfterQuit;  // the search has ended
-  EXPECT_EQ(Run("isready"), "readyok\n");
-}
-
-TEST_F(Dispatch, RequestStopOnlyDuringASearch) {
+  // A stop is requested only during a search.
+  SearchMode = SearchModeIdle;
+  StopReason = StopNone;
   RequestStop();
   EXPECT_EQ(StopReason, StopNone);
   for (int mode : {SearchModeNormal, SearchModeAnalysis, SearchModePonder, SearchModeCalibration}) {
@@ -289,54 +296,37 @@ TEST_F(Dispatch, RequestStopOnlyDuringASearch) {
   }
 }
 
-TEST_F(Dispatch, StopEndsTheSearch) {
+// A search that polls its input: the lines read during it, and those kept until it has ended.
+TEST_F(Dispatch, InputDuringASearch) {
+  const struct {
+    const char* input;
+    const char* output;
+    const char* position;  // the last position text at the end
+    bool newGame;
+  } cases[] = {
+      {"go infinite\nstop\nquit\n", "bestmove 0000\n", "", false},
+      // The search answers isready, then stops for the position command, which is dispatched after it.
+      {"go infinite\nisready\nposition startpos moves e2e4\nisready\nquit\n", "readyok\nbestmove 0000\nreadyok\n",
+       "startpos moves e2e4", false},
+      {"go ponder\nuci\nquit\n", "uciok\nbestmove 0000\n", "", false},  // quit waits for the search's end
+      {"go infinite\nsetoption name Hash value 1\nucinewgame\nquit\n", "bestmove 0000\n", "", true},
+  };
   SearchHook = PollingSearch;
-  Input("go infinite\nstop\nquit\n");
-  testing::internal::CaptureStdout();
-  SearchMode = SearchModeIdle;
-  ReadAndDispatch();
-  EXPECT_EQ(StopReason, StopByGui);
-  EXPECT_FALSE(QuitFlag);
-  RunLoop();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "bestmove 0000\n");
-  EXPECT_EQ(HookCalls, 1);
-}
-
-TEST_F(Dispatch, BusyLineIsDispatchedAgainAfterTheSearch) {
-  SearchHook = PollingSearch;
-  Input("go infinite\nisready\nposition startpos moves e2e4\nisready\nquit\n");
-  testing::internal::CaptureStdout();
-  SearchMode = SearchModeIdle;
-  ReadAndDispatch();
-  // The search answered isready, then stopped for the position command.
-  EXPECT_TRUE(PendingLine);
-  EXPECT_STREQ(CommandLine, "position startpos moves e2e4");
-  EXPECT_STREQ(LastPositionText, "");
-  RunLoop();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "readyok\nbestmove 0000\nreadyok\n");
-  EXPECT_STREQ(LastPositionText, "startpos moves e2e4");
-  EXPECT_FALSE(PendingLine);
-}
-
-TEST_F(Dispatch, QuitDuringASearchWaitsForItsEnd) {
-  SearchHook = PollingSearch;
-  Input("go ponder\nuci\nquit\n");
-  testing::internal::CaptureStdout();
-  RunLoop();
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(HookMode, SearchModePonder);
-  ASSERT_GE(out.size(), 20u);
-  EXPECT_EQ(out.substr(out.size() - 20), "uciok\nbestmove 0000\n");
-}
-
-TEST_F(Dispatch, BusyGoAndSetoptionWaitForTheSearch) {
-  SearchHook = PollingSearch;
-  Input("go infinite\nsetoption name Hash value 1\nucinewgame\nquit\n");
-  testing::internal::CaptureStdout();
-  RunLoop();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "bestmove 0000\n");
-  EXPECT_TRUE(NewGameFlag);
-  EXPECT_EQ(HookCalls, 1);
+  for (const auto& c : cases) {
+    SetUp();
+    SearchHook = PollingSearch;
+    Input(c.input);
+    testing::internal::CaptureStdout();
+    RunLoop();
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(out.size() >= std::strlen(c.output) && out.substr(out.size() - std::strlen(c.output)) == c.output)
+        << c.input << "\n" << out;
+    EXPECT_EQ(HookCalls, 1) << c.input;
+    EXPECT_STREQ(LastPositionText, c.position) << c.input;
+    EXPECT_EQ(NewGameFlag, c.newGame) << c.input;
+    EXPECT_FALSE(PendingLine);
+    TearDown();
+  }
 }
 
 // A legal game of `plies` random moves from the start position, played into the game

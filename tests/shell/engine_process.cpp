@@ -1,14 +1,17 @@
 #include "shell/engine_process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 int64_t NowMs() {
@@ -21,6 +24,70 @@ std::vector<std::string> Lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+long NumberAfter(const std::string& line, const std::string& word) {
+  size_t p = line.find(" " + word + " ");
+  return p == std::string::npos ? -99999 : std::stol(line.substr(p + word.size() + 2));
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::string RunTool(const std::string& arguments, int* status) {
+  std::string text;
+  FILE* out = popen((std::string(CORVID_TOOL_BINARY) + " " + arguments + " 2>&1").c_str(), "r");
+  char buffer[512];
+  while (out && std::fgets(buffer, sizeof buffer, out)) text += buffer;
+  int exit = out ? pclose(out) : -1;
+  if (status) *status = exit;
+  return text;
+}
+
+EngineSession::EngineSession(bool uci) {
+  if (uci) {
+    engine.Send("uci\n");
+    EXPECT_TRUE(engine.ReadUntil("uciok\n", 15000)) << engine.Output();
+    Mark();
+  }
+}
+
+std::string EngineSession::Answer(const std::string& lines) {
+  Mark();
+  engine.Send(lines + "isready\n");
+  EXPECT_TRUE(WaitFor("readyok\n")) << Fresh();
+  std::string text = Fresh();
+  return text.substr(0, text.rfind("readyok\n"));
+}
+
+bool EngineSession::Search(const std::string& lines, int ms) {
+  Mark();
+  engine.Send(lines);
+  return WaitFor("bestmove", ms) && engine.ReadUntil("\n", 2000, engine.Output().find("bestmove", mark));
+}
+
+std::vector<std::string> EngineSession::Starting(const std::string& prefix) const {
+  std::vector<std::string> found;
+  for (const std::string& line : Lines(Fresh()))
+    if (StartsWith(line, prefix)) found.push_back(line);
+  return found;
+}
+
+std::string EngineSession::BestMove() const {
+  auto lines = Starting("bestmove ");
+  std::istringstream in(lines.empty() ? "" : lines.back());
+  std::string word, move;
+  in >> word >> move;
+  return move;
+}
+
+void EngineSession::Quit() {
+  engine.Send("quit\n");
+  EXPECT_EQ(engine.WaitExit(15000), 0);
 }
 
 EngineProcess::EngineProcess(const std::string& workDir) {

@@ -47,7 +47,33 @@ class TempDir {
   std::string path_;
 };
 
+// An engine in a fresh directory, past "uci" unless asked otherwise; Fresh()
+// is its output since the last Mark().
+struct EngineSession {
+  explicit EngineSession(bool uci = true);
+  TempDir dir;
+  EngineProcess engine{dir.Path()};
+  size_t mark = 0;
+
+  void Mark() { mark = engine.Output().size(); }
+  std::string Fresh() const { return engine.Output().substr(mark); }
+  bool WaitFor(const std::string& needle, int ms = 10000) { return engine.ReadUntil(needle, ms, mark); }
+  // Marks, sends the lines and "isready"; the output before "readyok".
+  std::string Answer(const std::string& lines);
+  // Marks, sends the lines and waits for the whole bestmove line (false on a timeout).
+  bool Search(const std::string& lines, int ms = 10000);
+  std::vector<std::string> Starting(const std::string& prefix) const;  // fresh lines with this start
+  std::string BestMove() const;                                        // the move of the last fresh bestmove line
+  void Quit();                                                         // quit, expecting exit status 0
+};
+
 // Small helpers of the session tests.
-int64_t NowMs();                                                  // a monotonic clock in milliseconds
-std::vector<std::string> Lines(const std::string& text);          // the text split at line feeds
+int64_t NowMs();                                          // a monotonic clock in milliseconds
+std::vector<std::string> Lines(const std::string& text);  // the text split at line feeds
 inline bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+// The number after " word " in `line` (the first occurrence), or -99999.
+long NumberAfter(const std::string& line, const std::string& word);
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+// Runs corvid-tool with the arguments: its output (stderr included) and exit status.
+std::string RunTool(const std::string& arguments, int* status = nullptr);

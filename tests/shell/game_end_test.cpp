@@ -3,18 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "board/board.h"
-#include "book/book.h"
 #include "book/book_helpers.h"
 #include "record/record.h"
 #include "shell/engine.h"
 #include "shell/options.h"
 
 namespace {
+
+const uint16_t EngineBookMove = RecordEngineResult | RecordBookMove | RecordEngineMove;
 
 class GameEnd : public ::testing::Test {
  protected:
@@ -32,94 +32,92 @@ class GameEnd : public ::testing::Test {
     ClearGameRecord();
     std::remove(AutoSaveFileName);
   }
-  void TearDown() override {
-    CloseBook();
-    ClearGameRecord();
-    QuitFlag = 0;
+  void TearDown() override { CloseBook(); }
+  static void Run(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) DispatchCommand(line.c_str());
   }
-  static int SavedGames() {
-    std::ifstream in(AutoSaveFileName);
-    int games = 0;
-    for (std::string line; std::getline(in, line);) games += line.rfind("[Event ", 0) == 0;
-    return games;
-  }
-  // Marks the engine's book moves as the search records them.
-  static void MarkBookMoves(std::initializer_list<int> plies) {
-    for (int ply : plies)
-      Game.history[ply].shellWords[RecordFlagsWord] = RecordEngineResult | RecordBookMove | RecordEngineMove;
-  }
+  static uint16_t& Flags(int ply) { return Game.history[ply].shellWords[RecordFlagsWord]; }
 };
 
-TEST_F(GameEnd, UcinewgameThenQuitSavesTheGameOnce) {
-  DispatchCommand("position startpos moves e2e4 e7e5 g1f3");
-  DispatchCommand("ucinewgame");
-  DispatchCommand("quit");
-  EXPECT_EQ(SavedGames(), 1);
-}
-
-TEST_F(GameEnd, APositionOfAnotherGameSavesTheOldOne) {
-  DispatchCommand("position startpos moves e2e4 e7e5 g1f3");
-  DispatchCommand("position startpos moves e2e4 e7e5 g1f3 b8c6");   // the same game goes on
-  EXPECT_EQ(SavedGames(), 0);
-  DispatchCommand("position startpos moves d2d4");                  // another game
-  EXPECT_EQ(SavedGames(), 1);
-  DispatchCommand("quit");
-  EXPECT_EQ(SavedGames(), 1);   // one ply: not saved
+// A game ends at ucinewgame, at a position of another game or at quit, and is saved once.
+TEST_F(GameEnd, EachGameIsSavedOnce) {
+  const std::string game = "position startpos moves e2e4 e7e5 g1f3";
+  const struct {
+    std::vector<std::string> lines;
+    size_t saved;
+  } cases[] = {
+      {{game, "ucinewgame", "quit"}, 1},
+      {{game, "position startpos moves e2e4 e7e5 g1f3 b8c6"}, 0},  // the same game goes on
+      {{game, "position startpos moves d2d4", "quit"}, 1},         // another game, of one ply at quit
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    Run(c.lines);
+    const std::string saved = ReadFile(AutoSaveFileName);
+    size_t games = 0;
+    for (size_t at = saved.find("[Event "); at != std::string::npos; at = saved.find("[Event ", at + 1)) games++;
+    EXPECT_EQ(games, c.saved) << c.lines.back();
+  }
 }
 
 TEST_F(GameEnd, UcinewgameThenQuitLearnsOnceWithoutAutoSave) {
-  WriteTestBook("learn-once.cbk", {{"", "e2e4", 5, 20}, {"e2e4 e7e5", "g1f3", 5, 20}});
-  DispatchCommand("setoption name AutoSave PGN value false");
-  std::string before = FileBytes("learn-once.cbk");
+  WriteTestBook("once.cbk", {{"", "e2e4", 5, 20}, {"e2e4 e7e5", "g1f3", 5, 20}});
+  Run({"setoption name AutoSave PGN value false", "position startpos moves e2e4 e7e5"});
   // The engine's book moves: e2e4, played back, and g1f3 just chosen with a winning score.
-  DispatchCommand("position startpos moves e2e4 e7e5");
-  GameRecord& last = Game.history[4];
-  last.move = ParseMoveText("g1f3");
-  last.mover = White;
-  last.shellWords[RecordScoreWord] = 300;
+  GameRecord& nf3 = Game.history[4];
+  nf3.move = ParseMoveText("g1f3");
+  nf3.mover = White;
+  nf3.prevKey = Pos.key;
+  nf3.shellWords[RecordScoreWord] = 300;
   PliesPlayed = 4;
-  MarkBookMoves({2, 4});
-  DispatchCommand("ucinewgame");
-  std::string once = FileBytes("learn-once.cbk");
-  EXPECT_NE(once, before);
-  DispatchCommand("quit");
-  EXPECT_EQ(FileBytes("learn-once.cbk"), once);
-  Options.settingsFlags2 |= Flag2AutoSavePgn;
+  Flags(2) = Flags(4) = EngineBookMove;
+  Run({"ucinewgame"});
+  const std::string once = ReadFile("once.cbk");
+  Run({"quit"});
+  EXPECT_EQ(ReadFile("once.cbk"), once);
+  // Won: Nf3 +2, e4 +1 passed back; both marked.
+  for (const auto& [line, move, weight] : {std::tuple{"", "e2e4", 21}, std::tuple{"e2e4 e7e5", "g1f3", 22}}) {
+    BookRecord r = RecordIn("once.cbk", line, move);
+    EXPECT_EQ(LearnedWeight(r), weight) << move;
+    EXPECT_TRUE(r.bookInfo & BookWonMark) << move;
+  }
 }
 
 TEST_F(GameEnd, AShortGameLeavesNoMarksForTheNextOne) {
   // The engine's book move of a game abandoned after two plies must not count
   // as the engine's move when the next game has the same move by the opponent.
-  DispatchCommand("position startpos moves e2e4");
-  MarkBookMoves({2});
-  DispatchCommand("position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
-  EXPECT_EQ(Game.history[2].shellWords[RecordFlagsWord], 0);
+  Run({"position startpos moves e2e4"});
+  Flags(2) = EngineBookMove;
+  Run({"position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"});
+  EXPECT_EQ(Flags(2), 0);
   // A continuing position keeps them.
-  DispatchCommand("position startpos moves e2e4 e7e5 g1f3");
-  MarkBookMoves({2});
-  DispatchCommand("position startpos moves e2e4 e7e5 g1f3 b8c6");
-  EXPECT_EQ(Game.history[2].shellWords[RecordFlagsWord], RecordEngineResult | RecordBookMove | RecordEngineMove);
+  Run({"position startpos moves e2e4 e7e5 g1f3"});
+  Flags(2) = EngineBookMove;
+  Run({"position startpos moves e2e4 e7e5 g1f3 b8c6"});
+  EXPECT_EQ(Flags(2), EngineBookMove);
 }
 
 TEST_F(GameEnd, SetUpsResetTheLearnBaseAndReplayedBookMovesMoveIt) {
-  DispatchCommand("position startpos");
-  EXPECT_EQ(LearnBase, -1);
-  LearnBase = 5;
-  DispatchCommand("position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1");
-  EXPECT_EQ(LearnBase, -1);
-  LearnBase = 5;
-  DispatchCommand("position fen this is no fen");   // refused: nothing set up
-  EXPECT_EQ(LearnBase, 5);
+  const struct {
+    const char* line;
+    int before, after;
+  } setUps[] = {{"position startpos", 5, -1},
+                {"position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1", 5, -1},
+                {"position fen this is no fen", 5, 5}};  // refused: nothing set up
+  for (const auto& c : setUps) {
+    LearnBase = c.before;
+    Run({c.line});
+    EXPECT_EQ(LearnBase, c.after) << c.line;
+  }
   // The engine played e2e4 from the book at ply 2; the GUI plays it back.
-  DispatchCommand("ucinewgame");
-  DispatchCommand("position startpos");
+  Run({"ucinewgame", "position startpos"});
   Game.history[2].move = ParseMoveText("e2e4");
-  MarkBookMoves({2});
-  DispatchCommand("position startpos moves e2e4 e7e5");
+  Flags(2) = EngineBookMove;
+  Run({"position startpos moves e2e4 e7e5"});
   EXPECT_EQ(LearnBase, 2);
   // Reaching the position of the game's first search puts the base back where that search fixed it.
   LearnBaseKey = Pos.key;
-  DispatchCommand("position startpos moves e2e4 e7e5 g1f3");
+  Run({"position startpos moves e2e4 e7e5 g1f3"});
   EXPECT_EQ(LearnBase, 1);
 }
 

@@ -1,6 +1,6 @@
 // Options: setoption in-process (values, ranges, effects) and over pipes (the
 // option list after setoption, the book lines, the UCI_Elo range from the
-// calibration, the strength limit, MultiPV lines and the draw value).
+// calibration, the strength limit and the draw value).
 // Wall-clock bounds are generous where the tests share a small machine.
 #include <gtest/gtest.h>
 
@@ -17,16 +17,6 @@
 #include "shell/options.h"
 
 namespace {
-
-constexpr int WaitMs = 15000;
-
-
-// The number after `word ` in `line` (the first occurrence), or -99999.
-long NumberAfter(const std::string& line, const std::string& word) {
-  size_t p = line.find(" " + word + " ");
-  if (p == std::string::npos) return -99999;
-  return std::stol(line.substr(p + word.size() + 2));
-}
 
 // ---------------------------------------------------------------- in-process
 
@@ -74,9 +64,11 @@ const std::pair<const char*, const char*> OptionCases[] = {
     {"steady search value False", "Steady Search type check default false"},
     {"Selectivity value 3", "Selectivity type spin min 0 max 7 default 3"},
     {"Selectivity value 8", "Selectivity type spin min 0 max 7 default 3"},    // out of range
+    {"Selectivity value abc", "Selectivity type spin min 0 max 7 default 0"},  // a number read as far as it goes
     {"Forward Pruning value 15", "Forward Pruning type spin min 0 max 15 default 15"},
     {"Forward Pruning value 16", "Forward Pruning type spin min 0 max 15 default 15"},
     {"Threat Depth value 7", "Threat Depth type spin min 0 max 7 default 7"},
+    {"Threat Depth value -1", "Threat Depth type spin min 0 max 7 default 7"},
     {"Tablebase Depth value 0", "Tablebase Depth type spin min 0 max 7 default 0"},
     {"MultiPV value 127", "MultiPV type spin min 1 max 127 default 127"},
     {"MultiPV value 0", "MultiPV type spin min 1 max 127 default 127"},
@@ -85,7 +77,9 @@ const std::pair<const char*, const char*> OptionCases[] = {
     {"NalimovCache value 256", "NalimovCache type spin min 1 max 256 default 256"},
     {"NalimovCache value 257", "NalimovCache type spin min 1 max 256 default 256"},
     // The draw value is kept in internal units, 128 per pawn, truncated toward zero.
+    {"Corvid Draw Value value 50", "Corvid Draw Value type spin min -100 max 100 default 64"},
     {"Corvid Draw Value value 128", "Corvid Draw Value type spin min -100 max 100 default 163"},  // beyond 100
+    {"Corvid Draw Value value 129", "Corvid Draw Value type spin min -100 max 100 default 163"},
     {"Corvid Draw Value value -1", "Corvid Draw Value type spin min -100 max 100 default -1"},
     {"Corvid Draw Value value -129", "Corvid Draw Value type spin min -100 max 100 default -1"},
     {"Corvid Draw Value value -100", "Corvid Draw Value type spin min -100 max 100 default -128"},
@@ -134,8 +128,9 @@ TEST_F(SetOptionTest, EachOptionSetsItsValueWithinItsRangeAndWords) {
 
 TEST_F(SetOptionTest, RefusedLinesChangeNothing) {
   const std::string before = State();
-  for (const char* line : {"Foo value 3", "Selectivity 3", "Selectivityx value 3", "Hash", "", "NalimovPath",
-                           "UCI_Chess960 value true", "UCI_Chess960 value false"}) {
+  for (const char* line : {"Foo value 3", "Selectivity 3", "Selectivityx value 3", "Hash", "Hash 64", "", "MultiPV",
+                           "Book File", "NalimovPath", "Ponder value maybe", "UCI_Chess960 value true",
+                           "UCI_Chess960 value false"}) {
     EXPECT_EQ(Set(line), "") << line;
     EXPECT_EQ(State(), before) << line;
   }
@@ -155,6 +150,7 @@ TEST_F(SetOptionTest, HashReallocatesOnlyForANewSizeInRange) {
   EXPECT_EQ(TableSizeKB, 1024);
   Set("Hash value 2");
   EXPECT_EQ(TableSizeKB, 2048);
+  EXPECT_TRUE(Shows("Hash type spin min 1 max 2048 default 2"));
 }
 
 TEST_F(SetOptionTest, ClearHashAndRetainHashOffSoftClear) {
@@ -179,54 +175,19 @@ TEST_F(SetOptionTest, ClearHashAndRetainHashOffSoftClear) {
 
 // ---------------------------------------------------------------- over pipes
 
-// An engine past "uci"; Fresh() is the output since the last mark.
-struct Session {
-  TempDir dir;
-  EngineProcess engine{dir.Path()};
-  size_t mark = 0;
-  int64_t uciMs = 0;   // from the start to "uciok"
+// The option list of a new "uci".
+std::string Uci(EngineSession& s) {
+  s.Mark();
+  s.engine.Send("uci\n");
+  EXPECT_TRUE(s.WaitFor("uciok\n")) << s.Fresh();
+  return s.Fresh();
+}
 
-  Session() {
-    int64_t start = NowMs();
-    engine.Send("uci\n");
-    EXPECT_TRUE(engine.ReadUntil("uciok\n", WaitMs));
-    uciMs = NowMs() - start;
-    Mark();
-  }
-  void Mark() { mark = engine.Output().size(); }
-  std::string Fresh() const { return engine.Output().substr(mark); }
-  bool WaitFor(const std::string& needle, int ms = WaitMs) { return engine.ReadUntil(needle, ms, mark); }
-  // The lines the engine prints for the given input, up to "readyok".
-  std::string Answer(const std::string& lines) {
-    Mark();
-    engine.Send(lines + "isready\n");
-    EXPECT_TRUE(WaitFor("readyok\n")) << Fresh();
-    std::string text = Fresh();
-    return text.substr(0, text.size() - std::string("readyok\n").size());
-  }
-  // The option list of a new "uci".
-  std::string Uci() {
-    Mark();
-    engine.Send("uci\n");
-    EXPECT_TRUE(WaitFor("uciok\n")) << Fresh();
-    return Fresh();
-  }
-  std::string OptionLine(const std::string& name) {
-    for (const std::string& line : Lines(Uci()))
-      if (StartsWith(line, "option name " + name + " type ")) return line;
-    return "";
-  }
-  std::vector<std::string> Starting(const std::string& prefix) const {
-    std::vector<std::string> found;
-    for (const std::string& line : Lines(Fresh()))
-      if (StartsWith(line, prefix)) found.push_back(line);
-    return found;
-  }
-  void Quit() {
-    engine.Send("quit\n");
-    EXPECT_EQ(engine.WaitExit(WaitMs), 0);
-  }
-};
+std::string OptionLine(EngineSession& s, const std::string& name) {
+  for (const std::string& line : Lines(Uci(s)))
+    if (StartsWith(line, "option name " + name + " type ")) return line;
+  return "";
+}
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
   size_t p = text.find(from);
@@ -237,129 +198,72 @@ std::string Replace(std::string text, const std::string& from, const std::string
 
 }  // namespace
 
-TEST(OptionSession, HashOutOfRangeIsIgnoredAndANewSizeIsAllocated) {
-  Session s;
-  EXPECT_EQ(s.Answer("setoption name Hash value 0\nsetoption name Hash value 4096\n"), "");
-  EXPECT_EQ(s.OptionLine("Hash"), "option name Hash type spin min 1 max 2048 default 16");
-  EXPECT_EQ(s.Answer("setoption name Hash value 64\n"), "");
-  EXPECT_EQ(s.OptionLine("Hash"), "option name Hash type spin min 1 max 2048 default 64");
-  s.Quit();
-}
-
-TEST(OptionSession, DrawValueIsShownInInternalUnits) {
-  Session s;
-  s.Answer("setoption name Corvid Draw Value value 50\n");
-  EXPECT_EQ(s.OptionLine("Corvid Draw Value"), "option name Corvid Draw Value type spin min -100 max 100 default 64");
-  s.Answer("setoption name Corvid Draw Value value 128\n");
-  EXPECT_EQ(s.OptionLine("Corvid Draw Value"), "option name Corvid Draw Value type spin min -100 max 100 default 163");
-  s.Answer("setoption name Corvid Draw Value value 129\n");
-  EXPECT_EQ(s.OptionLine("Corvid Draw Value"), "option name Corvid Draw Value type spin min -100 max 100 default 163");
-  s.Quit();
-}
-
-TEST(OptionSession, SpinWordsRangesAndCase) {
-  Session s;
-  s.Answer("setoption name Selectivity value abc\nsetoption name Threat Depth value -1\n"
-           "setoption name playing style value aggressive\n");
-  std::string list = s.Uci();
-  EXPECT_NE(list.find("option name Selectivity type spin min 0 max 7 default 0\n"), std::string::npos) << list;
-  EXPECT_NE(list.find("option name Threat Depth type spin min 0 max 7 default 5\n"), std::string::npos) << list;
-  EXPECT_NE(list.find("option name Playing Style type combo default Aggressive var Normal var Aggressive var Solid\n"),
-            std::string::npos)
-      << list;
-  s.Quit();
-}
-
+// Each line, and the entry of the option list it changes ("" for the entries that stay fixed).
 TEST(OptionSession, SecondUciShowsNewValuesExceptTheFixedEntries) {
-  Session s;
-  const std::string first = s.Uci();
-  EXPECT_EQ(s.Answer("setoption name Ponder value false\n"
-                     "setoption name OwnBook value true\n"
-                     "setoption name Book Style value Wild\n"
-                     "setoption name Book Learning value false\n"
-                     "setoption name Position Learning value false\n"
-                     "setoption name Hash value 8\n"
-                     "setoption name Retain Hash value false\n"
-                     "setoption name Use Tablebases value false\n"
-                     "setoption name Tablebase Depth value 4\n"
-                     "setoption name NalimovCache value 3\n"
-                     "setoption name NalimovPath value /no/such dir\n"
-                     "setoption name Corvid Draw Value value -25\n"
-                     "setoption name Playing Style value Solid\n"
-                     "setoption name Selectivity value 2\n"
-                     "setoption name Forward Pruning value 12\n"
-                     "setoption name Threat Depth value 3\n"
-                     "setoption name Smart Search value false\n"
-                     "setoption name Futility value false\n"
-                     "setoption name Steady Search value true\n"
-                     "setoption name Combinations value true\n"
-                     "setoption name Hyper-Modern Play value false\n"
-                     "setoption name Swindle value false\n"
-                     "setoption name GUI Time Lag value true\n"
-                     "setoption name Verbose UCI value true\n"
-                     "setoption name AutoSave PGN value false\n"
-                     "setoption name UCI_Elo value 1500\n"
-                     "setoption name UCI_LimitStrength value true\n"
-                     "setoption name UCI_Chess960 value true\n"
-                     "setoption name MultiPV value 4\n"),
-            "");
-  std::string expected = first;
-  expected = Replace(expected, "OwnBook type check default false", "OwnBook type check default true");
-  expected = Replace(expected, "Book Style type combo default Tournament", "Book Style type combo default Wild");
-  expected = Replace(expected, "Book Learning type check default true", "Book Learning type check default false");
-  expected = Replace(expected, "Position Learning type check default true", "Position Learning type check default false");
-  expected = Replace(expected, "max 2048 default 16", "max 2048 default 8");
-  expected = Replace(expected, "Retain Hash type check default true", "Retain Hash type check default false");
-  expected = Replace(expected, "Use Tablebases type check default true", "Use Tablebases type check default false");
-  expected = Replace(expected, "min 0 max 7 default 2\n", "min 0 max 7 default 4\n");
-  expected = Replace(expected, "max 256 default 1\n", "max 256 default 3\n");
-  expected = Replace(expected, "NalimovPath type string default \n", "NalimovPath type string default /no/such dir\n");
-  expected = Replace(expected, "min -100 max 100 default 0", "min -100 max 100 default -32");
-  expected = Replace(expected, "Playing Style type combo default Normal", "Playing Style type combo default Solid");
-  expected = Replace(expected, "Selectivity type spin min 0 max 7 default 7", "Selectivity type spin min 0 max 7 default 2");
-  expected = Replace(expected, "max 15 default 10", "max 15 default 12");
-  expected = Replace(expected, "Threat Depth type spin min 0 max 7 default 5", "Threat Depth type spin min 0 max 7 default 3");
-  expected = Replace(expected, "Smart Search type check default true", "Smart Search type check default false");
-  expected = Replace(expected, "Futility type check default true", "Futility type check default false");
-  expected = Replace(expected, "Steady Search type check default false", "Steady Search type check default true");
-  expected = Replace(expected, "Combinations type check default false", "Combinations type check default true");
-  expected = Replace(expected, "Hyper-Modern Play type check default true", "Hyper-Modern Play type check default false");
-  expected = Replace(expected, "Swindle type check default true", "Swindle type check default false");
-  expected = Replace(expected, " default 2270\n", " default 1500\n");
-  expected = Replace(expected, "max 127 default 1\n", "max 127 default 4\n");
-  // Ponder, GUI Time Lag, Verbose UCI, AutoSave PGN, UCI_LimitStrength and UCI_Chess960 stay fixed.
-  EXPECT_EQ(s.Uci(), expected);
+  const struct {
+    const char *line, *before, *after;
+  } cases[] = {
+      {"Ponder value false", "", ""},
+      {"OwnBook value true", "OwnBook type check default false", "OwnBook type check default true"},
+      {"Book Style value Wild", "Book Style type combo default Tournament", "Book Style type combo default Wild"},
+      {"Book Learning value false", "Book Learning type check default true", "Book Learning type check default false"},
+      {"Position Learning value false", "Position Learning type check default true",
+       "Position Learning type check default false"},
+      {"Hash value 8", "max 2048 default 16", "max 2048 default 8"},
+      {"Retain Hash value false", "Retain Hash type check default true", "Retain Hash type check default false"},
+      {"Use Tablebases value false", "Use Tablebases type check default true",
+       "Use Tablebases type check default false"},
+      {"Tablebase Depth value 4", "min 0 max 7 default 2\n", "min 0 max 7 default 4\n"},
+      {"NalimovCache value 3", "max 256 default 1\n", "max 256 default 3\n"},
+      {"NalimovPath value /no/such dir", "NalimovPath type string default \n",
+       "NalimovPath type string default /no/such dir\n"},
+      {"Corvid Draw Value value -25", "min -100 max 100 default 0", "min -100 max 100 default -32"},
+      {"Playing Style value Solid", "Playing Style type combo default Normal", "Playing Style type combo default Solid"},
+      {"Selectivity value 2", "Selectivity type spin min 0 max 7 default 7", "Selectivity type spin min 0 max 7 default 2"},
+      {"Forward Pruning value 12", "max 15 default 10", "max 15 default 12"},
+      {"Threat Depth value 3", "Threat Depth type spin min 0 max 7 default 5",
+       "Threat Depth type spin min 0 max 7 default 3"},
+      {"Smart Search value false", "Smart Search type check default true", "Smart Search type check default false"},
+      {"Futility value false", "Futility type check default true", "Futility type check default false"},
+      {"Steady Search value true", "Steady Search type check default false", "Steady Search type check default true"},
+      {"Combinations value true", "Combinations type check default false", "Combinations type check default true"},
+      {"Hyper-Modern Play value false", "Hyper-Modern Play type check default true",
+       "Hyper-Modern Play type check default false"},
+      {"Swindle value false", "Swindle type check default true", "Swindle type check default false"},
+      {"GUI Time Lag value true", "", ""},
+      {"Verbose UCI value true", "", ""},
+      {"AutoSave PGN value false", "", ""},
+      {"UCI_Elo value 1500", " default 2270\n", " default 1500\n"},
+      {"UCI_LimitStrength value true", "", ""},
+      {"UCI_Chess960 value true", "", ""},
+      {"MultiPV value 4", "max 127 default 1\n", "max 127 default 4\n"},
+  };
+  EngineSession s;
+  std::string expected = Uci(s), lines;
+  for (const auto& c : cases) {
+    lines += std::string("setoption name ") + c.line + "\n";
+    if (*c.before) expected = Replace(expected, c.before, c.after);
+  }
+  EXPECT_EQ(s.Answer(lines), "");
+  EXPECT_EQ(Uci(s), expected);
   s.Quit();
 }
 
 TEST(OptionSession, MissingBookFilePrintsTheBookLinesAndTurnsOwnBookOff) {
-  Session s;
+  EngineSession s;
   s.Answer("setoption name OwnBook value true\n");
   EXPECT_EQ(s.Answer("setoption name Book File value missing book.cbk\n"),
             "option name Book Status type string default NO BOOK FOUND\n"
             "option name Book Positions type combo default 0 var 0\n");
-  EXPECT_EQ(s.OptionLine("OwnBook"), "option name OwnBook type check default false");
-  EXPECT_EQ(s.OptionLine("Book File"), "option name Book File type string default missing book.cbk");
-  s.Quit();
-}
-
-TEST(OptionSession, UnknownOptionsAndMissingValuesPrintAndChangeNothing) {
-  Session s;
-  const std::string before = s.Uci();
-  EXPECT_EQ(s.Answer("setoption name Nonsense value 3\n"
-                     "setoption name Hash 64\n"
-                     "setoption name MultiPV\n"
-                     "setoption name Book File\n"
-                     "setoption name Ponder value maybe\n"
-                     "setoption name\n"),
-            "");
-  EXPECT_EQ(s.Uci(), before);
+  EXPECT_EQ(OptionLine(s, "OwnBook"), "option name OwnBook type check default false");
+  EXPECT_EQ(OptionLine(s, "Book File"), "option name Book File type string default missing book.cbk");
   s.Quit();
 }
 
 TEST(OptionSession, EloRangeComesFromTheCalibrationWithinAboutTwoAndAHalfSeconds) {
-  Session s;
-  EXPECT_LT(s.uciMs, 3000) << "start-up to uciok";
+  const int64_t start = NowMs();
+  EngineSession s;
+  EXPECT_LT(NowMs() - start, 3000) << "start-up to uciok";
   std::string line;
   for (const std::string& l : Lines(s.engine.Output()))
     if (StartsWith(l, "option name UCI_Elo ")) line = l;
@@ -372,12 +276,9 @@ TEST(OptionSession, EloRangeComesFromTheCalibrationWithinAboutTwoAndAHalfSeconds
 }
 
 TEST(OptionSession, LimitedStrengthKeepsTheSpeedNearTheBudgetAndStopsAtOnce) {
-  Session s;
+  EngineSession s;
   s.Answer("setoption name UCI_Elo value 2270\nsetoption name UCI_LimitStrength value true\nposition startpos\n");
-  s.Mark();
-  s.engine.Send("go movetime 5000\n");
-  ASSERT_TRUE(s.WaitFor("bestmove", 10000)) << s.Fresh();
-  s.WaitFor("\n", 200);
+  ASSERT_TRUE(s.Search("go movetime 5000\n", 10000)) << s.Fresh();
   auto finals = s.Starting("info nps ");
   ASSERT_EQ(finals.size(), 1u) << s.Fresh();
   long nps = NumberAfter(finals[0], "nps");
@@ -397,63 +298,13 @@ TEST(OptionSession, LimitedStrengthKeepsTheSpeedNearTheBudgetAndStopsAtOnce) {
   s.engine.Send("stop\n");
   ASSERT_TRUE(s.WaitFor("bestmove", 2000)) << s.Fresh();
   EXPECT_LE(NowMs() - sent, 150);
-  s.Quit();
-}
 
-TEST(OptionSession, WithoutTheLimitTheSearchRunsAtFullSpeed) {
-  Session s;
-  s.Answer("setoption name UCI_LimitStrength value true\nsetoption name UCI_LimitStrength value false\n"
-           "position startpos\n");
-  s.Mark();
-  s.engine.Send("go movetime 1000\n");
-  ASSERT_TRUE(s.WaitFor("bestmove", 5000)) << s.Fresh();
-  auto finals = s.Starting("info nps ");
+  // Without the limit the search runs at full speed again.
+  s.Answer("setoption name UCI_LimitStrength value false\n");
+  ASSERT_TRUE(s.Search("go movetime 1000\n", 5000)) << s.Fresh();
+  finals = s.Starting("info nps ");
   ASSERT_EQ(finals.size(), 1u) << s.Fresh();
   EXPECT_GT(NumberAfter(finals[0], "nps"), 20 * 1024) << finals[0];
-  s.Quit();
-}
-
-namespace {
-
-// Every report of a MultiPV search: runs of lines numbered 1..n.
-void ExpectNumberedReports(const std::vector<std::string>& lines, int n) {
-  ASSERT_FALSE(lines.empty());
-  ASSERT_EQ(lines.size() % n, 0u);
-  for (size_t i = 0; i < lines.size(); i++) {
-    EXPECT_TRUE(StartsWith(lines[i], "info multipv " + std::to_string(i % n + 1) + " depth ")) << lines[i];
-    EXPECT_EQ(lines[i].find("bound"), std::string::npos) << lines[i];
-  }
-  // Within a report the lines searched at the same depth are sorted by score.
-  for (size_t r = 0; r < lines.size(); r += n)
-    for (int k = 1; k < n; k++) {
-      const std::string &a = lines[r + k - 1], &b = lines[r + k];
-      if (NumberAfter(a, "depth") == NumberAfter(b, "depth") && a.find(" cp ") != std::string::npos &&
-          b.find(" cp ") != std::string::npos) {
-        EXPECT_GE(NumberAfter(a, "cp"), NumberAfter(b, "cp")) << a << "\n" << b;
-      }
-    }
-}
-
-}  // namespace
-
-TEST(OptionSession, MultiPvPrintsNumberedExactLinesPerReport) {
-  Session s;
-  s.Answer("setoption name MultiPV value 3\nposition startpos\n");
-  s.Mark();
-  s.engine.Send("go depth 5\n");
-  ASSERT_TRUE(s.WaitFor("bestmove")) << s.Fresh();
-  auto lines = s.Starting("info multipv ");
-  ExpectNumberedReports(lines, 3);
-  EXPECT_TRUE(StartsWith(lines[lines.size() - 3], "info multipv 1 depth 5 ")) << s.Fresh();
-  // Lines are printed from the first iteration on.
-  EXPECT_TRUE(StartsWith(lines[0], "info multipv 1 depth ")) << lines[0];
-
-  // Two legal moves: two lines per report.
-  s.Answer("position fen k7/8/2K5/8/8/8/P7/7R b - - 0 1\n");   // not a recognised ending: searched
-  s.Mark();
-  s.engine.Send("go depth 4\n");
-  ASSERT_TRUE(s.WaitFor("bestmove")) << s.Fresh();
-  ExpectNumberedReports(s.Starting("info multipv "), 2);
   s.Quit();
 }
 
@@ -466,7 +317,7 @@ const std::string RepetitionPosition =
     "position fen 2b1k3/pp3ppp/2n5/8/8/8/PP3PPP/2B1KB2 w - - 0 1 moves e1d1 e8d8 d1e1 d8e8 e1d1 e8d8 d1e1 d8e8\n";
 
 std::string BestMoveAndScore(const std::string& drawValue, std::string* scoreLine) {
-  Session s;
+  EngineSession s;
   s.Answer("setoption name Corvid Draw Value value " + drawValue + "\n" + RepetitionPosition);
   s.Mark();
   s.engine.Send("go depth 8\n");

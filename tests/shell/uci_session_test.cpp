@@ -3,12 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
 
-#include "shell/engine_process.h"
+#include "book/book_helpers.h"
 
 namespace {
 
@@ -77,33 +76,17 @@ std::string UciAnswer(const std::string& ownBook, const std::string& bookStatus,
 
 const std::string NoBookAnswer = UciAnswer("false", "NO BOOK FOUND", 0);
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteBook(const std::string& path, uint32_t count) {
-  std::ofstream out(path, std::ios::binary);
-  unsigned char header[4] = {uint8_t(count), uint8_t(count >> 8), uint8_t(count >> 16), uint8_t(count >> 24)};
-  out.write(reinterpret_cast<char*>(header), 4);
-  const char record[8] = {};
-  out.write(record, 8);
-}
-
-// Starts the engine, sends "uci" and waits for "uciok"; the output is then
-// the banner and the uci answer.
-struct Session {
-  TempDir dir;
-  EngineProcess engine{dir.Path()};
+// The engine's output so far must be exactly `expected`: the banner, then the
+// answers of the lines sent.
+struct ExactSession : EngineSession {
   std::string expected = Banner;
+  ExactSession() : EngineSession(false) {}
 
-  void StartUci(const std::string& answer = NoBookAnswer) {
-    size_t from = engine.Output().size();
+  // Sends "uci" and waits for "uciok".
+  void StartUci() {
     engine.Send("uci\n");
-    ASSERT_TRUE(engine.ReadUntil("uciok\n", WaitMs, from)) << engine.Output();
-    expected += FillEloMax(answer, engine.Output());
+    ASSERT_TRUE(engine.ReadUntil("uciok\n", WaitMs, expected.size())) << engine.Output();
+    expected += FillEloMax(NoBookAnswer, engine.Output());
     ASSERT_EQ(engine.Output(), expected);
   }
   // Sends the lines followed by isready and checks the output up to "readyok".
@@ -113,9 +96,8 @@ struct Session {
     ASSERT_TRUE(engine.ReadUntil(expected, WaitMs)) << engine.Output();
     ASSERT_EQ(engine.Output(), expected);
   }
-  void Quit() {
-    engine.Send("quit\n");
-    EXPECT_EQ(engine.WaitExit(WaitMs), 0);
+  void QuitExactly() {
+    Quit();
     EXPECT_EQ(engine.Output(), expected);
   }
 };
@@ -123,36 +105,23 @@ struct Session {
 }  // namespace
 
 TEST(UciSession, BannerIsTwoLinesAndNothingElseBeforeInput) {
-  Session s;
-  ASSERT_TRUE(s.engine.Running());
+  ExactSession s;
   s.engine.ReadFor(400);
   EXPECT_EQ(s.engine.Output(), Banner);
-  s.Quit();
+  s.QuitExactly();
 }
 
-TEST(UciSession, CommandsBeforeUciAreIgnoredSilently) {
-  Session s;
+TEST(UciSession, CommandsBeforeUciAreIgnoredSilentlyAndUciRepeatsTheList) {
+  ExactSession s;
   s.engine.Send("isready\nposition startpos\ngo depth 1\nfoo\n\nucinewgame\nsetoption name Hash value 1\nstop\n");
   s.StartUci();
   s.Expect("", "");
-  s.Quit();
+  s.StartUci();
+  s.QuitExactly();
 }
 
-TEST(UciSession, UciAnswerWithoutBook) {
-  Session s;
-  s.StartUci();
-  s.Quit();
-}
-
-TEST(UciSession, SecondUciRepeatsTheList) {
-  Session s;
-  s.StartUci();
-  s.StartUci();
-  s.Quit();
-}
-
-TEST(UciSession, UnknownCommandsAndEmptyLines) {
-  Session s;
+TEST(UciSession, UnknownCommandsKeywordsAndLongLines) {
+  ExactSession s;
   s.StartUci();
   s.Expect("foo bar\n\n   \n  xyzzy  1\nsetoption Hash value 2\n",
            "info string unknown UCI <foo bar> command\n"
@@ -160,38 +129,21 @@ TEST(UciSession, UnknownCommandsAndEmptyLines) {
            "info string unknown UCI <> command\n"
            "info string unknown UCI <xyzzy  1> command\n"
            "info string unknown UCI <Hash value 2> command\n");
-  s.Quit();
-}
-
-TEST(UciSession, OnlyAnExactStopLineIsTheStopCommand) {
-  Session s;
-  s.StartUci();
+  // Only an exact "stop" line is the stop command; keywords ignore case and leading blanks.
   s.Expect("stop\nstop \nSTOP\n",
            "info string unknown UCI <stop > command\n"
            "info string unknown UCI <STOP> command\n");
-  s.Quit();
-}
-
-TEST(UciSession, KeywordsIgnoreCaseAndLeadingBlanks) {
-  Session s;
-  s.StartUci();
   s.Expect("   IsReady\n", "readyok\n");
   s.Expect("isreadyx\n", "info string unknown UCI <isreadyx> command\n");
-  s.Quit();
-}
-
-TEST(UciSession, LongLinesAreReadWhole) {
-  Session s;
-  s.StartUci();
-  std::string line(5000, 'x');
+  // Long lines are read whole; beyond the reader's capacity a line is dropped whole, tail included.
+  const std::string line(5000, 'x');
   s.Expect(line + "\n", "info string unknown UCI <" + line + "> command\n");
-  // Beyond the reader's capacity the line is dropped whole, tail included.
   s.Expect(std::string(1 << 20, 'y') + "quit\n", "info string line of more than 1048576 characters ignored\n");
-  s.Quit();
+  s.QuitExactly();
 }
 
 TEST(UciSession, RefusedFenIsReportedAndThePositionKept) {
-  Session s;
+  ExactSession s;
   s.StartUci();
   const std::pair<const char*, const char*> cases[] = {
       {"", "missing fields"},
@@ -205,130 +157,64 @@ TEST(UciSession, RefusedFenIsReportedAndThePositionKept) {
   };
   for (const auto& [fen, reason] : cases)
     s.Expect(std::string("position fen ") + fen + "\n", std::string("info string invalid FEN: ") + reason + "\n");
-  s.Quit();
+  s.QuitExactly();
 }
 
 TEST(UciSession, GoWithUnknownWordsReportsEachWord) {
-  Session s;
-  s.StartUci();
-  s.engine.Send("go foo depth 1 bar\n");
-  ASSERT_TRUE(s.engine.ReadUntil("bestmove", WaitMs)) << s.engine.Output();
-  std::string out = s.engine.Output().substr(s.expected.size());
-  EXPECT_EQ(out.rfind("info string unknown UCI go <foo depth 1 bar> command\n"
-                      "info string unknown UCI go <bar> command\n",
-                      0),
-            0u)
-      << out;
-  s.engine.Send("quit\n");
-  EXPECT_EQ(s.engine.WaitExit(WaitMs), 0);
-}
-
-TEST(UciSession, QuitExitsWithStatusZero) {
-  Session s;
-  s.StartUci();
+  EngineSession s;
+  ASSERT_TRUE(s.Search("go foo depth 1 bar\n")) << s.Fresh();
+  EXPECT_TRUE(StartsWith(s.Fresh(),
+                         "info string unknown UCI go <foo depth 1 bar> command\n"
+                         "info string unknown UCI go <bar> command\n"))
+      << s.Fresh();
   s.Quit();
 }
 
-TEST(UciSession, QuitBeforeUciExitsWithStatusZero) {
-  Session s;
-  s.Quit();
-}
-
+// The end of the input quits, also during a search, and appends a line to the autosave file.
 TEST(UciSession, EndOfInputIsLoggedAndQuits) {
-  Session s;
-  s.StartUci();
-  s.engine.CloseInput();
-  EXPECT_EQ(s.engine.WaitExit(WaitMs), 0);
-  EXPECT_EQ(s.engine.Output(), s.expected);
-  std::string log = ReadFile(s.dir.File("Corvid11SPAutoSave.pgn"));
-  EXPECT_EQ(log.rfind("FATAL ERROR: stdin pipe gone errno=", 0), 0u) << log;
-  EXPECT_EQ(log.back(), '\n');
-  EXPECT_EQ(log.find('\n'), log.size() - 1) << "one line expected: " << log;
-}
-
-TEST(UciSession, EndOfInputAppendsToTheAutoSaveFile) {
-  TempDir dir;
-  {
-    std::ofstream(dir.File("Corvid11SPAutoSave.pgn")) << "earlier\n";
+  for (const char* before : {"", "uci\n", "uci\ngo infinite\n"}) {
+    EngineSession s(false);
+    WriteFile(s.dir.File("Corvid11SPAutoSave.pgn"), "earlier\n");
+    s.engine.Send(before);
+    s.engine.ReadFor(100);
+    s.engine.CloseInput();
+    EXPECT_EQ(s.engine.WaitExit(WaitMs), 0) << before;
+    EXPECT_EQ(s.engine.Output().find("bestmove") != std::string::npos, StartsWith(before, "uci\ngo")) << before;
+    const std::string log = ReadFile(s.dir.File("Corvid11SPAutoSave.pgn"));
+    EXPECT_TRUE(StartsWith(log, "earlier\nFATAL ERROR: stdin pipe gone errno=")) << log;
+    EXPECT_EQ(log.find('\n', 8), log.size() - 1) << "one line: " << log;
   }
-  EngineProcess engine(dir.Path());
-  engine.CloseInput();
-  EXPECT_EQ(engine.WaitExit(WaitMs), 0);
-  std::string log = ReadFile(dir.File("Corvid11SPAutoSave.pgn"));
-  EXPECT_EQ(log.rfind("earlier\nFATAL ERROR: stdin pipe gone errno=", 0), 0u) << log;
 }
 
-TEST(UciSession, IsReadyDuringASearchIsAnsweredAtOnce) {
-  Session s;
-  s.StartUci();
-  s.engine.Send("go infinite\nisready\n");
-  ASSERT_TRUE(s.engine.ReadUntil("readyok\n", WaitMs)) << s.engine.Output();
-  EXPECT_EQ(s.engine.Output().find("bestmove"), std::string::npos);
-  s.engine.Send("stop\n");
-  ASSERT_TRUE(s.engine.ReadUntil("bestmove", WaitMs)) << s.engine.Output();
-  s.engine.Send("quit\n");
-  EXPECT_EQ(s.engine.WaitExit(WaitMs), 0);
-}
-
-TEST(UciSession, QuitDuringASearchStopsItFirst) {
-  Session s;
-  s.StartUci();
-  s.engine.Send("go infinite\n");
-  s.engine.ReadFor(100);
-  s.engine.Send("quit\n");
-  EXPECT_EQ(s.engine.WaitExit(WaitMs), 0);
-  EXPECT_NE(s.engine.Output().find("bestmove"), std::string::npos) << s.engine.Output();
-}
-
-TEST(UciSession, EndOfInputDuringASearchStopsAndQuits) {
-  Session s;
-  s.StartUci();
-  s.engine.Send("go infinite\n");
-  s.engine.ReadFor(100);
-  s.engine.CloseInput();
-  EXPECT_EQ(s.engine.WaitExit(WaitMs), 0);
-  EXPECT_NE(s.engine.Output().find("bestmove"), std::string::npos) << s.engine.Output();
-  std::string log = ReadFile(s.dir.File("Corvid11SPAutoSave.pgn"));
-  EXPECT_EQ(log.rfind("FATAL ERROR: stdin pipe gone errno=", 0), 0u) << log;
-}
-
-TEST(UciSession, BookFileWithCountLoads) {
-  TempDir dir;
-  WriteBook(dir.File("Corvid11Book2.cbk"), 12345);
-  EngineProcess engine(dir.Path());
-  engine.Send("uci\nquit\n");
-  EXPECT_EQ(engine.WaitExit(WaitMs), 0);
-  EXPECT_EQ(engine.Output(), Banner + FillEloMax(UciAnswer("true", "Loaded OK", 12345), engine.Output()));
-}
-
-TEST(UciSession, ReadOnlyBookFile) {
-  if (geteuid() == 0) GTEST_SKIP() << "file permissions do not bind the superuser";
-  TempDir dir;
-  WriteBook(dir.File("Corvid11Book2.cbk"), 77);
-  chmod(dir.File("Corvid11Book2.cbk").c_str(), 0444);
-  EngineProcess engine(dir.Path());
-  engine.Send("uci\nquit\n");
-  EXPECT_EQ(engine.WaitExit(WaitMs), 0);
-  EXPECT_EQ(engine.Output(), Banner + FillEloMax(UciAnswer("true", "READ ONLY BOOK - NO LEARNING", 77), engine.Output()));
-}
-
-// A directory opens for reading but not for writing, also for the superuser;
-// its count cannot be read, so there is no book: off, and reported as not found.
-TEST(UciSession, BookThatOpensOnlyForReadingAndHasNoCount) {
-  TempDir dir;
-  mkdir(dir.File("Corvid11Book2.cbk").c_str(), 0755);
-  EngineProcess engine(dir.Path());
-  engine.Send("uci\nquit\n");
-  EXPECT_EQ(engine.WaitExit(WaitMs), 0);
-  EXPECT_EQ(engine.Output(), Banner + FillEloMax(UciAnswer("false", "NO BOOK FOUND", 0), engine.Output()));
-}
-
-// A file too short to hold the record count is no book either (it used to be reported "Loaded OK").
-TEST(UciSession, BookTooShortForItsCount) {
-  TempDir dir;
-  std::ofstream(dir.File("Corvid11Book2.cbk"), std::ios::binary) << "ab";
-  EngineProcess engine(dir.Path());
-  engine.Send("uci\nquit\n");
-  EXPECT_EQ(engine.WaitExit(WaitMs), 0);
-  EXPECT_EQ(engine.Output(), Banner + FillEloMax(UciAnswer("false", "NO BOOK FOUND", 0), engine.Output()));
+// The book the engine finds at start-up, and the lines of "uci" that report it.
+TEST(UciSession, TheBookFoundAtStartUp) {
+  const struct {
+    const char* name;
+    std::string bytes;  // "<directory>" for a directory
+    bool readOnly;
+    const char *ownBook, *status;
+    int positions;
+  } cases[] = {
+      {"a count", BookHeader(12345) + std::string(8, '\0'), false, "true", "Loaded OK", 12345},
+      {"read-only", BookHeader(77) + std::string(8, '\0'), true, "true", "READ ONLY BOOK - NO LEARNING", 77},
+      // A directory opens for reading, also for the superuser, but has no count: no book.
+      {"a directory", "<directory>", false, "false", "NO BOOK FOUND", 0},
+      // A file too short to hold the count is no book either (it used to be reported "Loaded OK").
+      {"too short for its count", "ab", false, "false", "NO BOOK FOUND", 0},
+  };
+  for (const auto& c : cases) {
+    if (c.readOnly && geteuid() == 0) continue;  // file permissions do not bind the superuser
+    TempDir dir;
+    const std::string path = dir.File("Corvid11Book2.cbk");
+    if (c.bytes == "<directory>")
+      mkdir(path.c_str(), 0755);
+    else
+      WriteFile(path, c.bytes);
+    if (c.readOnly) chmod(path.c_str(), 0444);
+    EngineProcess engine(dir.Path());
+    engine.Send("uci\nquit\n");
+    EXPECT_EQ(engine.WaitExit(WaitMs), 0) << c.name;
+    EXPECT_EQ(engine.Output(), Banner + FillEloMax(UciAnswer(c.ownBook, c.status, c.positions), engine.Output()))
+        << c.name;
+  }
 }

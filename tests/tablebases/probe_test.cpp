@@ -50,7 +50,8 @@ TEST_F(Tablebases, EveryDistanceVectorInBothForms) {
   }
 }
 
-// Each name form is found, in every directory of the path, the first directory winning.
+// Each name form is found, in every directory of the path (empty: the working directory), the
+// first directory winning.
 TEST_F(Tablebases, NameFormsAndPath) {
   struct Form {
     const char* source;  // under regenerated-3piece
@@ -73,9 +74,7 @@ TEST_F(Tablebases, NameFormsAndPath) {
   EXPECT_EQ(Probe(KqkWin), "mate_in_8");
   EXPECT_EQ(UseTables("/no/such/dir"), 0);
   EXPECT_EQ(TablebaseFileCount(), 0);
-}
-
-TEST_F(Tablebases, EmptyPathIsTheWorkingDirectory) {
+  // An empty path is the working directory.
   InDirectory inside(ThreeManDir("uncompressed"));
   EXPECT_EQ(UseTables(""), 3);
   EXPECT_EQ(Probe(KrkLoss), "mated_in_15");

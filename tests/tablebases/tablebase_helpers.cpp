@@ -30,12 +30,6 @@ std::vector<std::vector<std::string>> ReadCsv(const std::string& path) {
   return rows;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string Patched(std::string file, size_t at, uint8_t value, bool resum) {
   file[at] = char(value);

@@ -15,8 +15,6 @@ std::string NalimovData(const std::string& relative);
 std::string ThreeManDir(const std::string& form);
 // The fields of each data line of a ';'-separated file (comment lines skipped).
 std::vector<std::vector<std::string>> ReadCsv(const std::string& path);
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& bytes);
 // A compressed file with one header byte changed; with `resum` its header checksum is written anew.
 std::string Patched(std::string file, size_t at, uint8_t value, bool resum);
 // The same compressed file with its bit fields (block sizes, distances) written `bits` wide:
