@@ -9,7 +9,13 @@
 #include "../board/board_helpers.h"
 #include "eval/eval.h"
 
+void EvalTablesReady() {
+  static const bool ready = (BoardReady(), true);   // once: later calls leave the settings alone
+  (void)ready;
+}
+
 void SetUpForSearch(const std::string& fen, int style) {
+  EvalTablesReady();
   ASSERT_TRUE(SetFen(fen)) << fen;
   PrepareEvaluationForSearch(Pos.sideToMove, style);
   PrepareEvaluation();

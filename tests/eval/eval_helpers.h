@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+// Builds the static tables the first time (settings reset then, never again).
+void EvalTablesReady();
 // Sets the FEN up as a search from it would: the engine is the side to move, `style` 0 Normal,
 // 1 Aggressive, 2 Solid; the root tables and the phase are ready.
 void SetUpForSearch(const std::string& fen, int style = 0);

@@ -38,7 +38,7 @@ std::vector<std::string> PositionsAndReplies() {
 }
 
 TEST(EvaluationSymmetry, MirroredPositionsScoreTheSameForTheSideToMove) {
-  BoardReady();
+  EvalTablesReady();
   ResizeEvalCache(0);
   Options.drawValue = 0;
   int compared = 0, setAside = 0;
@@ -82,7 +82,7 @@ TEST(EvalTool, PrintsEveryTermBeforeTheScore) {
   const std::vector<std::string> terms = {"material", "pawns", "pieces", "threats", "king safety", "ending", "scale", "eval "};
   for (const std::string& line : lines) at += at < terms.size() && line.rfind(terms[at], 0) == 0;
   EXPECT_EQ(at, terms.size());
-  BoardReady();
+  EvalTablesReady();
   ResizeEvalCache(0);
   SetUpForSearch(fen);
   ASSERT_FALSE(lines.empty());
