@@ -201,6 +201,8 @@ TEST(UciSession, TheBookFoundAtStartUp) {
       {"a directory", "<directory>", false, "false", "NO BOOK FOUND", 0},
       // A file too short to hold the count is no book either (it used to be reported "Loaded OK").
       {"too short for its count", "ab", false, "false", "NO BOOK FOUND", 0},
+      {"empty", "", false, "false", "NO BOOK FOUND", 0},
+      {"no records", BookHeader(0), false, "true", "Loaded OK", 0},
   };
   for (const auto& c : cases) {
     if (c.readOnly && geteuid() == 0) continue;  // file permissions do not bind the superuser
