@@ -312,27 +312,20 @@ class TimeCheckInputTest : public TimeControlTest {
   int input_[2] = {-1, -1};
 };
 
-TEST_F(TimeCheckInputTest, StopArrivesThroughTheTimeCheckOnlyWithAnInputMode) {
+// A stop arrives through the time check only with an input mode; before the first report only a
+// used-up countdown polls, after it every check does.
+TEST_F(TimeCheckInputTest, StopArrivesThroughTheTimeCheck) {
   CalibratedSpeed = 800000;
   SixtySeconds();
   Send("stop\n");
   NodeCheck();
   EXPECT_EQ(StopReason, StopNone);
   InputMode = 2;
-  NodeCheck();
-  EXPECT_EQ(StopReason, StopByGui);
-}
-
-TEST_F(TimeCheckInputTest, BeforeTheFirstReportOnlyAnUsedUpCountdownPolls) {
-  CalibratedSpeed = 800000;
-  SixtySeconds();
   NodeCountdown = 1000;
-  InputMode = 2;
-  Send("stop\n");
-  SetTimeLimit();  // countdown still running, no report yet
+  SetTimeLimit();
   EXPECT_EQ(StopReason, StopNone);
   ReportFlags = ReportStarted;
-  SetTimeLimit();  // after the first report every check polls
+  SetTimeLimit();
   EXPECT_EQ(StopReason, StopByGui);
 }
 

@@ -104,13 +104,6 @@ struct ExactSession : EngineSession {
 
 }  // namespace
 
-TEST(UciSession, BannerIsTwoLinesAndNothingElseBeforeInput) {
-  ExactSession s;
-  s.engine.ReadFor(400);
-  EXPECT_EQ(s.engine.Output(), Banner);
-  s.QuitExactly();
-}
-
 TEST(UciSession, CommandsBeforeUciAreIgnoredSilentlyAndUciRepeatsTheList) {
   ExactSession s;
   s.engine.Send("isready\nposition startpos\ngo depth 1\nfoo\n\nucinewgame\nsetoption name Hash value 1\nstop\n");
