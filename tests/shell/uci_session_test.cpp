@@ -127,6 +127,8 @@ TEST(UciSession, UnknownCommandsKeywordsAndLongLines) {
            "info string unknown UCI <stop > command\n"
            "info string unknown UCI <STOP> command\n");
   s.Expect("   IsReady\n", "readyok\n");
+  // Move tokens that do not read as moves are skipped silently.
+  s.Expect("position startpos moves zzzz e2e4 " + std::string(40, 'q') + " 0000\nposition moves e2e4\n", "");
   s.Expect("isreadyx\n", "info string unknown UCI <isreadyx> command\n");
   // Long lines are read whole; beyond the reader's capacity a line is dropped whole, tail included.
   const std::string line(5000, 'x');
