@@ -1,7 +1,10 @@
 // The pawn term: the support table's rule, weak and isolated pawns, the passed pawn against a
-// bare king and Hyper-Modern Play.
+// bare king, Hyper-Modern Play, and the colour symmetry of the whole term.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <sstream>
 
 #include "../board/board_helpers.h"
 #include "eval_helpers.h"
@@ -105,6 +108,38 @@ TEST_F(PawnTerm, HyperModernPlayChargesOnlyTheEnginesPawnMass) {
   EXPECT_EQ(Score(), -(mass >> 1));
   Prepare(start + "b KQkq - 0 1", true);
   EXPECT_EQ(Score(), mass >> 1);
+}
+
+TEST_F(PawnTerm, MirroredPositionsScoreTheSameForTheOtherColour) {
+  int positions = 0;
+  for (const char* file : {"perft.epd", "wac.epd"}) {
+    for (const std::string& fen : DataPositions(file)) {
+      Prepare(fen);
+      const int score = Score();
+      const int threats[2] = {Pos.largestThreat[White], Pos.secondThreat[White]};
+      int16_t tables[6][2][64];
+      std::copy(&PawnSquareTable[0][0], &PawnSquareTable[0][0] + 128, &tables[0][0][0]);
+      std::copy(&KnightSquareTable[0][0], &KnightSquareTable[0][0] + 128, &tables[1][0][0]);
+      std::copy(&BishopSquareTable[0][0], &BishopSquareTable[0][0] + 128, &tables[2][0][0]);
+      std::copy(&RookSquareTable[0][0], &RookSquareTable[0][0] + 128, &tables[3][0][0]);
+      std::copy(&QueenSquareTable[0][0], &QueenSquareTable[0][0] + 128, &tables[4][0][0]);
+      std::copy(&KingSquareTable[0][0], &KingSquareTable[0][0] + 128, &tables[5][0][0]);
+
+      Prepare(MirrorFen(fen));
+      EXPECT_EQ(Score(), -score) << fen;
+      EXPECT_EQ(Pos.largestThreat[Black], threats[0]) << fen;
+      EXPECT_EQ(Pos.secondThreat[Black], threats[1]) << fen;
+      const int16_t(*mirrored[6])[64] = {PawnSquareTable, KnightSquareTable, BishopSquareTable,
+                                         RookSquareTable, QueenSquareTable, KingSquareTable};
+      for (int t = 0; t < 6; t++)
+        for (int sq = 0; sq < 64; sq++) {
+          ASSERT_EQ(mirrored[t][Black][sq ^ 56], tables[t][White][sq]) << fen << " table " << t;
+          ASSERT_EQ(mirrored[t][White][sq ^ 56], tables[t][Black][sq]) << fen << " table " << t;
+        }
+      positions++;
+    }
+  }
+  EXPECT_EQ(positions, 627);
 }
 
 }  // namespace

@@ -22,6 +22,15 @@ class RootTables : public ::testing::Test {
   }
 };
 
+TEST_F(RootTables, OpeningPawnTableIsTheBaseLessEight) {
+  Prepare("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
+  ASSERT_EQ(Pos.Phase, 16);
+  for (int sq = 0; sq < 64; sq++) {
+    EXPECT_EQ(PawnSquareTable[White][sq], BasePawnTable[sq] - 8) << sq;
+    EXPECT_EQ(PawnSquareTable[Black][sq], BasePawnTable[sq ^ 56] - 8) << sq;
+  }
+}
+
 TEST_F(RootTables, RootPhaseIsComputedAfreshForEachPosition) {
   // Both positions give White 2944 and Black 2528, but a rook of the first is five pawns in the
   // second: phase 9 against phase 7.
