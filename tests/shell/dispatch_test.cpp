@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "board/board.h"
@@ -24,9 +24,7 @@
 
 namespace {
 
-int HookCalls;
-int HookSide;
-int HookMode;
+int HookCalls, HookSide, HookMode;
 
 int RecordingSearch(int side, int mode) {
   ++HookCalls;
@@ -58,10 +56,7 @@ int PollingSearch(int side, int mode) {
   ++HookCalls;
   HookMode = mode;
   while (StopReason == StopNone) {
-    if (InputWaiting())
-      ReadAndDispatch();
-    else
-      SleepMs(1);
+    InputWaiting() ? void(ReadAndDispatch()) : SleepMs(1);
   }
   Print("bestmove 0000\n");
   return StopReason;
@@ -123,8 +118,6 @@ class Dispatch : public ::testing::Test {
 
 }  // namespace
 
-// ---------------------------------------------------------------- keyword rule
-
 TEST(Keyword, MatchesWholeWordsIgnoringCaseAndSkipsTheBlanksAfterThem) {
   const struct {
     const char* text;
@@ -146,8 +139,6 @@ TEST(Keyword, MatchesWholeWordsIgnoringCaseAndSkipsTheBlanksAfterThem) {
   }
 }
 
-// ---------------------------------------------------------------- dispatcher
-
 // The text after "position" is what the new-game rule compares; a position clears the new-game flag.
 TEST_F(Dispatch, PositionKeepsItsTextAndClearsTheNewGameFlag) {
   Run("ucinewgame");
@@ -156,8 +147,6 @@ TEST_F(Dispatch, PositionKeepsItsTextAndClearsTheNewGameFlag) {
   EXPECT_FALSE(NewGameFlag);
   EXPECT_STREQ(LastPositionText, "fen 8/8/8/8/8/8/8/K6k w - - 0 1 moves a1a2");
 }
-
-// ---------------------------------------------------------------- new-game rule
 
 // A position text ends the game when it shares less than two thirds of the last one (the game
 // goes on while the common prefix x 3 / 2 reaches the old length), after three plies and
@@ -189,8 +178,6 @@ TEST_F(Dispatch, PositionEndsTheGameByTheNewGameRule) {
   }
 }
 
-// ---------------------------------------------------------------- go parameters
-
 // Every go resets its limits but keeps TimeMode, which the side to move's clock sets and a
 // depth, a move time or infinite clears.
 TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
@@ -221,17 +208,11 @@ TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
     Game.side = c.side;
     EXPECT_EQ(Run(c.line), "") << c.line;
     const SearchLimitsRecord& l = SearchLimits;
-    EXPECT_EQ(l.TimeMode, c.timeMode) << c.line;
-    EXPECT_EQ(l.DepthLimit, c.depth) << c.line;
-    EXPECT_EQ(l.MoveTimeMs, c.moveTime) << c.line;
-    EXPECT_EQ(l.clockTimeMs[White], c.clock[White]) << c.line;
-    EXPECT_EQ(l.clockTimeMs[Black], c.clock[Black]) << c.line;
-    EXPECT_EQ(l.clockIncMs[White], c.inc[White]) << c.line;
-    EXPECT_EQ(l.clockIncMs[Black], c.inc[Black]) << c.line;
-    EXPECT_EQ(l.movesToGo, c.movesToGo) << c.line;
-    EXPECT_EQ(HookMode, c.mode) << c.line;
-    EXPECT_EQ(HookSide, c.side) << c.line;
-    EXPECT_EQ(OpponentColour, c.side ^ 1) << c.line;
+    EXPECT_EQ(std::tuple(int(l.TimeMode), l.DepthLimit, l.MoveTimeMs, l.movesToGo, HookMode, HookSide, OpponentColour),
+              std::tuple(int(c.timeMode), c.depth, c.moveTime, c.movesToGo, c.mode, c.side, c.side ^ 1))
+        << c.line;
+    EXPECT_EQ(std::vector(std::begin(l.clockTimeMs), std::end(l.clockTimeMs)), std::vector(c.clock, c.clock + 2));
+    EXPECT_EQ(std::vector(std::begin(l.clockIncMs), std::end(l.clockIncMs)), std::vector(c.inc, c.inc + 2));
   }
   EXPECT_EQ(HookCalls, int(std::size(cases)));
 
@@ -242,8 +223,6 @@ TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
   EXPECT_EQ(SearchLimits.DepthLimit, Max);
   EXPECT_EQ(SearchLimits.SearchMoveCount, MaxSearchMoves);
 }
-
-// ---------------------------------------------------------------- busy mechanism
 
 // A stop is requested only during a search: one sent to an idle engine must not end the next search.
 TEST_F(Dispatch, StopIsRequestedOnlyDuringASearch) {
@@ -272,7 +251,6 @@ TEST_F(Dispatch, InputDuringASearch) {
       {"go ponder\nwhat\nstop\nquit\n", "info string unknown UCI <what> command\nbestmove 0000\n", "", false},
       {"go infinite\nsetoption name Hash value 1\nucinewgame\nquit\n", "bestmove 0000\n", "", true},
   };
-  SearchHook = PollingSearch;
   for (const auto& c : cases) {
     SetUp();
     SearchHook = PollingSearch;
@@ -280,8 +258,7 @@ TEST_F(Dispatch, InputDuringASearch) {
     testing::internal::CaptureStdout();
     RunLoop();
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(out.size() >= std::strlen(c.output) && out.substr(out.size() - std::strlen(c.output)) == c.output)
-        << c.input << "\n" << out;
+    EXPECT_TRUE(out.ends_with(c.output)) << c.input << "\n" << out;
     EXPECT_EQ(HookCalls, 1) << c.input;
     EXPECT_STREQ(LastPositionText, c.position) << c.input;
     EXPECT_EQ(NewGameFlag, c.newGame) << c.input;
@@ -305,22 +282,18 @@ std::vector<std::string> PlayRandomGame(int plies, unsigned seed) {
     return false;
   };
   while (int(moves.size()) < plies) {
-    std::array<Move, 256> list;
-    int n = std::min(GenerateMoves(Game.side, 1, 0), int(list.size()));
-    for (int i = 0; i < n; i++) list[i] = PlainMove(MoveListBegin(1)[i].move);
-    std::shuffle(list.begin(), list.begin() + n, random);
-    bool played = false;
-    for (int i = 0; i < n && !played; i++) {
-      if (!PlayGameMove(list[i], Game.side)) continue;
-      if (!hasLegalMove(Game.side ^ 1)) {
-        TakeBackGameMove();
-        continue;
-      }
-      moves.push_back(MoveToText(list[i], TextCoordinate | TextNoPadding));
-      Game.side ^= 1;
-      played = true;
-    }
-    if (!played) break;
+    std::vector<Move> list;
+    for (int i = 0, n = GenerateMoves(Game.side, 1, 0); i < n; i++) list.push_back(PlainMove(MoveListBegin(1)[i].move));
+    std::shuffle(list.begin(), list.end(), random);
+    auto played = std::find_if(list.begin(), list.end(), [&](Move m) {
+      if (!PlayGameMove(m, Game.side)) return false;
+      if (hasLegalMove(Game.side ^ 1)) return true;
+      TakeBackGameMove();
+      return false;
+    });
+    if (played == list.end()) break;
+    moves.push_back(MoveToText(*played, TextCoordinate | TextNoPadding));
+    Game.side ^= 1;
   }
   return moves;
 }
@@ -345,8 +318,6 @@ TEST_F(Dispatch, WholeGameOnOneLineSetsUpTheSamePosition) {
   EXPECT_EQ(Game.side, playedSide);
 }
 
-// ---------------------------------------------------------------- fuzz
-
 TEST_F(Dispatch, RandomLinesNeverCrash) {
   const char* starts[] = {"", "uci ", "position ", "position fen ", "position startpos moves ", "go ",
                           "go searchmoves ", "setoption name ", "isready ", "ponderhit ", "ucinewgame ", "quit "};
@@ -355,15 +326,11 @@ TEST_F(Dispatch, RandomLinesNeverCrash) {
   for (int i = 0; i < 3000; ++i) {
     std::string line = starts[random() % std::size(starts)];
     int length = int(random() % 200);
-    for (int k = 0; k < length; ++k) {
-      int kind = int(random() % 4);
-      char c = kind == 0 ? ' ' : kind == 1 ? char('0' + random() % 10) : char(1 + random() % 255);
-      line += c;
-    }
+    for (int k = 0, kind; k < length; ++k)
+      line += (kind = int(random() % 4)) == 0 ? ' ' : kind == 1 ? char('0' + random() % 10) : char(1 + random() % 255);
     SearchMode = (random() % 4 == 0) ? SearchModeNormal : SearchModeIdle;
     StopReason = StopNone;
-    int answer = DispatchCommand(line.c_str());
-    EXPECT_TRUE(answer >= 0 && answer <= 2);
+    EXPECT_LE(unsigned(DispatchCommand(line.c_str())), 2u);
   }
   testing::internal::GetCapturedStdout();
 }

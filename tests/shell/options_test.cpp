@@ -2,6 +2,8 @@
 // (values, ranges, words), the book lines, the UCI_Elo range from the calibration, the strength
 // limit and the draw value.
 // Wall-clock bounds are generous where the tests share a small machine.
+#include "shell/options.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,11 +17,8 @@
 #include "search/tt.h"
 #include "shell/engine.h"
 #include "shell/engine_process.h"
-#include "shell/options.h"
 
 namespace {
-
-// ---------------------------------------------------------------- in-process
 
 class SetOptionTest : public ::testing::Test {
  protected:
@@ -63,7 +62,7 @@ TEST_F(SetOptionTest, ClearHashAndRetainHashOffSoftClear) {
   const std::pair<const char*, bool> lines[] = {{"Clear Hash", false},
                                                 {"Retain Hash value true", true},
                                                 {"Retain Hash value false", false},
-                                                {"Retain Hash value false", true}};   // already off: no clear
+                                                {"Retain Hash value false", true}};  // already off: no clear
   for (const auto& [line, kept] : lines) {
     storeBoth();
     Set(line);
@@ -71,8 +70,6 @@ TEST_F(SetOptionTest, ClearHashAndRetainHashOffSoftClear) {
     EXPECT_NE(ProbeEntry(Black, 1, &hit), 0) << line;
   }
 }
-
-// ---------------------------------------------------------------- over pipes
 
 // The option list of a new "uci".
 std::string Uci(EngineSession& s) {
@@ -88,85 +85,59 @@ std::string OptionLine(EngineSession& s, const std::string& name) {
   return "";
 }
 
-}  // namespace
-
-// Each line, run on what the lines before it left, and the option whose default the next "uci"
-// shows changed to the value (none: the list stays as it was, for a refused line or an option
-// whose entry always shows its default).
-namespace {
+// Each setoption line, run on what the lines before it left, and the value the option's default
+// in the next "uci" shows (nullptr: the list stays as it was). Names and words are read in any
+// case; a bool neither "true" nor "false" is true; a number is read from the start as far as it
+// goes, out of its range refused; the draw value is kept in internal units, 128 per pawn,
+// truncated toward zero; the second group looks for a name where the first group's value stands;
+// UCI_Elo outside the calibrated range and a NalimovPath of 160 characters are refused.
 struct OptionCase {
   std::string line;
   const char* option;
   std::string value;
 };
+const std::string Path = "C:\\tb one;D:\\tb two ";
+// clang-format off
 const OptionCase OptionCases[] = {
-    {"Steady Search value TRUE", "Steady Search", "true"},  // names and words in any case
-    {"Steady Search value yes", "Steady Search", "true"},   // neither true nor false
-    {"Steady Search value truex", "Steady Search", "true"},
-    {"steady search value False", "Steady Search", "false"},
-    {"Selectivity value 3", "Selectivity", "3"},
-    {"Selectivity value 8", "Selectivity", "3"},    // out of range
-    {"Selectivity value abc", "Selectivity", "0"},  // a number read as far as it goes
-    {"Forward Pruning value 15", "Forward Pruning", "15"},
-    {"Forward Pruning value 16", "Forward Pruning", "15"},
-    {"Threat Depth value 7", "Threat Depth", "7"},
-    {"Threat Depth value -1", "Threat Depth", "7"},
-    {"Tablebase Depth value 0", "Tablebase Depth", "0"},
-    {"MultiPV value 127", "MultiPV", "127"},
-    {"MultiPV value 0", "MultiPV", "127"},
-    {"MultiPV value 128", "MultiPV", "127"},
-    {"MultiPV value 3x", "MultiPV", "3"},  // read from the start of the text
-    {"NalimovCache value 256", "NalimovCache", "256"},
-    {"NalimovCache value 257", "NalimovCache", "256"},
-    // The draw value is kept in internal units, 128 per pawn, truncated toward zero.
+    {"Steady Search value TRUE", "Steady Search", "true"}, {"Steady Search value yes", "Steady Search", "true"},
+    {"Steady Search value truex", "Steady Search", "true"}, {"steady search value False", "Steady Search", "false"},
+    {"Selectivity value 3", "Selectivity", "3"}, {"Selectivity value 8", "Selectivity", "3"},
+    {"Selectivity value abc", "Selectivity", "0"}, {"Forward Pruning value 15", "Forward Pruning", "15"},
+    {"Forward Pruning value 16", "Forward Pruning", "15"}, {"Threat Depth value 7", "Threat Depth", "7"},
+    {"Threat Depth value -1", "Threat Depth", "7"}, {"Tablebase Depth value 0", "Tablebase Depth", "0"},
+    {"MultiPV value 127", "MultiPV", "127"}, {"MultiPV value 0", "MultiPV", "127"},
+    {"MultiPV value 128", "MultiPV", "127"}, {"MultiPV value 3x", "MultiPV", "3"},
+    {"NalimovCache value 256", "NalimovCache", "256"}, {"NalimovCache value 257", "NalimovCache", "256"},
     {"Corvid Draw Value value 50", "Corvid Draw Value", "64"},
-    {"Corvid Draw Value value 128", "Corvid Draw Value", "163"},  // beyond 100
+    {"Corvid Draw Value value 128", "Corvid Draw Value", "163"},
     {"Corvid Draw Value value 129", "Corvid Draw Value", "163"},
     {"Corvid Draw Value value -1", "Corvid Draw Value", "-1"},
     {"Corvid Draw Value value -129", "Corvid Draw Value", "-1"},
     {"Corvid Draw Value value -100", "Corvid Draw Value", "-128"},
-    {"playing style value solid", "Playing Style", "Solid"},
-    {"Playing Style value Wild", "Playing Style", "Solid"},
-    {"Book Style value wild", "Book Style", "Wild"},
-    {"Book Style value Varied", "Book Style", "Varied"},
-    {"Book Style value Normal", "Book Style", "Varied"},
-    // The second group looks for a name where the first group's value stands.
-    {"Playing Style value OwnBook value true", "OwnBook", "true"},
-    {"Playing Style value OwnBook value false", "OwnBook", "false"},
-    {"UCI_Elo value 1249", "UCI_Elo", "2270"},  // outside the calibrated range
-    {"UCI_Elo value 2986", "UCI_Elo", "2270"},
-    {"UCI_Elo value 1250", "UCI_Elo", "1250"},
-    {"Hash value 8", "Hash", "8"},
-    {"Hash value 0", "Hash", "8"},
-    {"Hash value 4096", "Hash", "8"},
+    {"playing style value solid", "Playing Style", "Solid"}, {"Playing Style value Wild", "Playing Style", "Solid"},
+    {"Book Style value wild", "Book Style", "Wild"}, {"Book Style value Varied", "Book Style", "Varied"},
+    {"Book Style value Normal", "Book Style", "Varied"}, {"Playing Style value OwnBook value true", "OwnBook", "true"},
+    {"Playing Style value OwnBook value false", "OwnBook", "false"}, {"UCI_Elo value 1249", "UCI_Elo", "2270"},
+    {"UCI_Elo value 2986", "UCI_Elo", "2270"}, {"UCI_Elo value 1250", "UCI_Elo", "1250"},
+    {"Hash value 8", "Hash", "8"}, {"Hash value 0", "Hash", "8"}, {"Hash value 4096", "Hash", "8"},
     {"Book Learning value false", "Book Learning", "false"},
     {"Position Learning value false", "Position Learning", "false"},
-    {"Retain Hash value false", "Retain Hash", "false"},
-    {"Use Tablebases value false", "Use Tablebases", "false"},
-    {"NalimovPath value C:\\tb one;D:\\tb two ", "NalimovPath", "C:\\tb one;D:\\tb two "},
-    {"NalimovPath value " + std::string(160, 'x'), "NalimovPath", "C:\\tb one;D:\\tb two "},  // 160 is too long
+    {"Retain Hash value false", "Retain Hash", "false"}, {"Use Tablebases value false", "Use Tablebases", "false"},
+    {"NalimovPath value " + Path, "NalimovPath", Path},
+    {"NalimovPath value " + std::string(160, 'x'), "NalimovPath", Path},
     {"NalimovPath value " + std::string(159, 'y'), "NalimovPath", std::string(159, 'y')},
     {"NalimovPath value /no/such dir", "NalimovPath", "/no/such dir"},
-    {"Smart Search value false", "Smart Search", "false"},
-    {"Futility value false", "Futility", "false"},
+    {"Smart Search value false", "Smart Search", "false"}, {"Futility value false", "Futility", "false"},
     {"Combinations value true", "Combinations", "true"},
-    {"Hyper-Modern Play value false", "Hyper-Modern Play", "false"},
-    {"Swindle value false", "Swindle", "false"},
-    {"Ponder value false", nullptr, ""},
-    {"GUI Time Lag value true", nullptr, ""},
-    {"Verbose UCI value true", nullptr, ""},
-    {"AutoSave PGN value false", nullptr, ""},
-    {"UCI_LimitStrength value true", nullptr, ""},
-    {"UCI_Chess960 value true", nullptr, ""},
-    {"Foo value 3", nullptr, ""},
-    {"Selectivity 3", nullptr, ""},
-    {"Selectivityx value 3", nullptr, ""},
-    {"Hash", nullptr, ""},
-    {"Hash 64", nullptr, ""},
-    {"MultiPV", nullptr, ""},
-    {"NalimovPath", nullptr, ""},
-    {"Ponder value maybe", nullptr, ""},
-};
+    {"Hyper-Modern Play value false", "Hyper-Modern Play", "false"}, {"Swindle value false", "Swindle", "false"},
+    // Refused, or options whose entry always shows the default.
+    {"Ponder value false", nullptr, ""}, {"GUI Time Lag value true", nullptr, ""},
+    {"Verbose UCI value true", nullptr, ""}, {"AutoSave PGN value false", nullptr, ""},
+    {"UCI_LimitStrength value true", nullptr, ""}, {"UCI_Chess960 value true", nullptr, ""},
+    {"Foo value 3", nullptr, ""}, {"Selectivity 3", nullptr, ""}, {"Selectivityx value 3", nullptr, ""},
+    {"Hash", nullptr, ""}, {"Hash 64", nullptr, ""}, {"MultiPV", nullptr, ""}, {"NalimovPath", nullptr, ""},
+    {"Ponder value maybe", nullptr, ""}};
+// clang-format on
 }  // namespace
 
 TEST(OptionSession, EachLineChangesOnlyItsOwnEntryWithinItsRangeAndWords) {
@@ -218,9 +189,8 @@ TEST(OptionSession, LimitedStrengthKeepsTheSpeedNearTheBudgetAndStopsAtOnce) {
   ASSERT_TRUE(s.Search("go movetime 5000\n", 10000)) << s.Fresh();
   auto finals = s.Starting("info nps ");
   ASSERT_EQ(finals.size(), 1u) << s.Fresh();
-  long nps = NumberAfter(finals[0], "nps");
-  long nodes = NumberAfter(finals[0], "nodes");
-  long time = NumberAfter(finals[0], "time");
+  const long nps = NumberAfter(finals[0], "nps"), nodes = NumberAfter(finals[0], "nodes");
+  const long time = NumberAfter(finals[0], "time");
   EXPECT_GE(nps, 1024 * 9 / 10) << finals[0];
   EXPECT_LE(nps, 1024 * 11 / 10) << finals[0];
   EXPECT_GE(time, 4900) << finals[0];
@@ -256,27 +226,22 @@ const std::string RepetitionPosition =
 std::string BestMoveAndScore(const std::string& drawValue, std::string* scoreLine) {
   EngineSession s;
   s.Answer("setoption name Corvid Draw Value value " + drawValue + "\n" + RepetitionPosition);
-  s.Mark();
-  s.engine.Send("go depth 8\n");
-  EXPECT_TRUE(s.WaitFor("bestmove")) << s.Fresh();
-  s.WaitFor("\n", 200);
+  EXPECT_TRUE(s.Search("go depth 8\n")) << s.Fresh();
   auto info = s.Starting("info depth 8 ");
   *scoreLine = info.empty() ? "" : info.back();
-  auto best = s.Starting("bestmove ");
+  const std::string best = s.BestMove();
   s.Quit();
-  return best.empty() ? "" : best.back().substr(9, 4);
+  return best;
 }
 
 }  // namespace
 
 TEST(OptionSession, DrawValueMakesTheEnginePreferARepetition) {
   std::string line;
-  std::string avoided = BestMoveAndScore("0", &line);
-  EXPECT_NE(avoided, "e1d1") << line;
-  long cp = NumberAfter(line, "cp");
+  EXPECT_NE(BestMoveAndScore("0", &line), "e1d1") << line;
   // The construction: the best other move is worth less than a pawn, more than a draw.
-  EXPECT_GT(cp, 0) << line;
-  EXPECT_LT(cp, 100) << line;
+  EXPECT_GT(NumberAfter(line, "cp"), 0) << line;
+  EXPECT_LT(NumberAfter(line, "cp"), 100) << line;
 
   EXPECT_EQ(BestMoveAndScore("100", &line), "e1d1") << line;
   EXPECT_NE(line.find(" score cp 100 pv e1d1 "), std::string::npos) << line;

@@ -29,17 +29,14 @@ class InputTest : public ::testing::Test {
     CloseWriter();
     if (fds_[0] >= 0) close(fds_[0]);
   }
-  void Send(const char* text) {
-    ASSERT_EQ(write(fds_[1], text, std::strlen(text)), ssize_t(std::strlen(text)));
-  }
+  void Send(const char* text) { ASSERT_EQ(write(fds_[1], text, std::strlen(text)), ssize_t(std::strlen(text))); }
   void CloseWriter() {
     if (fds_[1] >= 0) close(fds_[1]);
     fds_[1] = -1;
   }
   std::string Read() {
     static char line[InputLineCapacity];
-    int n = ReadInputLine(line, InputLineCapacity);
-    return n < 0 ? "<end>" : std::string(line);
+    return ReadInputLine(line, InputLineCapacity) < 0 ? "<end>" : std::string(line);
   }
 
   int fds_[2] = {-1, -1};
@@ -123,12 +120,8 @@ TEST_F(InputTest, TerminalInPipeModeUsesTheConsoleTest) {
   EXPECT_TRUE(StdinIsConsole());
   EXPECT_EQ(InputWaiting(), 0);
   ASSERT_EQ(write(master, "stop\n", 5), 5);
-  bool seen = false;
-  for (int i = 0; i < 100 && !seen; i++) {
-    seen = InputWaiting() != 0;
-    if (!seen) SleepMs(5);
-  }
-  EXPECT_TRUE(seen);
+  for (int i = 0; i < 100 && !InputWaiting(); i++) SleepMs(5);
+  EXPECT_NE(InputWaiting(), 0);
   EXPECT_EQ(Read(), "stop");
   SetInputDescriptor(fds_[0]);
   close(terminal);
