@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "board_helpers.h"
@@ -71,10 +72,8 @@ TEST_F(GameHistory, RedoAndNullGameMoves) {
   EXPECT_EQ(FirstDifference(Pos, after, false), "");
 
   EXPECT_EQ(PlayGameMove(NullGameMove, White), 1);
-  EXPECT_EQ(Pos.sideToMove, Black);
-  EXPECT_EQ(Pos.epSquare, 0);
-  EXPECT_EQ(Pos.ply, after.ply + 1);
-  EXPECT_EQ(Game.history[Game.index].move, 0);
+  EXPECT_EQ(std::tuple(Pos.sideToMove, Pos.epSquare, Pos.ply, Game.history[Game.index].move),
+            std::tuple(Black, 0, after.ply + 1, 0));
   TakeBackGameMove();
   EXPECT_EQ(FirstDifference(Pos, after, false), "");
 }
@@ -89,11 +88,8 @@ TEST_F(GameHistory, CompactionKeepsEverythingSinceTheLastPawnMove) {
   const uint64_t keyBefore = Pos.key;
 
   ASSERT_TRUE(ShuffleKnight());  // reaches ply 398
-  EXPECT_EQ(Pos.ply, 390);
-  EXPECT_EQ(Pos.lastIrreversiblePly, 2);
-  EXPECT_EQ(Game.index, 390);
-  EXPECT_EQ(Game.ply, 390);
-  EXPECT_EQ(Game.lastIrreversiblePly, 2);
+  EXPECT_EQ(std::tuple(Pos.ply, Pos.lastIrreversiblePly, Game.index, Game.ply, Game.lastIrreversiblePly),
+            std::tuple(390, 2, 390, 390, 2));
   for (int i = 0; i < 390; i++) {
     ASSERT_EQ(Game.history[i].move, old[i + 8].move) << i;
     ASSERT_EQ(Game.history[i].prevKey, old[i + 8].prevKey) << i;

@@ -157,9 +157,9 @@ class GeneratorAgreement : public MoveGen {
   };
 
   static bool LeavesKingSafe(Move m) {
-    int side = Pos.sideToMove;
+    const int side = Pos.sideToMove;
     MakeMove(m);
-    bool safe = Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts == 0;
+    const bool safe = Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts == 0;
     UnmakeMove();
     return safe;
   }
@@ -175,47 +175,34 @@ class GeneratorAgreement : public MoveGen {
 
   static void CheckNode(int ply, const std::string& where, Tally& tally) {
     const int side = Pos.sideToMove;
+    const bool inCheck = Pos.InCheck();
     tally.positions++;
-    if (Pos.InCheck()) {
-      tally.inCheck++;
-      int info = 0;
-      int ne = GenerateEvasions(side, ply, 0, &info);
-      std::set<Move> evasions = Legal(ply, ne);
-      if (info & DoubleCheck) {
-        for (int i = 0; i < ne; i++) EXPECT_EQ(MoveFrom(MoveListBegin(ply)[i].move), Pos.kingSquare(side)) << where;
-      }
-      int nm = GenerateMoves(side, ply, 0);
-      EXPECT_EQ(evasions, Legal(ply, nm)) << where;
-      GenerateEvasions(side, ply, 0, &info);  // the evasions are the list to check below
-    } else {
-      GenerateMoves(side, ply, 0);
-    }
-    const int n = Pos.moveListStart[ply + 1] - Pos.moveListStart[ply];
+    tally.inCheck += inCheck;
+    // In check the evasions are exactly the legal moves of the full list, king moves only in a double check.
+    const std::set<Move> legal = inCheck ? Legal(ply, GenerateMoves(side, ply, 0)) : std::set<Move>{};
+    int info = 0;
+    const int n = inCheck ? GenerateEvasions(side, ply, 0, &info) : GenerateMoves(side, ply, 0);
+    EXPECT_TRUE(!inCheck || Legal(ply, n) == legal) << where;
     std::set<Move> distinct;
     int kingMoves = 0;
     for (int i = 0; i < n; i++) {
-      distinct.insert(MoveListBegin(ply)[i].move);
-      if (MoveFrom(MoveListBegin(ply)[i].move) == Pos.kingSquare(side)) kingMoves++;
-    }
-    EXPECT_EQ(int(distinct.size()), n) << where;
-    if (Pos.InCheck()) {
-      int info = 0;
-      GenerateEvasions(side, ply, 0, &info);
-      EXPECT_EQ(info & KingMoveCount, kingMoves) << where;
-    }
-    for (int i = 0; i < n; i++) {
       const Move m = MoveListBegin(ply)[i].move;
+      distinct.insert(m);
+      kingMoves += MoveFrom(m) == Pos.kingSquare(side);
       Move completed = m;
       ASSERT_EQ(IsPseudoLegal(side, &completed), 1) << where << " " << Text(m);
       EXPECT_EQ(completed, m) << where << " " << Text(m);
       const Move kind = MoveKind(m);
       if (kind == KindCastle || kind == KindEnPassant || !LeavesKingSafe(m)) continue;
+      const bool givesCheck = GivesCheck(m, side) != 0;
       MakeMove(m);
-      bool checks = (Pos.undoStack[Pos.undoTop - 1].checkFlag & RecordInCheck) != 0;
+      EXPECT_EQ(givesCheck, (Pos.undoStack[Pos.undoTop - 1].checkFlag & RecordInCheck) != 0) << where << " " << Text(m);
       UnmakeMove();
-      EXPECT_EQ(GivesCheck(m, side) != 0, checks) << where << " " << Text(m);
     }
-    if (Pos.InCheck()) return;
+    EXPECT_EQ(int(distinct.size()), n) << where;
+    EXPECT_EQ(info & KingMoveCount, inCheck ? kingMoves : 0) << where;
+    EXPECT_TRUE(!(info & DoubleCheck) || kingMoves == n) << where;
+    if (inCheck) return;
     int nq = GenerateQuiescenceMoves(side, ply, 2);
     for (int i = 0; i < nq; i++) {
       const Move marked = MoveListBegin(ply)[i].move;

@@ -41,8 +41,7 @@ struct Walker {
   }
 
   void Check(const char* when, Move m) {
-    const char* report = CheckPositionConsistency();
-    ASSERT_STREQ(report, "") << when << " " << Text(m) << " at ply " << Pos.ply;
+    ASSERT_STREQ(CheckPositionConsistency(), "") << when << " " << Text(m) << " at ply " << Pos.ply;
   }
 
   // Plays a random line of up to `length` moves from the current position, then takes it all back.
@@ -126,10 +125,6 @@ TEST_F(RandomGames, GameMovesAndTakeBacks) {
     }
   }
 }
-
-}  // namespace
-
-namespace {
 
 // The FEN writer gives back every perft position: parsed again it is the same position.
 TEST_F(RandomGames, WrittenFenSetsUpTheSamePosition) {
