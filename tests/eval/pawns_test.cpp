@@ -14,14 +14,11 @@
 
 namespace {
 
-int Square(const char* name) { return (name[1] - '1') * 8 + (name[0] - 'a'); }
-
 class PawnTerm : public ::testing::Test {
  protected:
   void SetUp() override { BoardReady(); }
   void Prepare(const std::string& fen, bool hyperModern = false) {
-    if (hyperModern) SettingsFlags |= FlagHyperModern;
-    else SettingsFlags &= ~FlagHyperModern;
+    SettingsFlags = hyperModern ? SettingsFlags | FlagHyperModern : SettingsFlags & ~FlagHyperModern;
     ASSERT_TRUE(SetFen(fen)) << fen;
     PrepareEvaluationForSearch(Pos.sideToMove, 0);
     PrepareEvaluation();
@@ -62,7 +59,7 @@ TEST(PawnSupport, TableFollowsItsRuleAtEveryIndex) {
 
 TEST_F(PawnTerm, SecondRankPawnIsWeakOnlyWithoutNeighbours) {
   // Level neighbours cover d3: d2 keeps its table value and nothing else (no shelter in a bare ending).
-  const int d2 = Square("d2");
+  const int d2 = SquareOf("d2");
   Prepare("4k3/2ppp3/8/8/8/8/2PPP3/4K3 w - - 0 1");
   Score();
   EXPECT_EQ(PawnValues[d2], PawnSquareTable[White][d2]);
@@ -76,7 +73,7 @@ TEST_F(PawnTerm, SecondRankPawnIsWeakOnlyWithoutNeighbours) {
 TEST_F(PawnTerm, PassedPawnOutsideTheSquareOfABareKing) {
   // The a4 pawn against a king on h8 that cannot catch it; the rook on a7 keeps the other
   // passed-pawn bonuses out of both positions. A black knight far away removes only the 160.
-  const int a4 = Square("a4");
+  const int a4 = SquareOf("a4");
   Prepare("7k/R7/8/8/P7/8/8/K7 w - - 0 1");
   Score();
   const int bare = PawnValues[a4];
@@ -111,6 +108,8 @@ TEST_F(PawnTerm, HyperModernPlayChargesOnlyTheEnginesPawnMass) {
 }
 
 TEST_F(PawnTerm, MirroredPositionsScoreTheSameForTheOtherColour) {
+  const int16_t(*pieceTables[6])[64] = {PawnSquareTable, KnightSquareTable, BishopSquareTable,
+                                        RookSquareTable, QueenSquareTable, KingSquareTable};
   int positions = 0;
   for (const char* file : {"perft.epd", "wac.epd"}) {
     for (const std::string& fen : DataPositions(file)) {
@@ -118,23 +117,15 @@ TEST_F(PawnTerm, MirroredPositionsScoreTheSameForTheOtherColour) {
       const int score = Score();
       const int threats[2] = {Pos.largestThreat[White], Pos.secondThreat[White]};
       int16_t tables[6][2][64];
-      std::copy(&PawnSquareTable[0][0], &PawnSquareTable[0][0] + 128, &tables[0][0][0]);
-      std::copy(&KnightSquareTable[0][0], &KnightSquareTable[0][0] + 128, &tables[1][0][0]);
-      std::copy(&BishopSquareTable[0][0], &BishopSquareTable[0][0] + 128, &tables[2][0][0]);
-      std::copy(&RookSquareTable[0][0], &RookSquareTable[0][0] + 128, &tables[3][0][0]);
-      std::copy(&QueenSquareTable[0][0], &QueenSquareTable[0][0] + 128, &tables[4][0][0]);
-      std::copy(&KingSquareTable[0][0], &KingSquareTable[0][0] + 128, &tables[5][0][0]);
-
+      for (int t = 0; t < 6; t++) std::copy(&pieceTables[t][0][0], &pieceTables[t][0][0] + 128, &tables[t][0][0]);
       Prepare(MirrorFen(fen));
       EXPECT_EQ(Score(), -score) << fen;
       EXPECT_EQ(Pos.largestThreat[Black], threats[0]) << fen;
       EXPECT_EQ(Pos.secondThreat[Black], threats[1]) << fen;
-      const int16_t(*mirrored[6])[64] = {PawnSquareTable, KnightSquareTable, BishopSquareTable,
-                                         RookSquareTable, QueenSquareTable, KingSquareTable};
       for (int t = 0; t < 6; t++)
         for (int sq = 0; sq < 64; sq++) {
-          ASSERT_EQ(mirrored[t][Black][sq ^ 56], tables[t][White][sq]) << fen << " table " << t;
-          ASSERT_EQ(mirrored[t][White][sq ^ 56], tables[t][Black][sq]) << fen << " table " << t;
+          ASSERT_EQ(pieceTables[t][Black][sq ^ 56], tables[t][White][sq]) << fen << " table " << t;
+          ASSERT_EQ(pieceTables[t][White][sq ^ 56], tables[t][Black][sq]) << fen << " table " << t;
         }
       positions++;
     }
