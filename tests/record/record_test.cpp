@@ -52,8 +52,7 @@ class Record : public ::testing::Test {
     std::string reader = access("/usr/games/pgn-extract", X_OK) == 0 ? "/usr/games/pgn-extract" : "pgn-extract";
     FILE* out = popen((reader + " -r " + AutoSaveFileName + " 2>&1").c_str(), "r");
     std::string report;
-    char buffer[512];
-    while (out && std::fgets(buffer, sizeof buffer, out)) report += buffer;
+    for (char buffer[512]; out && std::fgets(buffer, sizeof buffer, out);) report += buffer;
     if (out) pclose(out);
     if (report.find(std::to_string(games) + " games matched out of " + std::to_string(games) + ".") ==
         std::string::npos)
@@ -176,37 +175,27 @@ TEST_F(Record, TheTimeOfAPlyAndTheEnginesScoreFromWhitesView) {
     uint32_t ms;  // the time recorded at the ply, 5 s after the mover's ply before it
     const char* comment;
   } cases[] = {
-      {White, 0, 0, 0, 5000, "{0}"},  // 0 ms
-      {White, 0, 0, 0, 5999, "{0}"},
-      {White, 0, 0, 0, 12000, "{7}"},
-      {White, 0, 0, 0, 64999, "{59}"},
-      {White, 0, 0, 0, 65000, "{1:00}"},
-      {White, 0, 0, 0, 80000, "{1:15}"},
-      {White, 0, 0, 0, 3604000, "{59:59}"},
-      {Black, 0, 0, 0, 3605000, "{1:00:00}"},
-      {Black, 0, 0, 0, 3730000, "{1:02:05}"},
-      {Black, 0, 0, 0, 40005000, "{11:06:40}"},
-      {Black, 0, 0, 0, 0, "{0}"},                      // never recorded: 0, also after a recorded ply
+      // clang-format off
+      // Times: 0 ms, then whole seconds, minutes and hours; never recorded: 0, also after a recorded ply.
+      {White, 0, 0, 0, 5000, "{0}"}, {White, 0, 0, 0, 5999, "{0}"}, {White, 0, 0, 0, 12000, "{7}"},
+      {White, 0, 0, 0, 64999, "{59}"}, {White, 0, 0, 0, 65000, "{1:00}"}, {White, 0, 0, 0, 80000, "{1:15}"},
+      {White, 0, 0, 0, 3604000, "{59:59}"}, {Black, 0, 0, 0, 3605000, "{1:00:00}"},
+      {Black, 0, 0, 0, 3730000, "{1:02:05}"}, {Black, 0, 0, 0, 40005000, "{11:06:40}"}, {Black, 0, 0, 0, 0, "{0}"},
       {White, -32, 11, Result, 5000, "{0 -0.25/11}"},  // a quarter pawn down after an engine move at depth 11
       {Black, 32, 11, Result, 5000, "{0 -0.25/11}"},   // Black a quarter pawn up: the same from White's view
-      {White, 40, 14, Result, 5000, "{0 0.31/14}"},
-      {White, 0, 0, Result, 5000, "{0 0.00/0}"},
-      {White, -127, 3, Result, 5000, "{0 -0.99/3}"},  // truncated toward zero
-      {White, 129, 3, Result, 5000, "{0 1.00/3}"},
-      {Black, -1000, 20, Result, 5000, "{0 7.81/20}"},
-      {White, 7799, 9, Result, 5000, "{0 60.92/9}"},
-      {White, 7800, 9, Result, 5000, "{0 MATE N/9}"},
-      {Black, -7800, 9, Result, 5000, "{0 MATE N/9}"},
+      {White, 40, 14, Result, 5000, "{0 0.31/14}"}, {White, 0, 0, Result, 5000, "{0 0.00/0}"},
+      {White, -127, 3, Result, 5000, "{0 -0.99/3}"}, {White, 129, 3, Result, 5000, "{0 1.00/3}"},  // toward zero
+      {Black, -1000, 20, Result, 5000, "{0 7.81/20}"}, {White, 7799, 9, Result, 5000, "{0 60.92/9}"},
+      {White, 7800, 9, Result, 5000, "{0 MATE N/9}"}, {Black, -7800, 9, Result, 5000, "{0 MATE N/9}"},
       // Mates: the sign names the side that mates, the number counts its moves as it reports them over UCI.
-      {White, 8191, 1, Result, 5000, "{0 +M1/1}"},
-      {White, 8189, 3, Result, 5000, "{0 +M2/3}"},
+      {White, 8191, 1, Result, 5000, "{0 +M1/1}"}, {White, 8189, 3, Result, 5000, "{0 +M2/3}"},
       {Black, 8191, 1, Result, 5000, "{0 -M1/1}"},  // used to read "-M0"
       {Black, 8189, 3, Result, 5000, "{0 -M2/3}"},
       {White, -8190, 4, Result, 5000, "{0 -M1/4}"},  // White is mated: used to read "-M-1"
-      {White, -8188, 4, Result, 5000, "{0 -M2/4}"},
-      {Black, -8190, 4, Result, 5000, "{0 +M1/4}"},
+      {White, -8188, 4, Result, 5000, "{0 -M2/4}"}, {Black, -8190, 4, Result, 5000, "{0 +M1/4}"},
       {Black, -8188, 6, Result, 5000, "{0 +M2/6}"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     PlayLine("e2e4 e7e5 g1f3 b8c6");
     Mark(2, 0, 0, 0, 5000);
