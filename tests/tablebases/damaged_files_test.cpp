@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "../board/board_helpers.h"
 #include "core/fatal.h"
@@ -55,11 +56,10 @@ TEST_F(DamagedTables, EndTheEngineWithTheirMessages) {
       testing::internal::CaptureStdout();
       EXPECT_EQ(UseTables(""), 0) << c.name;
       EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed);
-      EXPECT_EQ(ExitStatus, 1) << c.name;
-      EXPECT_EQ(SavedGames, round) << c.name;
-      std::string twice = round == 2 ? c.message : "";
-      EXPECT_EQ(ReadFile("debug.txt"), twice + c.message) << c.name;
-      EXPECT_EQ(ReadFile("Corvid11SPAutoSave.pgn"), twice + c.message) << c.name;
+      EXPECT_EQ(std::tuple(ExitStatus, SavedGames), std::tuple(1, round)) << c.name;
+      const std::string logged = round == 2 ? c.message + c.message : c.message;
+      EXPECT_EQ(ReadFile("debug.txt"), logged) << c.name;
+      EXPECT_EQ(ReadFile("Corvid11SPAutoSave.pgn"), logged) << c.name;
     }
     SavedGames = 0;
   }

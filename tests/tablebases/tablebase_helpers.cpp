@@ -30,7 +30,6 @@ std::vector<std::vector<std::string>> ReadCsv(const std::string& path) {
   return rows;
 }
 
-
 std::string Patched(std::string file, size_t at, uint8_t value, bool resum) {
   file[at] = char(value);
   if (resum) {
