@@ -1,10 +1,12 @@
 // The evaluation driver: recognised draws, material classes, scaling, the cache, the lazy path.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "../board/board_helpers.h"
+#include "core/settings.h"
 #include "eval/eval.h"
 #include "search/search_state.h"
-#include "core/settings.h"
 
 namespace {
 
@@ -33,8 +35,7 @@ class Evaluation : public ::testing::Test {
 // Evaluates after a null move so that the result words land in the undo stack where the test can read them.
 int EvalAfterNull(int depth, uint16_t* flags, int alpha = -16384, int beta = 16384) {
   MakeNullMove();
-  int side = Pos.sideToMove;
-  int score = Evaluate(side, 2, depth, alpha, beta);
+  const int score = Evaluate(Pos.sideToMove, 2, depth, alpha, beta);
   *flags = Pos.undoStack[Pos.undoTop - 1].checkFlag;
   UnmakeNullMove();
   return score;
@@ -42,8 +43,8 @@ int EvalAfterNull(int depth, uint16_t* flags, int alpha = -16384, int beta = 163
 
 TEST_F(Evaluation, RecognisedDrawsScoreTheDrawValue) {
   EXPECT_EQ(Full("4k3/8/8/8/8/8/8/4K3 w - - 0 1"), 0);
-  EXPECT_EQ(Full("4k3/8/8/8/8/8/8/4KN2 w - - 0 1"), 416 >> 7);          // 3
-  EXPECT_EQ(Full("4k3/8/8/8/8/8/8/4KN2 b - - 0 1"), -416 >> 7);         // -4
+  EXPECT_EQ(Full("4k3/8/8/8/8/8/8/4KN2 w - - 0 1"), 416 >> 7);   // 3
+  EXPECT_EQ(Full("4k3/8/8/8/8/8/8/4KN2 b - - 0 1"), -416 >> 7);  // -4
   EXPECT_EQ(Full("4k3/8/8/8/8/8/8/4KB2 b - - 0 1"), -4);
   uint16_t flags;
   SetFen("4k3/8/8/8/8/8/8/4KN2 w - - 0 1");
@@ -59,24 +60,22 @@ TEST_F(Evaluation, RecognisedDrawsScoreTheDrawValue) {
 }
 
 TEST_F(Evaluation, TwoKnightsDrawUnlessTheKingIsCornered) {
-  uint16_t flags;
-  SetFen("8/8/3k4/8/8/8/8/2NNK3 b - - 0 1");   // White to move after the null move; Black king central
-  int score = EvalAfterNull(FullEvalDepth, &flags);
-  EXPECT_EQ(flags & RecordKindMask, RecordKindMaterialDraw);
-  EXPECT_EQ(score, (832 >> 7));
-  SetFen("k7/8/8/8/8/8/8/2NNK3 b - - 0 1");   // Black king in the corner: no kind, plain draw score
-  score = EvalAfterNull(FullEvalDepth, &flags);
-  EXPECT_EQ(flags & RecordKindMask, 0);
-  EXPECT_EQ(score, 0);
+  // White to move after the null move: the Black king central, a draw; in the corner no kind, a plain draw score.
+  for (const auto& [fen, kind, score] :
+       {std::tuple{"8/8/3k4/8/8/8/8/2NNK3 b - - 0 1", int(RecordKindMaterialDraw), 832 >> 7},
+        std::tuple{"k7/8/8/8/8/8/8/2NNK3 b - - 0 1", 0, 0}}) {
+    uint16_t flags;
+    SetFen(fen);
+    EXPECT_EQ(EvalAfterNull(FullEvalDepth, &flags), score) << fen;
+    EXPECT_EQ(flags & RecordKindMask, kind) << fen;
+  }
 }
 
 TEST_F(Evaluation, CacheReturnsWhatAFullEvaluationReturns) {
   ResizeEvalCache(64);
   SetFen("r1bqkbnr/pppp1ppp/2n5/4p3/3PP3/5N2/PPP2PPP/RNBQKB1R b KQkq d3 0 3");
   uint16_t first, second;
-  int a = EvalAfterNull(1, &first);
-  int b = EvalAfterNull(1, &second);
-  EXPECT_EQ(a, b);
+  EXPECT_EQ(EvalAfterNull(1, &first), EvalAfterNull(1, &second));
   EXPECT_EQ(first & RecordEvaluationBits, second & RecordEvaluationBits);
   EXPECT_TRUE(first & RecordFullEvaluation);
 }
