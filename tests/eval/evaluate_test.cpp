@@ -95,4 +95,15 @@ TEST_F(Evaluation, LazyEstimateOnlyAtQuiescenceDepths) {
   EXPECT_TRUE(flags & RecordFullEvaluation);
 }
 
+TEST_F(Evaluation, LazyEstimateAfterANullMoveCountsNoCapture) {
+  // White has just taken the queen; after Black's null move the estimate is the parent's score
+  // turned round, with no capture taken off a second time.
+  SetFen("r3k3/8/8/3q4/8/8/8/3QK2R w - - 0 1");
+  ASSERT_TRUE(Play("d1d5"));
+  const int parent = Evaluate(Black, 1, 1, -16384, 16384);
+  uint16_t flags;
+  EXPECT_EQ(EvalAfterNull(0, &flags, 10000, 10001), 16 - parent);
+  EXPECT_FALSE(flags & RecordFullEvaluation);
+}
+
 }  // namespace

@@ -86,7 +86,7 @@ TEST(SearchSession, ClockSearchFromTheStartUsesItsTarget) {
 #ifndef CORVID_SANITIZED
   // The upper bound only holds at full speed (a sanitized build checks the clock too rarely) and without a fail low.
   if (s.Fresh().find("upperbound") == std::string::npos) {
-    EXPECT_LE(took, 3200 + 300) << s.Fresh();  // a little room for a loaded machine
+    EXPECT_LE(took, 4500) << s.Fresh();  // room for a loaded machine, still far below the 27 s maximum
   }
 #endif
   ExpectFinalLines(s);
