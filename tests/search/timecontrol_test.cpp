@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "board/board_helpers.h"
 #include "book/book.h"
@@ -113,10 +114,8 @@ TEST_F(TimeControlTest, ClockAllocation) {
     StopReason = StopNone;
     SearchClockStart = GetTickCount();
     SetupTimeControl(c.movesToGo, c.timeMs, c.incMs);
-    EXPECT_EQ(TargetTime, c.target) << c.what;
-    EXPECT_EQ(MinTime, c.min) << c.what;
-    EXPECT_EQ(MaxTime, c.max) << c.what;
-    EXPECT_EQ(HardLimit, c.target) << c.what;
+    EXPECT_EQ(std::tuple(TargetTime, MinTime, MaxTime, HardLimit), std::tuple(c.target, c.min, c.max, c.target))
+        << c.what;
     // A target of a few milliseconds may already be used up on a slow machine.
     if (c.target > 100) {
       EXPECT_EQ(StopReason, StopNone) << c.what;
@@ -160,8 +159,7 @@ TEST_F(TimeControlTest, BonusTimeAndTheHardLimit) {
     TimeBonus = c.bonusBefore;
     UpdateTimeBonus(c.score);
     SetTimeLimit();
-    EXPECT_EQ(TimeBonus, c.bonus) << c.what;
-    EXPECT_EQ(HardLimit, c.hardLimit) << c.what;
+    EXPECT_EQ(std::tuple(TimeBonus, HardLimit), std::tuple(c.bonus, c.hardLimit)) << c.what;
   }
   SearchLimits.MoveTimeMs = 10000;  // the move time limits as well
   SetTimeLimit();
@@ -221,15 +219,12 @@ TEST_F(TimeControlTest, EasyMovesAndEvenRecaptures) {
     PreviousIterationScore = 300;
     Pos.Phase = 16;
     ASSERT_EQ(NextIteration(), IterationContinue) << c.what;
-    EXPECT_EQ(IterationDepth, 2) << c.what;
-    EXPECT_EQ(TimeBonus, c.bonus) << c.what;
-    EXPECT_EQ(HardLimit, 1825 + c.bonus) << c.what;
+    EXPECT_EQ(std::tuple(IterationDepth, TimeBonus, HardLimit), std::tuple(2, c.bonus, 1825 + c.bonus)) << c.what;
     if (c.bonus > -912) continue;
     // Past the shortened target the next iteration is not started.
     SearchClockStart = GetTickCount() - 1000;
     EXPECT_EQ(NextIteration(), IterationStop) << c.what;
-    EXPECT_EQ(StopReason, StopNoTimeForIteration) << c.what;
-    EXPECT_EQ(IterationDepth, 2) << c.what;
+    EXPECT_EQ(std::tuple(int(StopReason), IterationDepth), std::tuple(int(StopNoTimeForIteration), 2)) << c.what;
     StopReason = StopNone;
   }
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "board/board.h"
@@ -89,9 +90,7 @@ TEST_F(Builder, CountsEveryMoveOfThePliesAndWeighsIt) {
   EXPECT_EQ(At(records, "e2e4 e7e5"), (std::vector<std::string>{"g1f3 7/28"}));
   EXPECT_EQ(At(records, "e2e4 e7e5 g1f3"), (std::vector<std::string>{"g8f6 7/28", "b8c6 5/20"}));
   EXPECT_EQ(At(records, "d2d4"), (std::vector<std::string>{"d7d5 5/20"}));  // Black lost the only game
-  EXPECT_EQ(builder.Stats().games, 4);
-  EXPECT_EQ(builder.Stats().positions, 5);
-  EXPECT_EQ(builder.Stats().records, 8);
+  EXPECT_EQ(std::tuple(builder.Stats().games, builder.Stats().positions, builder.Stats().records), std::tuple(4, 5, 8));
   // Plies and minimum games limit the book.
   const struct {
     int plies, minGames;
@@ -133,9 +132,9 @@ TEST_F(Builder, AGameStopsAtAMoveThatCannotBePlayed) {
   for (const auto& c : cases) {
     BookBuilder builder({10, 1});
     builder.AddGames(c.pgn);
-    EXPECT_EQ(builder.Records().size(), c.records) << c.pgn;
-    EXPECT_EQ(builder.Stats().games, c.games) << c.pgn;
-    EXPECT_EQ(builder.Stats().skipped, c.skipped) << c.pgn;
+    EXPECT_EQ(std::tuple(builder.Records().size(), builder.Stats().games, builder.Stats().skipped),
+              std::tuple(c.records, c.games, c.skipped))
+        << c.pgn;
   }
 }
 
