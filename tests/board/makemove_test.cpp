@@ -3,6 +3,8 @@
 // square is set, which moves are irreversible).
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "board/keys.h"
 #include "board_helpers.h"
 
@@ -16,12 +18,8 @@ class MakeMoves : public ::testing::Test {
 TEST_F(MakeMoves, Chess960CastlingPlacesKingAndRook) {
   ASSERT_TRUE(SetFen("rk5r/8/8/8/8/8/8/RK4R1 w GAha - 0 1"));
   MakeMove(MakeMoveWord(1, 0, KindCastle));  // king b1 takes its rook on a1: Kc1, Rd1
-  EXPECT_EQ(Pos.pieceType[2], King);
-  EXPECT_EQ(Pos.pieceType[3], Rook);
-  EXPECT_EQ(Pos.pieceType[0], Empty);
-  EXPECT_EQ(Pos.pieceType[1], Empty);
-  EXPECT_EQ(Pos.moveCount[2], 1);
-  EXPECT_EQ(Pos.moveCount[3], 1);
+  EXPECT_EQ(std::vector<int>(Pos.pieceType, Pos.pieceType + 4), (std::vector<int>{Empty, Empty, King, Rook}));
+  EXPECT_EQ(std::vector<int>(Pos.moveCount + 2, Pos.moveCount + 4), (std::vector<int>{1, 1}));
   EXPECT_STREQ(CheckPositionConsistency(), "");
 }
 

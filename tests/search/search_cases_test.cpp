@@ -1,6 +1,8 @@
 // Whole searches as "go" runs them: the stop reasons a user can observe.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "../board/board_helpers.h"
 #include "eval/eval.h"
 #include "search/root.h"
@@ -20,10 +22,8 @@ class WholeSearch : public ::testing::Test {
 
 TEST_F(WholeSearch, MateInTwoEndsTheSearchOnceTheDepthCoversIt) {
   ToolSearchResult r;
-  Move m = SearchFenQuietly("7k/8/8/8/8/8/1R6/R5K1 w - - 0 1", 30, 0, 0, &r);
-  EXPECT_NE(m, 0);
-  EXPECT_EQ(r.stopReason, StopMateFound);
-  EXPECT_EQ(r.score, 8192 - 3);
+  EXPECT_NE(SearchFenQuietly("7k/8/8/8/8/8/1R6/R5K1 w - - 0 1", 30, 0, 0, &r), 0);
+  EXPECT_EQ(std::tuple(int(r.stopReason), r.score), std::tuple(int(StopMateFound), 8192 - 3));
   EXPECT_GE(IterationDepth, 0);
 }
 
@@ -37,14 +37,14 @@ TEST_F(WholeSearch, ZugzwangMatesInTwoAreFoundThroughTheNullMoveVerification) {
   for (const auto& c : cases) {
     ToolSearchResult r;
     EXPECT_EQ(Text(SearchFenQuietly(c.fen, 8, 0, 0, &r)), c.move) << c.fen;
-    EXPECT_EQ(r.score, MateValue - 3) << c.fen;   // mate in two
+    EXPECT_EQ(r.score, MateValue - 3) << c.fen;  // mate in two
     EXPECT_GT(VerificationSearches, 0u) << c.fen;
   }
 }
 
 TEST_F(WholeSearch, SingleLegalMoveStopsEarlyInAClockSearch) {
   ToolSearchResult r;
-  Move m = SearchFenQuietly("8/8/8/8/8/1k6/r7/K7 w - - 0 1", 0, 0, 60000, &r);   // only Kb1
+  Move m = SearchFenQuietly("8/8/8/8/8/1k6/r7/K7 w - - 0 1", 0, 0, 60000, &r);  // only Kb1
   EXPECT_EQ(Text(m), "a1b1");
   EXPECT_EQ(r.stopReason, StopOnlyMove);
   EXPECT_GE(r.ms, 250u);
