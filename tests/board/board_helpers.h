@@ -1,6 +1,8 @@
 // Shared helpers of the board tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -8,6 +10,11 @@
 
 // Builds the static tables and the settings once, then sets up the start position.
 void BoardReady();
+// A test that starts from BoardReady().
+class BoardTest : public ::testing::Test {
+ protected:
+  void SetUp() override { BoardReady(); }
+};
 // Sets up a FEN as the game position (true when accepted).
 bool SetFen(const std::string& fen);
 // The moves of the ply-0 list of the current position in coordinate text.

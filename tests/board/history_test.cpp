@@ -10,9 +10,8 @@
 
 namespace {
 
-class GameHistory : public ::testing::Test {
+class GameHistory : public BoardTest {
  protected:
-  void SetUp() override { BoardReady(); }
 
   // One move of the g-knight of the side to move between its home square and f3/f6.
   static bool ShuffleKnight() {

@@ -5,10 +5,7 @@
 
 namespace {
 
-class Legality : public ::testing::Test {
- protected:
-  void SetUp() override { BoardReady(); }
-};
+using Legality = BoardTest;
 
 const char* const Start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 const char* const Castles960 = "rk5r/8/8/8/8/8/8/RK4R1 w GAha - 0 1";  // king b1, rooks a1 and g1

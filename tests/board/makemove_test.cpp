@@ -10,10 +10,7 @@
 
 namespace {
 
-class MakeMoves : public ::testing::Test {
- protected:
-  void SetUp() override { BoardReady(); }
-};
+using MakeMoves = BoardTest;
 
 TEST_F(MakeMoves, Chess960CastlingPlacesKingAndRook) {
   ASSERT_TRUE(SetFen("rk5r/8/8/8/8/8/8/RK4R1 w GAha - 0 1"));

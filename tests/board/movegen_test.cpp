@@ -13,10 +13,7 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-class MoveGen : public ::testing::Test {
- protected:
-  void SetUp() override { BoardReady(); }
-};
+using MoveGen = BoardTest;
 
 enum Generator { Moves, Evasions, Quiescence };
 

@@ -7,10 +7,7 @@
 
 namespace {
 
-class MoveText : public ::testing::Test {
- protected:
-  void SetUp() override { BoardReady(); }
-};
+using MoveText = BoardTest;
 
 const char* const Start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 const char* const TwoKnights = "4k3/8/8/8/8/5N2/8/1N2K3 w - - 0 1";

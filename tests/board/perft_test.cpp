@@ -33,9 +33,8 @@ SuiteResult RunSuite(const char* file) {
   return result;
 }
 
-class PerftSuite : public ::testing::Test {
+class PerftSuite : public BoardTest {
  protected:
-  void SetUp() override { BoardReady(); }
   void TearDown() override { CountEveryPromotion = false; }
 };
 

@@ -77,10 +77,7 @@ struct Walker {
   }
 };
 
-class RandomGames : public ::testing::Test {
- protected:
-  void SetUp() override { BoardReady(); }
-};
+using RandomGames = BoardTest;
 
 TEST_F(RandomGames, EveryDerivedFieldStaysExact) {
   std::vector<std::string> fens = {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"};

@@ -13,10 +13,7 @@ namespace {
 
 const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
-class Setup : public ::testing::Test {
- protected:
-  void SetUp() override { BoardReady(); }
-};
+class Setup : public BoardTest {};
 
 TEST_F(Setup, StartposAndItsFenAgree) {
   static Position fromStart;

@@ -14,9 +14,8 @@
 
 namespace {
 
-class PawnTerm : public ::testing::Test {
+class PawnTerm : public BoardTest {
  protected:
-  void SetUp() override { BoardReady(); }
   void Prepare(const std::string& fen, bool hyperModern = false) {
     SettingsFlags = hyperModern ? SettingsFlags | FlagHyperModern : SettingsFlags & ~FlagHyperModern;
     ASSERT_TRUE(SetFen(fen)) << fen;

@@ -12,9 +12,8 @@
 
 namespace {
 
-class RootTables : public ::testing::Test {
+class RootTables : public BoardTest {
  protected:
-  void SetUp() override { BoardReady(); }
   void Prepare(const std::string& fen) {
     ASSERT_TRUE(SetFen(fen)) << fen;
     PrepareEvaluationForSearch(Pos.sideToMove, 0);

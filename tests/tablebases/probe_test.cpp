@@ -20,9 +20,8 @@ constexpr long MB = 1L << 20;
 const char* const KqkWin = "8/8/8/4k3/8/8/1KQ5/8 w - - 0 1";  // mate in 8
 const char* const KrkLoss = "8/7K/8/8/5k2/8/8/7R b - - 0 1";  // mated in 15
 
-class Tablebases : public ::testing::Test {
+class Tablebases : public BoardTest {
  protected:
-  void SetUp() override { BoardReady(); }
   void TearDown() override {
     TablebaseAllocate = std::malloc;
     NoTables();
