@@ -31,6 +31,19 @@ std::vector<std::string> ListText(int count) {
   return out;
 }
 
+std::vector<Move> LegalMoves(int ply) {
+  const int side = Pos.sideToMove;
+  const int n = Pos.InCheck() ? GenerateEvasions(side, ply, 0, nullptr) : GenerateMoves(side, ply, 0);
+  std::vector<Move> moves;
+  for (int i = 0; i < n; i++) {
+    const Move m = Move(MoveListBegin(ply)[i].move & ~CheckMark);
+    MakeMove(m);
+    if (!Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts) moves.push_back(m);
+    UnmakeMove();
+  }
+  return moves;
+}
+
 bool Play(const std::string& text) {
   Move m = ParseMoveText(text.c_str());
   if (!m || !IsPseudoLegal(Game.side, &m) || !PlayGameMove(m, Game.side)) return false;

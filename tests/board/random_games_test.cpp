@@ -20,24 +20,14 @@ struct Walker {
 
   // Picks a legal move, preferring the rarer kinds now and then so they are well covered.
   Move PickMove(int ply) {
-    Position& p = Pos;
-    int side = p.sideToMove;
-    int n = p.InCheck() ? GenerateEvasions(side, ply, 0, nullptr) : GenerateMoves(side, ply, 0);
-    Move legal[256];
-    int count = 0, special = -1;
-    MoveEntry* list = MoveListBegin(ply);
-    for (int i = 0; i < n && count < 256; i++) {
-      Move m = Move(list[i].move & ~CheckMark);
-      MakeMove(m);
-      bool ok = !p.attackTable[side ^ 1][p.kingSquare(side)].counts;
-      UnmakeMove();
-      if (!ok) continue;
-      Move kind = MoveKind(m);
-      if ((IsPromotion(m) || kind == KindCastle || kind == KindEnPassant) && rng() % 2) special = count;
-      legal[count++] = m;
+    const std::vector<Move> legal = LegalMoves(ply);
+    int special = -1;
+    for (int i = 0; i < int(legal.size()); i++) {
+      const Move kind = MoveKind(legal[i]);
+      if ((IsPromotion(legal[i]) || kind == KindCastle || kind == KindEnPassant) && rng() % 2) special = i;
     }
-    if (count == 0) return 0;
-    return special >= 0 ? legal[special] : legal[rng() % count];
+    if (legal.empty()) return 0;
+    return special >= 0 ? legal[special] : legal[rng() % legal.size()];
   }
 
   void Check(const char* when, Move m) {

@@ -227,18 +227,6 @@ class KpkSolution {
   std::vector<int> left_;                 // Black to move: moves not yet known to lose
   std::vector<std::vector<int>> before_;  // predecessors
 
-  static std::vector<Move> LegalMoves(int ply) {
-    const int side = Pos.sideToMove;
-    int n = Pos.InCheck() ? GenerateEvasions(side, ply, 0, nullptr) : GenerateMoves(side, ply, 0);
-    std::vector<Move> moves;
-    for (int i = 0; i < n; i++) {
-      Move m = Move(MoveListBegin(ply)[i].move & ~CheckMark);
-      MakeMove(m);
-      if (!Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts) moves.push_back(m);
-      UnmakeMove();
-    }
-    return moves;
-  }
   // The positions the side to move can reach; a promotion ends in a win unless the new piece is
   // lost at once, stalemates, or is a minor piece.
   static std::vector<int> Successors() {

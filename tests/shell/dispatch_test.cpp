@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "board/board.h"
+#include "../board/board_helpers.h"
 #include "../board/same_position.h"
 #include "search/search.h"
 #include "search/report.h"
@@ -272,22 +273,12 @@ TEST_F(Dispatch, InputDuringASearch) {
 std::vector<std::string> PlayRandomGame(int plies, unsigned seed) {
   std::mt19937 random(seed);
   std::vector<std::string> moves;
-  auto hasLegalMove = [](int side) {
-    for (int i = 0, n = GenerateMoves(side, 2, 0); i < n; i++) {
-      MakeMove(PlainMove(MoveListBegin(2)[i].move));
-      bool legal = !Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts;
-      UnmakeMove();
-      if (legal) return true;
-    }
-    return false;
-  };
   while (int(moves.size()) < plies) {
-    std::vector<Move> list;
-    for (int i = 0, n = GenerateMoves(Game.side, 1, 0); i < n; i++) list.push_back(PlainMove(MoveListBegin(1)[i].move));
+    std::vector<Move> list = LegalMoves(1);
     std::shuffle(list.begin(), list.end(), random);
-    auto played = std::find_if(list.begin(), list.end(), [&](Move m) {
+    auto played = std::find_if(list.begin(), list.end(), [](Move m) {
       if (!PlayGameMove(m, Game.side)) return false;
-      if (hasLegalMove(Game.side ^ 1)) return true;
+      if (!LegalMoves(2).empty()) return true;
       TakeBackGameMove();
       return false;
     });
