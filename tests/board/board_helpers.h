@@ -20,6 +20,7 @@ bool SetFen(const std::string& fen);
 // The moves of the ply-0 list of the current position in coordinate text.
 std::vector<std::string> ListText(int count);
 std::string Text(Move m);
+inline int SquareOf(const char* name) { return (name[1] - '1') * 8 + (name[0] - 'a'); }  // "e4" -> 28
 // The legal moves of the side to move, generated into the list of `ply` (evasions when in check).
 std::vector<Move> LegalMoves(int ply);
 // Parses a coordinate or SAN move for the game side, completes it and plays it into the game.

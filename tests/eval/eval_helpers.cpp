@@ -46,5 +46,3 @@ std::vector<std::string> DataPositions(const std::string& file) {
   }
   return out;
 }
-
-int SquareOf(const char* name) { return (name[1] - '1') * 8 + (name[0] - 'a'); }

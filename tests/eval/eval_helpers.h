@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "../board/board_helpers.h"
+
 // Builds the static tables the first time (settings reset then, never again).
 void EvalTablesReady();
 // Sets the FEN up as a search from it would: the engine is the side to move, `style` 0 Normal,
@@ -13,4 +15,3 @@ void SetUpForSearch(const std::string& fen, int style = 0);
 std::string MirrorFen(const std::string& fen);
 // The FEN fields of every line of a test data file (tests/data), with "0 1" added.
 std::vector<std::string> DataPositions(const std::string& file);
-int SquareOf(const char* name);   // "e4" -> 28

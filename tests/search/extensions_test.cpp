@@ -16,7 +16,6 @@ namespace {
 constexpr int Wide = 8192;
 constexpr int Unset = -999;
 
-int Sq(const char* name) { return (name[1] - '1') * 8 + (name[0] - 'a'); }
 
 class Extensions : public ::testing::Test {
  protected:
@@ -108,17 +107,17 @@ TEST_F(Extensions, AccumulatorHalvingAndTableMoveCorrections) {
   SearchFlags = DefaultSettingsFlags & ~FlagCombinations;
   EXPECT_EQ(ComputeExtension(Pos.ply, NodePv, 0, -50, 50, 0, 0, 60, 400), 0);  // halved even when ruled out
   EXPECT_EQ(Pos.threatSwingScaled, 12);
-  const Move takes = MakeMoveWord(Sq("d1"), Sq("d5"), KindCapture);
+  const Move takes = MakeMoveWord(SquareOf("d1"), SquareOf("d5"), KindCapture);
   for (const char* fen : {"8/4k3/4p3/3n4/8/8/8/3RK3 b - - 0 1", "8/4k3/8/3n4/8/8/8/3RK3 b - - 0 1"}) {
     Reach(fen, "e7f7");
     Pos.threatSwingScaled = 20;
     AdjustAccumulatorForTableMove(takes, 300, 0);
-    EXPECT_EQ(Pos.threatSwingScaled < 20, Pos.threatValue[Sq("d5")] == 0) << fen;  // a hanging piece: no change
+    EXPECT_EQ(Pos.threatSwingScaled < 20, Pos.threatValue[SquareOf("d5")] == 0) << fen;  // a hanging piece: no change
   }
   Pos.threatSwingScaled = -6;
-  AdjustAccumulatorForTableMove(Move(MakeMoveWord(Sq("d1"), Sq("d7")) | CheckMark), 0, 0);
+  AdjustAccumulatorForTableMove(Move(MakeMoveWord(SquareOf("d1"), SquareOf("d7")) | CheckMark), 0, 0);
   EXPECT_EQ(Pos.threatSwingScaled, -6);
-  AdjustAccumulatorForTableMove(MakeMoveWord(Sq("d1"), Sq("d2")), 0, 0);
+  AdjustAccumulatorForTableMove(MakeMoveWord(SquareOf("d1"), SquareOf("d2")), 0, 0);
   EXPECT_EQ(Pos.threatSwingScaled, 0);
 }
 

@@ -15,9 +15,8 @@ namespace {
 
 constexpr int Ply = 1;
 
-int Sq(const char* name) { return (name[1] - '1') * 8 + (name[0] - 'a'); }
-Move Quiet(const char* from, const char* to) { return MakeMoveWord(Sq(from), Sq(to)); }
-Move Capture(const char* from, const char* to) { return MakeMoveWord(Sq(from), Sq(to), KindCapture); }
+Move Quiet(const char* from, const char* to) { return MakeMoveWord(SquareOf(from), SquareOf(to)); }
+Move Capture(const char* from, const char* to) { return MakeMoveWord(SquareOf(from), SquareOf(to), KindCapture); }
 
 class Ordering : public ::testing::Test {
  protected:
