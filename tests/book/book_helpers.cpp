@@ -3,22 +3,13 @@
 #include <algorithm>
 #include <sstream>
 
+#include "../board/board_helpers.h"
 #include "board/board.h"
 #include "core/settings.h"
 #include "eval/eval.h"
 #include "tool/book_tool.h"
 
-void BookTestReady() {
-  static bool ready = false;
-  if (!ready) {
-    InitBoardTables();
-    InitEvaluation();
-    ready = true;
-  }
-  ResetSettings();
-  CountEveryPromotion = false;
-  PlayLine("");
-}
+void BookTestReady() { BoardReady(); }
 
 bool PlayLine(const std::string& line, const std::string& fen) {
   ResetGameState();
@@ -27,11 +18,8 @@ bool PlayLine(const std::string& line, const std::string& fen) {
   else if (!ParseFen(fen.c_str()))
     return false;
   std::istringstream in(line);
-  for (std::string token; in >> token;) {
-    Move m = ParseMoveText(token.c_str());
-    if (!m || !IsPseudoLegal(Game.side, &m) || !PlayGameMove(m, Game.side)) return false;
-    Game.side ^= 1;
-  }
+  for (std::string token; in >> token;)
+    if (!Play(token)) return false;
   return true;
 }
 
