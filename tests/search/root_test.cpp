@@ -19,12 +19,8 @@ namespace {
 
 class RootList : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    InitBoardTables();
-    InitEvaluation();
-  }
   void SetUp() override {
-    ResetSettings();
+    BoardReady();
     SearchFlags = SettingsFlags;
     Options.multiPv = 1;
     InputMode = 0;            // no polling, no output

@@ -170,8 +170,7 @@ int EngineProcess::WaitExit(int timeoutMs) {
     ReadSome(0);
     if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
-      while (ReadSome(0)) {
-      }
+      while (ReadSome(0)) continue;
       return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     if (NowMs() >= deadline) {

@@ -203,10 +203,7 @@ TEST(UciSession, TheBookFoundAtStartUp) {
     if (c.readOnly && geteuid() == 0) continue;  // file permissions do not bind the superuser
     TempDir dir;
     const std::string path = dir.File("Corvid11Book2.cbk");
-    if (c.bytes == "<directory>")
-      mkdir(path.c_str(), 0755);
-    else
-      WriteFile(path, c.bytes);
+    c.bytes == "<directory>" ? void(mkdir(path.c_str(), 0755)) : WriteFile(path, c.bytes);
     if (c.readOnly) chmod(path.c_str(), 0444);
     EngineProcess engine(dir.Path());
     engine.Send("uci\nquit\n");
