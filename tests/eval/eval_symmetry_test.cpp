@@ -27,11 +27,9 @@ std::vector<std::string> PositionsAndReplies() {
     for (const std::string& fen : DataPositions(file)) {
       out.push_back(fen);
       if (!SetFen(fen)) continue;
-      const int side = Pos.sideToMove;
-      const int count = Pos.InCheck() ? GenerateEvasions(side, 0, 0, nullptr) : GenerateMoves(side, 0, 0);
-      for (int i = 0; i < count; i++) {
-        MakeMove(PlainMove(MoveListBegin(0)[i].move));
-        if (!Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts) out.push_back(PositionToFen());
+      for (Move m : LegalMoves(0)) {
+        MakeMove(m);
+        out.push_back(PositionToFen());
         UnmakeMove();
       }
     }

@@ -32,23 +32,14 @@ class InteriorSearch : public ::testing::Test {
     Game.searchRootPly = Pos.ply;
     PrepareEvaluationForSearch(Pos.sideToMove, 0);
     NewSearchAge();
-    int side = Pos.sideToMove;
-    int n = Pos.InCheck() ? GenerateEvasions(side, 1, 0, nullptr) : GenerateMoves(side, 1, 0);
-    std::vector<Move> moves;
-    for (int i = 0; i < n; i++) moves.push_back(Move(MoveListBegin(1)[i].move & ~CheckMark));
     Move best = 0;
     int bestScore = -MateValue;
-    for (Move m : moves) {
+    for (Move m : LegalMoves(1)) {
       MakeMove(m);
-      if (!Pos.attackTable[side ^ 1][Pos.kingSquare(side)].counts) {
-        int score = -Search(2, depth - 1, 0, -MateValue, -bestScore, NodePv);
-        if (score > bestScore) {
-          bestScore = score;
-          best = m;
-        }
-      }
+      const int score = -Search(2, depth - 1, 0, -MateValue, -bestScore, NodePv);
       UnmakeMove();
       EXPECT_STREQ(CheckPositionConsistency(), "");
+      if (score > bestScore) bestScore = score, best = m;
     }
     *scoreOut = bestScore;
     return best;
