@@ -223,11 +223,7 @@ TEST_F(GeneratorAgreement, PerftPositionsAndTheirChildren) {
       std::string fen = line.substr(0, line.find(';'));
       ASSERT_TRUE(SetFen(fen)) << fen;
       CheckNode(0, fen, tally);
-      const int side = Pos.sideToMove;
-      int n = Pos.InCheck() ? GenerateEvasions(side, 0, 0, nullptr) : GenerateMoves(side, 0, 0);
-      for (int i = 0; i < n; i++) {
-        Move m = MoveListBegin(0)[i].move;
-        if (!LeavesKingSafe(m)) continue;
+      for (Move m : LegalMoves(0)) {
         MakeMove(m);
         CheckNode(1, fen + " " + Text(m), tally);
         UnmakeMove();
