@@ -51,4 +51,8 @@ void ClearEvalCache() {
     if (t) std::memset(static_cast<void*>(t), 0, size_t(EntriesPerTable) * sizeof(EvalCacheEntry));
 }
 
+void PrefetchEvalCache(int side, uint64_t key) {
+  if (EvalCacheTable[side]) __builtin_prefetch(&EvalCacheTable[side][uint32_t(key >> 32) & EvalCacheMask]);
+}
+
 long EvalCacheEntries() { return EntriesPerTable; }

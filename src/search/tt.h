@@ -57,6 +57,8 @@ struct TableHit {
 // settling on a smaller size when memory is short; returns the KB obtained
 // (0 = no table). A request equal to TableSizeKB changes nothing.
 long ResizeTable(long kilobytes);
+// While a table exists, MakeMove's MoveKeyHook starts loading the bucket and the evaluation
+// cache entry of the new position, so that the next node's probes do not wait for memory.
 // Runs after every allocation of a fresh table while Position Learning is on: the shell installs
 // the loader of the learned positions here.
 extern void (*TableAllocatedHook)();
