@@ -12,6 +12,7 @@
 #include "board/board.h"
 #include "eval/eval.h"
 #include "search/search_state.h"
+#include "core/platform.h"
 #include "core/settings.h"
 
 namespace {
@@ -61,7 +62,7 @@ void PrefetchEntries(int side, uint64_t key) {
   PrefetchEvalCache(side, key);
 }
 
-void* Allocate(std::size_t bytes) { return TableAllocHook ? TableAllocHook(bytes) : std::calloc(bytes, 1); }
+void* Allocate(std::size_t bytes) { return TableAllocHook ? TableAllocHook(bytes) : AllocateLargeTable(bytes); }
 
 void FreeTables() {
   for (TableEntry*& table : SideTable) {

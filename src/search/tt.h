@@ -90,6 +90,6 @@ void NewSearchAge();                // CurrentAge: 1 after 7, else + 1
 int HashFull();                     // per mille of entries touched in this age
 
 // ---- Test hook: every table allocation goes through this (zero-filled
-// memory, nullptr on failure; released with std::free). Null = std::calloc.
+// memory, nullptr on failure; released with std::free). Null = AllocateLargeTable.
 using TableAllocFunction = void* (*)(std::size_t bytes);
 extern TableAllocFunction TableAllocHook;
