@@ -362,7 +362,10 @@ int Evaluate(int side, int ply, int depth, int alpha, int beta) {
     bool full = depth > 0 || depth == FullEvalDepth || code >= EndingLoneKing ||
                 (!inCheck && score + PositionalMax[side] > alpha && score + PositionalMin[side] < beta);
     if (!full) {
-      score = LazyBase - ParentRecord(p).staticScore - p.lastGain;
+      // The position differs from the parent's by the last move's capture; a null move captures
+      // nothing (lastGain still holds the gain of the move before it).
+      const int gain = record.move ? p.lastGain : 0;
+      score = LazyBase - ParentRecord(p).staticScore - gain;
       goto finishScore;
     }
 

@@ -101,19 +101,6 @@ TEST_F(Setup, MoveCountsOfDisplacedPieces) {
   EXPECT_EQ(Pos.moveCount[2], 0);    // bishop on its own square
 }
 
-TEST_F(Setup, AttackTablesMatchAFreshComputationOnManyPositions) {
-  int checked = 0;
-  for (const char* file : {"perft.epd", "perft960.epd"}) {
-    for (const std::string& line : ReadLines(file)) {
-      std::string fen = line.substr(0, line.find(';'));
-      ASSERT_TRUE(SetFen(fen)) << fen;
-      ASSERT_STREQ(CheckPositionConsistency(), "") << fen;
-      checked++;
-    }
-  }
-  EXPECT_GE(checked, 300);
-}
-
 // Threat values follow the exchange rule: an undefended piece is fully threatened, a defended
 // one by what the attacker gains beyond its cheapest attacker.
 TEST_F(Setup, ThreatValuesFollowTheExchangeRule) {

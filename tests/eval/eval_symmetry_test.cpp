@@ -9,6 +9,7 @@
 #include "core/settings.h"
 #include "eval/eval.h"
 #include "eval_helpers.h"
+#include "shell/engine_process.h"
 
 namespace {
 
@@ -73,11 +74,7 @@ TEST(EvaluationSymmetry, MirroredPositionsScoreTheSameForTheSideToMove) {
 
 TEST(EvalTool, PrintsEveryTermBeforeTheScore) {
   const std::string fen = "r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4";
-  std::vector<std::string> lines;
-  FILE* out = popen((std::string(CORVID_TOOL_BINARY) + " eval " + fen).c_str(), "r");
-  ASSERT_TRUE(out);
-  for (char buffer[512]; std::fgets(buffer, sizeof buffer, out);) lines.emplace_back(buffer);
-  pclose(out);
+  const std::vector<std::string> lines = Lines(RunTool("eval " + fen));
   size_t at = 0;
   const std::vector<std::string> terms = {"material", "pawns", "pieces", "threats", "king safety", "ending", "scale", "eval "};
   for (const std::string& line : lines) at += at < terms.size() && line.rfind(terms[at], 0) == 0;
@@ -86,7 +83,7 @@ TEST(EvalTool, PrintsEveryTermBeforeTheScore) {
   ResizeEvalCache(0);
   SetUpForSearch(fen);
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.back(), "eval " + std::to_string(Evaluate(Pos.sideToMove, 1, FullEvalDepth, -16384, 16384)) + "\n");
+  EXPECT_EQ(lines.back(), "eval " + std::to_string(Evaluate(Pos.sideToMove, 1, FullEvalDepth, -16384, 16384)));
 }
 
 }  // namespace

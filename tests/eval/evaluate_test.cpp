@@ -70,51 +70,6 @@ TEST_F(Evaluation, TwoKnightsDrawUnlessTheKingIsCornered) {
   EXPECT_EQ(score, 0);
 }
 
-// A material-class entry: an ending code, or a correction of (bits 0-4) - 16 with "cannot win" flags.
-constexpr int Ending = 0x80, MoverCannotWin = 0x20, OpponentCannotWin = 0x40, Even = 16;
-constexpr int NeitherWins = MoverCannotWin | OpponentCannotWin;
-
-TEST_F(Evaluation, MaterialClassTellingRows) {
-  auto entry = [](const char* fen) {
-    SetFen(fen);
-    int side = Pos.sideToMove;
-    return MaterialClassTable[MaterialClass(Pos.materialSignature[side]) * 128 + MaterialClass(Pos.materialSignature[side ^ 1])];
-  };
-  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/R3K3 w - - 0 1") & (Ending | 0x1F), Ending | 16);  // lone king: ending code 16
-  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/4KB2 w - - 0 1"), Ending | 21);
-  EXPECT_EQ(entry("4k3/8/8/8/8/8/8/3NKB2 w - - 0 1"), Ending | 16);  // bishop and knight mate
-  EXPECT_EQ(entry("4kb2/8/8/8/8/8/8/R3K3 w - - 0 1"), NeitherWins | (Even - 6));  // rook against bishop
-  EXPECT_EQ(entry("4kn2/8/8/8/8/8/8/R3K3 w - - 0 1"), NeitherWins | (Even - 5));  // rook against knight
-  EXPECT_EQ(entry("3rk3/8/8/8/8/8/8/3QK3 w - - 0 1"), OpponentCannotWin | (Even - 9));  // queen against rook
-  EXPECT_EQ(entry("3rkb2/8/8/8/8/8/8/R3K3 w - - 0 1"), NeitherWins | (Even + 9));  // rook against rook and minor
-  EXPECT_EQ(entry("3rkb2/8/8/8/8/8/8/R3K3 b - - 0 1"), NeitherWins | (Even - 9));  // rook and minor against rook
-  EXPECT_EQ(entry("3qkb2/8/8/8/8/8/8/Q3K3 w - - 0 1"), NeitherWins | (Even + 10));  // queen against queen and bishop
-  EXPECT_EQ(entry("4k3/3p4/8/8/8/8/8/4KB2 b - - 0 1"), OpponentCannotWin | (Even + 8));  // pawn against a lone minor
-  EXPECT_EQ(entry("4k3/3p4/8/8/8/8/8/4KB2 w - - 0 1"), MoverCannotWin | (Even - 8));  // minor against a pawn
-  EXPECT_EQ(entry("4k3/4P3/8/8/8/8/8/R3Kn2 w - - 0 1"), Even + 2);  // rook and pawn against knight
-  EXPECT_EQ(entry("3qk3/4P3/8/8/8/8/8/Q3K3 w - - 0 1"), OpponentCannotWin | (Even - 2));  // queen and pawn against queen
-  EXPECT_EQ(entry("4k3/4p3/8/8/8/8/8/Q3K3 w - - 0 1"), Ending | 2);  // queen against pawn
-  EXPECT_EQ(entry("3rk3/4p3/8/8/8/8/8/R3K3 w - - 0 1"), Ending | 3);  // rook against rook and pawn
-  EXPECT_EQ(entry("4k3/4p3/8/8/8/8/4P3/4K3 w - - 0 1"), Ending | 18);  // pawn ending
-  EXPECT_EQ(entry("4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"), Ending | 19);  // king and pawn against king
-}
-
-TEST_F(Evaluation, EqualPawnlessMaterialIsScaledDown) {
-  // Rook against rook, kings placed so that centrality favours White: 8 + (72 - 8), scaled by 4/16.
-  EXPECT_EQ(Full("6k1/8/8/8/3K4/8/r7/7R w - - 0 1"), (4 * (8 + 72 - 8)) >> 4);
-}
-
-TEST_F(Evaluation, HangingMaterialAtTheFullMarker) {
-  // Black's knight on e5 can be taken for nothing: with the full-evaluation marker White gets it in full.
-  EvalTrace trace{};
-  ActiveEvalTrace = &trace;
-  int score = Full("rnbqkb1r/pppppppp/8/4n3/3P4/8/PPP1PPPP/RNBQKBNR w KQkq - 0 1");
-  ActiveEvalTrace = nullptr;
-  EXPECT_EQ(Pos.threatSum[Black], 416);
-  EXPECT_EQ(Pos.threatSum[White], 0);
-  EXPECT_EQ(score, 8 + (416 >> 6) + trace.positional + 416);
-}
-
 TEST_F(Evaluation, CacheReturnsWhatAFullEvaluationReturns) {
   ResizeEvalCache(64);
   SetFen("r1bqkbnr/pppp1ppp/2n5/4p3/3PP3/5N2/PPP2PPP/RNBQKB1R b KQkq d3 0 3");
@@ -139,6 +94,17 @@ TEST_F(Evaluation, LazyEstimateOnlyAtQuiescenceDepths) {
   SetFen("4k3/4p3/8/8/8/8/4P3/4K3 b - - 0 1");
   EvalAfterNull(0, &flags, -50, 50);
   EXPECT_TRUE(flags & RecordFullEvaluation);
+}
+
+TEST_F(Evaluation, LazyEstimateAfterANullMoveCountsNoCapture) {
+  // White has just taken the queen; after Black's null move the estimate is the parent's score
+  // turned round, with no capture taken off a second time.
+  SetFen("r3k3/8/8/3q4/8/8/8/3QK2R w - - 0 1");
+  ASSERT_TRUE(Play("d1d5"));
+  const int parent = Evaluate(Black, 1, 1, -16384, 16384);
+  uint16_t flags;
+  EXPECT_EQ(EvalAfterNull(0, &flags, 10000, 10001), 16 - parent);
+  EXPECT_FALSE(flags & RecordFullEvaluation);
 }
 
 }  // namespace

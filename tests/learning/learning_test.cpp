@@ -390,11 +390,9 @@ TEST(LearningTool, ShowListsTheLearnedPositions) {
   } cases[] = {{file, listed, 0}, {wrong, "learn show: " + wrong + " is not a learning file\n", 1},
                {dir.File("none.lrn"), "learn show: cannot open " + dir.File("none.lrn") + "\n", 1}};
   for (const Case& c : cases) {
-    std::string output;
-    FILE* pipe = popen((std::string(CORVID_TOOL_BINARY) + " learn show " + c.file + " 2>&1").c_str(), "r");
-    for (char buffer[256]; pipe && std::fgets(buffer, sizeof buffer, pipe);) output += buffer;
-    EXPECT_EQ(output, c.output);
-    EXPECT_EQ(WEXITSTATUS(pclose(pipe)), c.status);
+    int status;
+    EXPECT_EQ(RunTool("learn show " + c.file, &status), c.output);
+    EXPECT_EQ(WEXITSTATUS(status), c.status);
   }
 }
 

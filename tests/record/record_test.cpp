@@ -132,25 +132,6 @@ TEST_F(Record, TheResultAndTheHeaderFollowTheEnginesLastMove) {
   EXPECT_EQ(ReaderComplaints(int(std::size(cases))), "");
 }
 
-// The end of a game clears its marks whether or not it writes the game: a
-// second end (ucinewgame, then quit) learns nothing more.
-TEST_F(Record, AFinishedGameIsNeitherLearnedNorJudgedAgain) {
-  WriteTestBook("once.cbk", {{"", "e2e4", 5, 20}, {"e2e4 e7e5", "g1f3", 5, 20}});
-  for (bool autoSave : {false, true}) {
-    const std::string before = ReadFile("once.cbk");
-    PlayLine("e2e4 e7e5 g1f3");
-    Mark(2, 0, Result | Own | RecordBookMove);
-    Mark(4, 300, Result | Own | RecordBookMove);  // the engine's last move, a win, not yet played back
-    TakeBackGameMove(), Game.side ^= 1;
-    Options.settingsFlags2 = autoSave ? Flag2AutoSavePgn : 0;
-    GameFinished({"CORVID 11.2 SP", "", 4});
-    const std::string once = ReadFile("once.cbk");
-    EXPECT_NE(once, before) << autoSave;
-    GameFinished({"CORVID 11.2 SP", "", 4});
-    EXPECT_EQ(ReadFile("once.cbk"), once) << autoSave;
-  }
-}
-
 TEST_F(Record, TheMovesInStandardNotation) {
   const struct {
     const char *fen, *line;

@@ -55,15 +55,6 @@ class InteriorSearch : public ::testing::Test {
   }
 };
 
-TEST_F(InteriorSearch, FindsMateInOneAndTwo) {
-  int score;
-  Move m = BestMove("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", 2, &score);
-  EXPECT_EQ(Text(m), "a1a8");
-  EXPECT_EQ(score, 8191);
-  m = BestMove("7k/8/8/8/8/8/1R6/R5K1 w - - 0 1", 4, &score);   // Rb7 and Ra8 mate
-  EXPECT_EQ(score, 8192 - 3);
-}
-
 TEST_F(InteriorSearch, WinsHangingMaterialAndAvoidsLosingIt) {
   int score;
   Move m = BestMove("4k3/8/8/3q4/8/8/3R4/4K3 w - - 0 1", 3, &score);
@@ -71,16 +62,6 @@ TEST_F(InteriorSearch, WinsHangingMaterialAndAvoidsLosingIt) {
   m = BestMove("4k3/8/8/8/8/8/3p4/3Q1K2 b - - 0 1", 3, &score);
   EXPECT_NE(Text(m), "d2d1q");
 }
-
-TEST_F(InteriorSearch, StalemateIsADraw) {
-  int score;
-  BestMove("7k/5Q2/6K1/8/8/8/8/8 w - - 0 1", 3, &score);   // Qf7-g7?? stalemates nothing: White mates soon
-  EXPECT_GT(score, 7000);
-}
-
-}  // namespace
-
-namespace {
 
 TEST_F(InteriorSearch, DeepSearchesLeaveThePositionIntact) {
   int score;

@@ -39,10 +39,6 @@ class Extensions : public ::testing::Test {
       MakeMove(m);
     }
   }
-  // The extension of the current node with a full window and estimates inside it.
-  static int Extension(int flags, int tableFlags = 0) {
-    return ComputeExtension(Pos.ply, flags, 0, -Wide, Wide, tableFlags, 0, -Wide, Wide);
-  }
 };
 
 // Positions of the cases below.
@@ -104,58 +100,26 @@ TEST_F(Extensions, EachRuleExtendsWhereItCanDecideTheNode) {
   EXPECT_LT(ComputeExtension(Pos.ply, Off, -500, -50, 50, 0, 0, -W, W), 32);
 }
 
-// Extensions add up in a budget of 1/32 ply; whole plies go to the depth, a negative budget borrows one.
-TEST_F(Extensions, TheBudgetTurnsHalfPliesIntoDepth) {
-  const struct {
-    int extension, depth, budget, newDepth, newBudget;
-  } cases[] = {{16, 6, 0, 6, 16}, {16, 5, 16, 6, 0}, {32, 3, 5, 4, 5}, {-8, 5, 3, 4, 27}};
-  for (const auto& c : cases) {
-    int depth = c.depth, budget = c.budget;
-    AddExtension(c.extension, depth, budget);
-    EXPECT_EQ(depth, c.newDepth) << c.extension << " " << c.depth << " " << c.budget;
-    EXPECT_EQ(budget, c.newBudget) << c.extension << " " << c.depth << " " << c.budget;
-  }
-}
-
-TEST_F(Extensions, WithoutCombinationsTheAccumulatorsAreHalvedAtEveryNode) {
+// Without Combinations the accumulators are halved at every node; a table move that wins a
+// defended piece takes its gain off, a quiet one drops a negative accumulator, a check keeps it.
+TEST_F(Extensions, AccumulatorHalvingAndTableMoveCorrections) {
   Reach(Pawns, "e2e3");
-  Pos.threatSwingScaled = 24;  // as a threatening move would leave them
-  Pos.gainScaled = 20;
+  Pos.threatSwingScaled = 24;
   SearchFlags = DefaultSettingsFlags & ~FlagCombinations;
-  EXPECT_EQ(Extension(NodePv), 12);
+  EXPECT_EQ(ComputeExtension(Pos.ply, NodePv, 0, -50, 50, 0, 0, 60, 400), 0);  // halved even when ruled out
   EXPECT_EQ(Pos.threatSwingScaled, 12);
-  EXPECT_EQ(Pos.gainScaled, 10);
-  // Halved even where the window rules the extension out.
-  EXPECT_EQ(ComputeExtension(Pos.ply, NodePv, 0, -50, 50, 0, 0, 60, 400), 0);
-  EXPECT_EQ(Pos.threatSwingScaled, 6);
-  EXPECT_EQ(Pos.gainScaled, 5);
-  SearchFlags = DefaultSettingsFlags | FlagCombinations;
-  EXPECT_EQ(Extension(NodePv), 6);
-  EXPECT_EQ(Pos.gainScaled, 5);
-}
-
-TEST_F(Extensions, TableMoveCorrectsTheAccumulator) {
-  Reach("8/4k3/4p3/3n4/8/8/8/3RK3 b - - 0 1", "e7f7");
-  // White's table move takes the knight, which the pawn defends (no threat value) and yet the
-  // table says it wins: the gain (table score - eval, at most the knight) / 32 comes off.
   const Move takes = MakeMoveWord(Sq("d1"), Sq("d5"), KindCapture);
-  Pos.threatSwingScaled = 20;
-  AdjustAccumulatorForTableMove(takes, 300, 0);
-  EXPECT_EQ(Pos.threatSwingScaled, 20 - 300 / 32);
-  AdjustAccumulatorForTableMove(takes, 1000, 0);
-  EXPECT_EQ(Pos.threatSwingScaled, 20 - 300 / 32 - 416 / 32);
-  // A quiet table move drops a negative accumulator, a checking one keeps it.
+  for (const char* fen : {"8/4k3/4p3/3n4/8/8/8/3RK3 b - - 0 1", "8/4k3/8/3n4/8/8/8/3RK3 b - - 0 1"}) {
+    Reach(fen, "e7f7");
+    Pos.threatSwingScaled = 20;
+    AdjustAccumulatorForTableMove(takes, 300, 0);
+    EXPECT_EQ(Pos.threatSwingScaled < 20, Pos.threatValue[Sq("d5")] == 0) << fen;  // a hanging piece: no change
+  }
   Pos.threatSwingScaled = -6;
   AdjustAccumulatorForTableMove(Move(MakeMoveWord(Sq("d1"), Sq("d7")) | CheckMark), 0, 0);
   EXPECT_EQ(Pos.threatSwingScaled, -6);
   AdjustAccumulatorForTableMove(MakeMoveWord(Sq("d1"), Sq("d2")), 0, 0);
   EXPECT_EQ(Pos.threatSwingScaled, 0);
-  // Taking a piece that hangs anyway (it carries a threat value) changes nothing.
-  Reach("8/4k3/8/3n4/8/8/8/3RK3 b - - 0 1", "e7f7");
-  ASSERT_GT(Pos.threatValue[Sq("d5")], 0);
-  Pos.threatSwingScaled = 20;
-  AdjustAccumulatorForTableMove(takes, 300, 0);
-  EXPECT_EQ(Pos.threatSwingScaled, 20);
 }
 
 }  // namespace

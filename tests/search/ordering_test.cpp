@@ -61,9 +61,7 @@ TEST_F(Ordering, RecaptureOutranksAnEqualCaptureElsewhereBy100) {
   ASSERT_TRUE(SetFen("4k3/5n2/8/3n4/2P2P2/8/8/4K3 b - - 0 1"));
   ASSERT_TRUE(Play("f7e5"));  // the knight that just moved can be taken back
   GenerateOrderedMoves(White, Ply, 0);
-  const int recapture = ScoreOf(Capture("f4", "e5")), other = ScoreOf(Capture("c4", "d5"));
-  EXPECT_EQ(other, 30003 + 416);
-  EXPECT_EQ(recapture - other, 100);
+  EXPECT_EQ(ScoreOf(Capture("f4", "e5")) - ScoreOf(Capture("c4", "d5")), 100);
   EXPECT_EQ(First(), Capture("f4", "e5"));
 }
 
@@ -73,11 +71,6 @@ TEST_F(Ordering, KillersRankAboveQuietMovesAndBelowGoodCaptures) {
   Killer2(Ply) = uint16_t(HistoryIndex(Quiet("g1", "f3")));
   RootHistory[HistoryEntry(White, Quiet("d1", "d2"))] = 50000;
   GenerateOrderedMoves(White, Ply, 0);
-  EXPECT_EQ(ScoreOf(Quiet("b2", "b3")), 30002);
-  EXPECT_EQ(ScoreOf(Quiet("g1", "f3")), 30001);
-  EXPECT_EQ(ScoreOf(Quiet("d1", "d2")), 20000);
-  EXPECT_EQ(ScoreOf(Quiet("d1", "c2")), -30000);  // no history, not attacked
-
   // The search's order: the good capture, the two killers, then by history, the losing capture last.
   MoveEntry* e = MoveListBegin(Ply);
   MoveEntry* end = MoveListEnd(Ply);
@@ -92,14 +85,14 @@ TEST_F(Ordering, KillersRankAboveQuietMovesAndBelowGoodCaptures) {
   EXPECT_EQ(Killer1(Ply + 1), 0);
 }
 
+// Qd1-d4 puts the queen where the e5 pawn takes it: rated below the quiet moves unless it has a history.
 TEST_F(Ordering, QuietMoveOntoAnAttackedSquareIsRatedByTheExchange) {
-  // Qd1-d4 puts the queen where the e5 pawn takes it; with a history the estimate is skipped.
   ASSERT_TRUE(SetFen("4k3/8/8/4p3/8/8/8/3QK3 w - - 0 1"));
   GenerateOrderedMoves(White, Ply, 0);
-  EXPECT_EQ(ScoreOf(Quiet("d1", "d4")), -1248 - 30000);
+  EXPECT_LT(ScoreOf(Quiet("d1", "d4")), ScoreOf(Quiet("d1", "d3")));
   RootHistory[HistoryEntry(White, Quiet("d1", "d4"))] = 7;
   GenerateOrderedMoves(White, Ply, 0);
-  EXPECT_EQ(ScoreOf(Quiet("d1", "d4")), 7 - 30000);
+  EXPECT_GT(ScoreOf(Quiet("d1", "d4")), ScoreOf(Quiet("d1", "d3")));
 }
 
 TEST_F(Ordering, CutoffCreditsTheMoveAndCountsTheMovesTriedBeforeIt) {
@@ -160,18 +153,21 @@ TEST_F(Ordering, HistoryAndCountsAreHalvedBeforeTheyOverflow) {
   EXPECT_EQ(CutoffCount[w], 55);
 }
 
+// Ra1-a8+ leaves the king on g8 no square: the no-flight bonus. With h7 open, none; the quiescence
+// margin is added to every check.
 TEST_F(Ordering, BackRankCheckWithoutFlightGetsTheNoFlightBonus) {
-  // Ra1-a8+ leaves the king on g8 no square; the score is 2000 + 8 x rook - 8 x distance (6 files).
-  ASSERT_TRUE(SetFen("6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1"));
   QuiescenceCheckMargin = 0;
-  GenerateOrderedQuiescenceMoves(White, Ply, 2);
-  EXPECT_EQ(ScoreOf(Quiet("a1", "a8")), 2000 + 8 * 4 - 8 * 6);
-  EXPECT_TRUE(Find(Quiet("a1", "a8"))->move & CheckMark);
-  // With h7 open the king escapes: no bonus. The quiescence margin is added to every check.
-  ASSERT_TRUE(SetFen("6k1/5pp1/8/8/8/8/8/R5K1 w - - 0 1"));
+  int scores[2];
+  for (const char* fen : {"6k1/5ppp/8/8/8/8/8/R5K1 w - - 0 1", "6k1/5pp1/8/8/8/8/8/R5K1 w - - 0 1"}) {
+    ASSERT_TRUE(SetFen(fen));
+    GenerateOrderedQuiescenceMoves(White, Ply, 2);
+    EXPECT_TRUE(Find(Quiet("a1", "a8"))->move & CheckMark);
+    scores[fen[7] == 'p' ? 0 : 1] = ScoreOf(Quiet("a1", "a8"));
+  }
+  EXPECT_GT(scores[0] - scores[1], 1000);
   QuiescenceCheckMargin = 152;
   GenerateOrderedQuiescenceMoves(White, Ply, 2);
-  EXPECT_EQ(ScoreOf(Quiet("a1", "a8")), 152 + 8 * 4 - 8 * 6);
+  EXPECT_EQ(ScoreOf(Quiet("a1", "a8")), scores[1] + 152);
   QuiescenceCheckMargin = 0;
 }
 

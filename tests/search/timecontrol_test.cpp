@@ -110,13 +110,19 @@ TEST_F(TimeControlTest, ClockAllocation) {
     SearchFlags = (SettingsFlags & ~(FlagPonder | FlagGuiTimeLag)) | c.flags;
     LearnBase = Game.index - c.plies;
     SearchLimits.TimeMode = c.timeMode;
+    StopReason = StopNone;
+    SearchClockStart = GetTickCount();
     SetupTimeControl(c.movesToGo, c.timeMs, c.incMs);
     EXPECT_EQ(TargetTime, c.target) << c.what;
     EXPECT_EQ(MinTime, c.min) << c.what;
     EXPECT_EQ(MaxTime, c.max) << c.what;
     EXPECT_EQ(HardLimit, c.target) << c.what;
-    EXPECT_EQ(StopReason, StopNone) << c.what;
+    // A target of a few milliseconds may already be used up on a slow machine.
+    if (c.target > 100) {
+      EXPECT_EQ(StopReason, StopNone) << c.what;
+    }
   }
+  StopReason = StopNone;
   SetGameClock(0, 5000, 100);  // no movestogo: 30
   EXPECT_EQ(GameClock.movesToGo, 30);
 }
@@ -263,43 +269,8 @@ TEST_F(TimeControlTest, NextIterationThatWouldNotFinishIsNotStarted) {
   EXPECT_EQ(NextIteration(), IterationContinue);
 }
 
-// Forward Pruning 10 (160) loses or gains one step of 16 by the effort the calibrated speed and
-// the target promise; Steady Search keeps it.
-TEST_F(TimeControlTest, ReductionThresholdFollowsTheExpectedEffortUnlessSteady) {
-  const struct {
-    bool steady;
-    uint32_t speed;
-    uint8_t timeMode;
-    int movesToGo, clock;
-    int threshold;
-  } cases[] = {
-      {false, 0, TimeModeClock, 30, 60000, 144},  // not calibrated
-      {false, 1000000, TimeModeClock, 30, 60000, 144},
-      {false, 1000000, TimeModeNoClock, 30, 60000, 176},
-      {false, 256 * 10, TimeModeClock, 1, 3000000, 144},  // a target of 2,811,000 ms
-      {false, 256 * 20, TimeModeClock, 1, 3000000, 160},
-      {false, 256 * 30, TimeModeClock, 1, 3000000, 176},
-      {true, 0, TimeModeClock, 30, 100, 160},
-      {true, 20000000, TimeModeNoClock, 30, 3600000, 160},
-  };
-  for (const auto& c : cases) {
-    SearchFlags = c.steady ? SearchFlags | FlagSteadySearch : SearchFlags & ~FlagSteadySearch;
-    CalibratedSpeed = c.speed;
-    SearchLimits.TimeMode = c.timeMode;
-    SetupTimeControl(c.movesToGo, c.clock, 0);
-    EXPECT_EQ(ReductionThreshold, c.threshold) << c.speed << " " << c.clock << " " << c.steady;
-  }
-  // Outside 16..240 the threshold is left as set.
-  SearchFlags &= ~FlagSteadySearch;
-  Options.forwardPruning = 0;
-  SetupTimeControl(1, 3000000, 0);
-  EXPECT_EQ(ReductionThreshold, 0);
-  ResetSettings();
-}
-
-// The time check stops at the hard limit (a pending stop keeps its reason). Its countdown is an
-// eighth of a second of nodes (at least an eighth of the calibrated speed), a thirty-second near
-// the limit or in a short ponder search; close enough to the limit it stops at once.
+// The time check stops at the hard limit (a pending stop keeps its reason). Its countdown is a
+// thirty-second of the calibrated speed near the limit; close enough to the limit it stops at once.
 TEST_F(TimeControlTest, CheckTimeStopsAtTheLimitAndChecksMoreOftenNearIt) {
   SearchLimits.TimeMode = TimeModeNoClock;
   SearchLimits.MoveTimeMs = 100;
@@ -321,18 +292,6 @@ TEST_F(TimeControlTest, CheckTimeStopsAtTheLimitAndChecksMoreOftenNearIt) {
   SearchClockStart = GetTickCount() - 1480;  // 1/64 of the time used reaches the limit
   NodeCheck();
   EXPECT_EQ(StopReason, StopHardLimit);
-
-  StopReason = StopNone;
-  SearchLimits.TimeMode = TimeModeClock;
-  SearchLimits.MoveTimeMs = NoMoveTime;
-  SearchMode = SearchModePonder;
-  SearchClockStart = GetTickCount();
-  SixtySeconds();
-  NodeCheck();
-  EXPECT_EQ(NodeCountdown, 400000 / 32);
-  SetupTimeControl(30, 600000, 0);  // a target of 18700 ms
-  NodeCheck();
-  EXPECT_EQ(NodeCountdown, 400000 / 8);
 }
 
 class TimeCheckInputTest : public TimeControlTest {
@@ -359,27 +318,20 @@ class TimeCheckInputTest : public TimeControlTest {
   int input_[2] = {-1, -1};
 };
 
-TEST_F(TimeCheckInputTest, StopArrivesThroughTheTimeCheckOnlyWithAnInputMode) {
+// A stop arrives through the time check only with an input mode; before the first report only a
+// used-up countdown polls, after it every check does.
+TEST_F(TimeCheckInputTest, StopArrivesThroughTheTimeCheck) {
   CalibratedSpeed = 800000;
   SixtySeconds();
   Send("stop\n");
   NodeCheck();
   EXPECT_EQ(StopReason, StopNone);
   InputMode = 2;
-  NodeCheck();
-  EXPECT_EQ(StopReason, StopByGui);
-}
-
-TEST_F(TimeCheckInputTest, BeforeTheFirstReportOnlyAnUsedUpCountdownPolls) {
-  CalibratedSpeed = 800000;
-  SixtySeconds();
   NodeCountdown = 1000;
-  InputMode = 2;
-  Send("stop\n");
-  SetTimeLimit();  // countdown still running, no report yet
+  SetTimeLimit();
   EXPECT_EQ(StopReason, StopNone);
   ReportFlags = ReportStarted;
-  SetTimeLimit();  // after the first report every check polls
+  SetTimeLimit();
   EXPECT_EQ(StopReason, StopByGui);
 }
 

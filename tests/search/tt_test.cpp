@@ -263,13 +263,3 @@ TEST_F(Table, PinnedEntriesSurviveSoftClearsAndReplacement) {
   EXPECT_EQ(hit.depth, 4);
   EXPECT_EQ(hit.move, E2E4);
 }
-
-TEST_F(Table, HashFullAfterAFreshStartCountsTheStartingThirtyOne) {
-  NewSearchAge();
-  EntriesTouched = EntriesTouchedAtSearchStart;
-  EXPECT_EQ(HashFull(), 31 * 1000 / (8192 * 64));
-  ASSERT_EQ(ResizeTable(16), 16);  // 8 KB of main table: 512 entries in both side tables
-  EXPECT_EQ(HashFull(), 31 * 1000 / 512);
-  Store(60, 1, Age() | BoundExact, 1);
-  EXPECT_EQ(HashFull(), 32 * 1000 / 512);
-}

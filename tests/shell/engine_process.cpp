@@ -41,9 +41,8 @@ void WriteFile(const std::string& path, const std::string& bytes) { std::ofstrea
 std::string RunTool(const std::string& arguments, int* status) {
   std::string text;
   FILE* out = popen((std::string(CORVID_TOOL_BINARY) + " " + arguments + " 2>&1").c_str(), "r");
-  char buffer[512];
-  while (out && std::fgets(buffer, sizeof buffer, out)) text += buffer;
-  int exit = out ? pclose(out) : -1;
+  for (char buffer[512]; out && std::fgets(buffer, sizeof buffer, out);) text += buffer;
+  const int exit = out ? pclose(out) : -1;
   if (status) *status = exit;
   return text;
 }
@@ -93,17 +92,12 @@ void EngineSession::Quit() {
 EngineProcess::EngineProcess(const std::string& workDir) {
   signal(SIGPIPE, SIG_IGN);
   int in[2], out[2];
-  if (pipe(in) != 0) return;
-  if (pipe(out) != 0) {
-    close(in[0]);
-    close(in[1]);
-    return;
-  }
-  pid_t pid = fork();
+  if (pipe(in) != 0 || pipe(out) != 0) return;
+  const pid_t pid = fork();
   if (pid == 0) {
     dup2(in[0], 0);
     dup2(out[1], 1);
-    int devNull = open("/dev/null", O_WRONLY);
+    const int devNull = open("/dev/null", O_WRONLY);
     if (devNull >= 0) dup2(devNull, 2);
     for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
     if (chdir(workDir.c_str()) != 0) _exit(126);
@@ -112,11 +106,6 @@ EngineProcess::EngineProcess(const std::string& workDir) {
   }
   close(in[0]);
   close(out[1]);
-  if (pid < 0) {
-    close(in[1]);
-    close(out[0]);
-    return;
-  }
   pid_ = pid;
   toEngine_ = in[1];
   fromEngine_ = out[0];
@@ -176,13 +165,10 @@ void EngineProcess::ReadFor(int ms) {
 }
 
 int EngineProcess::WaitExit(int timeoutMs) {
-  if (pid_ <= 0) return -1;
-  int64_t deadline = NowMs() + timeoutMs;
-  for (;;) {
+  const int64_t deadline = NowMs() + timeoutMs;
+  for (int status = 0; pid_ > 0; usleep(2000)) {
     ReadSome(0);
-    int status = 0;
-    pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
       pid_ = -1;
       while (ReadSome(0)) {
       }
@@ -192,10 +178,9 @@ int EngineProcess::WaitExit(int timeoutMs) {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
       pid_ = -1;
-      return -1;
     }
-    usleep(2000);
   }
+  return -1;
 }
 
 TempDir::TempDir() {

@@ -16,7 +16,6 @@ class EngineProcess {
   EngineProcess(const EngineProcess&) = delete;
   EngineProcess& operator=(const EngineProcess&) = delete;
 
-  bool Running() const { return pid_ > 0; }
   void Send(const std::string& text);
   void CloseInput();
   // Collects output until `needle` has appeared (true) or the timeout passes (false).
