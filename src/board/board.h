@@ -42,6 +42,11 @@ inline MoveEntry* MoveListEnd(int ply) { return Pos.moveList + Pos.moveListStart
 
 // Making and unmaking (makemove.cpp, history.cpp).
 extern uint64_t NodeCount;
+// Called by MakeMove as soon as the new position's key is final, with the side to move next,
+// while the attack and threat updates of the move are still to come: the search starts loading
+// its table entries for that key here, so the probes at the next node find them in the cache.
+// Null = nothing to load.
+extern void (*MoveKeyHook)(int sideToMove, uint64_t key);
 void MakeMove(Move m);
 void UnmakeMove();
 void MakeNullMove();

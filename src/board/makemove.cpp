@@ -4,6 +4,7 @@
 #include "board/keys.h"
 
 uint64_t NodeCount;
+void (*MoveKeyHook)(int sideToMove, uint64_t key);
 
 namespace {
 
@@ -210,6 +211,7 @@ void MakeMove(Move m) {
     // Step 5: castling moves king and rook together.
     CastleSquares cs = CastlingGeometry(m, s);
     ShiftCastlingPieces<true>(p, s, cs.king, cs.rook, cs.kingTo, cs.rookTo, true, &journal);
+    if (MoveKeyHook) MoveKeyHook(o, p.key);
     p.moveCount[cs.kingTo] = 1;
     p.moveCount[cs.rookTo] = 1;
     p.lastGain = CastlingGain;
@@ -277,6 +279,7 @@ void MakeMove(Move m) {
 
     // Step 10: key and the mover's new attacks.
     p.key ^= PieceKey(moverType, s, f) ^ PieceKey(arriving, s, t);
+    if (MoveKeyHook) MoveKeyHook(o, p.key);
     PieceAttacks<1>(p, t);
     p.changedSlots[s] |= bit;
 

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <thread>
@@ -228,4 +230,18 @@ bool EndFileReplacement(FileReplacement* r, bool written) {
   ok = ok && std::rename(r->tempPath, r->path) == 0;
   if (!ok) unlink(r->tempPath);
   return ok;
+}
+
+void* AllocateLargeTable(std::size_t bytes) {
+  constexpr std::size_t HugePage = std::size_t(2) << 20;
+  if (bytes < HugePage) return std::calloc(bytes, 1);   // small tables are not worth a whole huge page
+  if (bytes > SIZE_MAX - HugePage) return nullptr;
+  const std::size_t rounded = (bytes + HugePage - 1) / HugePage * HugePage;   // aligned_alloc needs a multiple
+  void* memory = std::aligned_alloc(HugePage, rounded);
+  if (!memory) return nullptr;
+#ifdef MADV_HUGEPAGE
+  madvise(memory, rounded, MADV_HUGEPAGE);   // a hint: without huge pages the table works the same
+#endif
+  std::memset(memory, 0, rounded);
+  return memory;
 }

@@ -3,6 +3,7 @@
 // whole-file replacement.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -29,6 +30,11 @@ void SetInputDescriptor(int fd);             // default 0; also forgets buffered
 // Standard output.
 void SetOutputUnbuffered(bool unbuffered);   // unbuffered for a pipe, line-buffered otherwise
 void Print(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Large tables: zero-filled memory; from 2 MiB on aligned to 2 MiB and backed by huge pages
+// where the system offers them (fewer address-translation misses on random access). Released
+// with std::free; nullptr on failure.
+void* AllocateLargeTable(std::size_t bytes);
 
 // Files: true when the path names an existing directory (the empty path is the working directory).
 bool IsDirectory(const char* path);

@@ -40,6 +40,7 @@ int MaterialClass(uint32_t signature);
 // The evaluation cache lives beside the transposition table and is sized with it.
 void ResizeEvalCache(long kilobytes);   // reallocates only when the size changes; 0 frees it
 void ClearEvalCache();
+void PrefetchEvalCache(int side, uint64_t key);   // starts loading the entry an evaluation at `key` reads
 long EvalCacheEntries();                // entries per side table, 0 when there is no cache
 
 // The largest value `side` stands to lose through a pin or skewer of its piece on `sq` (at most

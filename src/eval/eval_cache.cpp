@@ -1,7 +1,8 @@
 // The evaluation cache: two tables (one per side to move) of XOR-checked 16-byte entries.
+#include <cstdlib>
 #include <cstring>
-#include <new>
 
+#include "core/platform.h"
 #include "eval/eval_internal.h"
 
 namespace {
@@ -18,7 +19,7 @@ uint32_t EvalCacheMask;
 void ResizeEvalCache(long kilobytes) {
   if (kilobytes == CacheKilobytes) return;
   for (auto& t : Tables) {
-    delete[] t;
+    std::free(t);
     t = nullptr;
   }
   CacheKilobytes = 0;
@@ -29,10 +30,10 @@ void ResizeEvalCache(long kilobytes) {
   // Each table takes half of the cache: 1024 / 16 / 2 = 32 entries per kilobyte.
   long entries = kilobytes * 32;
   for (auto& t : Tables) {
-    t = new (std::nothrow) EvalCacheEntry[entries];
+    t = static_cast<EvalCacheEntry*>(AllocateLargeTable(size_t(entries) * sizeof(EvalCacheEntry)));
     if (!t) {
       for (auto& u : Tables) {
-        delete[] u;
+        std::free(u);
         u = nullptr;
       }
       return;
@@ -49,6 +50,10 @@ void ResizeEvalCache(long kilobytes) {
 void ClearEvalCache() {
   for (auto* t : Tables)
     if (t) std::memset(static_cast<void*>(t), 0, size_t(EntriesPerTable) * sizeof(EvalCacheEntry));
+}
+
+void PrefetchEvalCache(int side, uint64_t key) {
+  if (EvalCacheTable[side]) __builtin_prefetch(&EvalCacheTable[side][uint32_t(key >> 32) & EvalCacheMask]);
 }
 
 long EvalCacheEntries() { return EntriesPerTable; }

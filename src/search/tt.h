@@ -57,6 +57,8 @@ struct TableHit {
 // settling on a smaller size when memory is short; returns the KB obtained
 // (0 = no table). A request equal to TableSizeKB changes nothing.
 long ResizeTable(long kilobytes);
+// While a table exists, MakeMove's MoveKeyHook starts loading the bucket and the evaluation
+// cache entry of the new position, so that the next node's probes do not wait for memory.
 // Runs after every allocation of a fresh table while Position Learning is on: the shell installs
 // the loader of the learned positions here.
 extern void (*TableAllocatedHook)();
@@ -88,6 +90,6 @@ void NewSearchAge();                // CurrentAge: 1 after 7, else + 1
 int HashFull();                     // per mille of entries touched in this age
 
 // ---- Test hook: every table allocation goes through this (zero-filled
-// memory, nullptr on failure; released with std::free). Null = std::calloc.
+// memory, nullptr on failure; released with std::free). Null = AllocateLargeTable.
 using TableAllocFunction = void* (*)(std::size_t bytes);
 extern TableAllocFunction TableAllocHook;
