@@ -1,5 +1,4 @@
-// Small books written by the tests: records named by the moves that lead to
-// their position and the book move in coordinate text.
+// Small books written by the tests, records named by the line that leads to them and the book move.
 #pragma once
 
 #include <string>
@@ -22,8 +21,7 @@ struct TestBookMove {
 void BookTestReady();
 // Sets up the start position (or a FEN) and plays `line` into the game (false when a move fails).
 bool PlayLine(const std::string& line, const std::string& fen = "");
-// Writes the records sorted by key (the order within a key kept) and opens the
-// book; the game position is left at the start position.
+// Writes the records sorted by key and opens the book; the game is left at the start position.
 void WriteTestBook(const std::string& path, const std::vector<TestBookMove>& moves);
 // The record of `move` after `line` in a book file (bookKey 0 when there is none).
 BookRecord RecordIn(const std::string& path, const std::string& line, const std::string& move);
