@@ -76,4 +76,34 @@ TEST_F(Book, TheChoiceOfABookMove) {
   }
 }
 
+TEST_F(Book, TheWindowHoldsTwentyRecordsBeforeTheHitAndNineteenAfter) {
+  // `count` records of key 1000 (moves 1, 2, ...) between `before` smaller keys and `after` larger ones;
+  // the first probe of the binary search hits record (before + count + after) / 2.
+  const struct {
+    int before, count, after;
+    int firstIndex;  // file index of the first record of the key that the window holds
+    int visible;     // records of the key inside the window
+  } cases[] = {
+      {0, 21, 0, 0, 21},  {0, 40, 0, 0, 40},  // hit 20: 20 before, 19 after
+      {0, 41, 0, 0, 40},                      // the 41st is 20 after the hit
+      {0, 42, 0, 1, 40},                      // hit 21: the first is 21 before it
+      {0, 60, 0, 10, 40}, {30, 10, 30, 30, 10}, {5, 3, 0, 5, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.before << "/" << c.count << "/" << c.after);
+    std::vector<BookRecord> records;
+    for (int i = 0; i < c.before; i++) records.push_back({uint32_t(10 + i), 0, 0});
+    for (int i = 0; i < c.count; i++) records.push_back({1000, uint16_t(i + 1), 0});
+    for (int i = 0; i < c.after; i++) records.push_back({uint32_t(2000 + i), 0, 0});
+    WriteBookFile("window.cbk", records);
+    ASSERT_EQ(OpenBook("window.cbk"), 1);
+    int index = -1, first = -1, visible = 0;
+    ASSERT_EQ(FindBookKey(1000, &index, &first), 1);
+    EXPECT_EQ(index, c.firstIndex);
+    for (int slot = first; slot < BookWindowEnd && BookWindow[slot].bookKey == 1000; slot++) visible++;
+    EXPECT_EQ(visible, c.visible);
+    EXPECT_EQ(BookWindow[first].bookMove, c.firstIndex - c.before + 1);  // the records really are the file's
+  }
+}
+
 }  // namespace

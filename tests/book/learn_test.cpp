@@ -1,5 +1,8 @@
 // Book learning over a finished game and the settings that stop it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <sstream>
 #include <string>
@@ -119,6 +122,32 @@ TEST_F(Learning, NothingIsLearnedUnderAStrengthLimitOrOutsideTheTournamentStyle)
     CloseBook();
     EXPECT_EQ(ReadFile("game.cbk") != before, c.learned) << c.name;
   }
+}
+
+TEST_F(Learning, AReadOnlyBookIsNeverChanged) {
+  RecordGame(9, {2, 4}, {}, 20, 20);
+  CloseBook();
+  const std::string book = ReadFile("game.cbk");
+  TempDir dir;
+  chmod(dir.Path().c_str(), 0755);
+  const std::string path = dir.File("readonly.cbk");
+  WriteFile(path, book);
+  chmod(path.c_str(), 0444);
+  // In a child process that gives up the superuser's rights, which file permissions do not bind.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);
+    Options.bookStatus = 0;
+    if (!OpenBook(path.c_str()) || !(Options.bookStatus & BookStatusReadOnly)) _exit(2);
+    LearnFromGame(White, 2, 9);  // the same game is learned from a writable book
+    CloseBook();
+    _exit(ReadFile(path) == book ? 0 : 3);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "2: not opened read-only, 3: changed, 4: could not drop rights";
 }
 
 }  // namespace

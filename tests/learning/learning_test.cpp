@@ -1,4 +1,6 @@
-// Position learning: what a search learns, merging into the file, loading damaged files, and safe saves.
+// Position learning: what the end of a search learns, how the file and the table's pinned
+// entries merge, loading (damaged files included), the Position Learning switch and shut-down,
+// saves that fail or are killed half-way; then whole engines over pipes and the tool.
 #include "learning/learning.h"
 
 #include <gtest/gtest.h>
@@ -104,10 +106,15 @@ TEST_F(PositionLearning, ASearchWhoseScoreSwungIsPinnedWithItsBoundDraftAndAge) 
     uint16_t bound;   // 0: nothing learned
   } cases[] = {
       {"+30 to -40, failed low", 5, 30, -40, -40, BoundKindUpper, 10, Both, false, BoundUpper},
+      {"+30 to -40, iteration running", 5, 30, -40, -40, BoundKindRunning, 10, Both, false, BoundExact},
       {"+30 to -40, exact", 5, 30, -40, -40, BoundKindExact, 10, Both, false, BoundExact},
+      {"+30 to -40, failed high", 5, 30, -40, -40, BoundKindLower, 10, Both, false, BoundLower},
       {"fell by exactly 48", 5, 48, 0, 0, BoundKindExact, 10, Both, false, 0},
+      {"rose by 49", 5, 49, 0, 49, BoundKindLower, 10, Both, false, BoundLower},
+      {"fell 99 to 400: not above a quarter", 5, 499, 400, 400, BoundKindExact, 10, Both, false, 0},
       {"fell 101 to 400", 5, 501, 400, 400, BoundKindExact, 10, Both, false, BoundExact},
       {"last finished iteration 2", 2, 30, -40, -40, BoundKindExact, 10, Both, false, 0},
+      {"49 plies after the base", 5, 30, -40, -40, BoundKindExact, 49, Both, false, BoundExact},
       {"50 plies after the base", 5, 30, -40, -40, BoundKindExact, 50, Both, false, 0},
       {"neither option", 5, 30, -40, -40, BoundKindExact, 10, 0, false, 0},
       {"a game from a FEN", 5, 30, -40, -40, BoundKindExact, 10, Both, true, BoundExact},
@@ -162,6 +169,21 @@ TEST_F(PositionLearning, SavingMergesThePinnedEntriesIntoTheFile) {
   }
 }
 
+TEST_F(PositionLearning, LoadedPositionsSurviveSoftClearsAReallocationDropsWhatIsUnsaved) {
+  WriteFile(LearnFileName, FileImage({Rec(KeyA, White, 77, 70, 12, BoundLower), Rec(KeyA, Black, -33, 71, 9, BoundUpper)}));
+  ResizeTable(2048);
+  Pin(Rec(KeyB, White, 5, 60));   // learned since, not saved
+  LearnDirty = true;
+  ClearTable(0);
+  for (bool reallocated : {false, true}) {
+    EXPECT_EQ(Probe(KeyA, White), std::make_tuple(EntryPinned | BoundLower, 77, 12, E2E4));
+    EXPECT_EQ(Probe(KeyA, Black), std::make_tuple(EntryPinned | BoundUpper, -33, 9, E7E5));
+    EXPECT_EQ(std::get<0>(Probe(KeyB, White)) != 0, !reallocated);
+    EXPECT_EQ(LearnDirty, !reallocated);
+    ResizeTable(1024);
+  }
+}
+
 TEST_F(PositionLearning, DamagedFilesLoadTheirWholeRecordsAndAreWrittenSoundAgain) {
   const LearnRecord a = Rec(KeyA, White, 1, 70), b = Rec(KeyB, Black, 2, 70), c = Rec(KeyC, White, 3, 70);
   const LearnRecord wild = Rec(KeyC + 1, White, 20000, 70);   // beyond any score
@@ -177,7 +199,9 @@ TEST_F(PositionLearning, DamagedFilesLoadTheirWholeRecordsAndAreWrittenSoundAgai
       {"wrong magic", FileImage({a, b}, 0x354F854A), {}, FileImage({c})},
       {"a truncated record", FileImage({a, b}) + FileImage({c}).substr(LearnMagicBytes, 10), {KeyA, KeyB}, FileImage({a, b, c})},
       {"random bytes", random, {}, FileImage({c})},
+      {"random records", FileImage({}) + random, {}, ""},
       {"a score beyond mate", FileImage({a, wild}), {KeyA}, FileImage({a, wild, c})},
+      {"empty", "", {}, FileImage({c})},
   };
   for (const Case& k : cases) {
     WriteFile(LearnFileName, k.bytes);
@@ -193,6 +217,32 @@ TEST_F(PositionLearning, DamagedFilesLoadTheirWholeRecordsAndAreWrittenSoundAgai
     SaveLearning();
     EXPECT_TRUE(LearnFileBytes() == k.saved) << k.what;
   }
+}
+
+TEST_F(PositionLearning, TheFileIsWrittenBySwitchingLearningOffOrAtShutDownOnlyWhenDirty) {
+  auto learn = [](int score) {
+    SearchFlags = SettingsFlags;
+    SearchEnded(5, score, score, score + 100);
+  };
+  SetOption("Position Learning value false");
+  learn(0);   // Retain Hash alone: learned into the table...
+  EXPECT_EQ(std::get<0>(Probe(Pos.key, White)), EntryPinned | BoundExact);
+  FinishLearning();   // ...but never written
+  SetOption("Position Learning value true");   // a load: nothing unsaved any more
+  SetOption("Position Learning value false");
+  EXPECT_EQ(LearnFileBytes(), "");
+  SetOption("Position Learning value true");
+  ASSERT_TRUE(Play("e2e4"));
+  learn(-7);
+  SetOption("Position Learning value false");   // dirty: written, with both positions
+  EXPECT_EQ(LearnFileBytes().size(), LearnMagicBytes + 2u * LearnRecordBytes);
+  SetOption("Position Learning value true");
+  std::remove(LearnFileName);
+  FinishLearning();   // nothing learned since the load
+  EXPECT_EQ(LearnFileBytes(), "");
+  LearnDirty = true;
+  FinishLearning();
+  EXPECT_EQ(LearnFileBytes().size(), LearnMagicBytes + 2u * LearnRecordBytes);
 }
 
 // The learning file's writes stop after KillAt bytes: a failed write (a full disk) in the
@@ -237,6 +287,112 @@ TEST_F(PositionLearning, AnInterruptedSaveLeavesTheOldFile) {
       }
       EXPECT_TRUE(ReadFile(LearnFileName) == (at < renewed.size() ? old : renewed)) << at << (killed ? " killed" : "");
     }
+  }
+}
+
+// ---- Whole engines over pipes, each in a directory of its own.
+constexpr int WaitMs = 30000;
+
+// The engine's move for `fen` at `depth`.
+std::string BestMove(EngineProcess& engine, const std::string& fen, int depth, const std::string& before = "") {
+  size_t from = engine.Output().size();
+  engine.Send(before + "position fen " + fen + "\ngo depth " + std::to_string(depth) + "\n");
+  EXPECT_TRUE(engine.ReadUntil("bestmove ", WaitMs, from));
+  size_t at = engine.Output().find("bestmove ", from) + 9;
+  return engine.Output().substr(at, engine.Output().find_first_of(" \n", at) - at);
+}
+
+void Quit(EngineProcess& engine) {
+  engine.Send("quit\n");
+  EXPECT_EQ(engine.WaitExit(WaitMs), 0);
+}
+
+// The engine's first choice leads to a position learned as won for the opponent: the engine
+// plays another move, after ucinewgame, Clear Hash, a new table and a restart alike.
+TEST(LearningSession, ALearnedRefutationChangesTheEnginesMove) {
+  const std::string fen = "r1bqkbnr/1ppp1ppp/p1n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 0 4";
+  TempDir plain, learned;
+  std::string first;
+  {
+    EngineProcess engine(plain.Path());
+    engine.Send("uci\n");
+    first = BestMove(engine, fen, 6);
+    Quit(engine);
+  }
+  BoardReady();
+  ASSERT_TRUE(SetFen(fen));
+  ASSERT_TRUE(Play(first));
+  const uint16_t flags = uint16_t(EntryPinned | BoundExact | 40 << EntryDepthShift | (Game.side ? LearnSideBit : 0));
+  WriteFile(learned.File(LearnFileName), FileImage({{Pos.key, 0, 640, 100, flags}}));
+  for (const char* restart : {"", "restarted "}) {
+    EngineProcess engine(learned.Path());
+    engine.Send("uci\n");
+    for (const char* before : {"", "ucinewgame\n", "setoption name Clear Hash\n", "setoption name Hash value 4\n"})
+      EXPECT_NE(BestMove(engine, fen, 6, before), first) << restart << before;
+    Quit(engine);
+  }
+}
+
+// Positions whose score swings in a fresh engine at depth 5 (the tactic is found late).
+const char* const RookToE1 = "6k1/6p1/p7/3Pn3/5p2/4rBqP/P4RP1/5QK1 b - - 0 1";
+const char* const QueenToD1 = "8/8/2R5/1p2qp1k/1P2r3/2PQ2P1/5K2/8 w - - 0 1";
+
+// Quit saves what the session learned. A fatal error (a damaged table) appends its message to
+// both logs, then the game, ends with status 1 and leaves the learning file as it was.
+TEST(LearningSession, QuitSavesWhatWasLearnedAFatalErrorDoesNot) {
+  TempDir dir;
+  const std::string learnFile = dir.File(LearnFileName), autoSave = dir.File("Corvid11SPAutoSave.pgn");
+  {
+    EngineProcess engine(dir.Path());
+    engine.Send("uci\n");
+    EXPECT_EQ(BestMove(engine, RookToE1, 5), "e3e1");
+    Quit(engine);
+  }
+  BoardReady();
+  ASSERT_TRUE(SetFen(RookToE1));
+  const std::string learned = ReadFile(learnFile);
+  ASSERT_EQ(learned.size(), size_t(LearnMagicBytes + LearnRecordBytes));
+  const LearnRecord r = DecodeLearnRecord(reinterpret_cast<const uint8_t*>(learned.data() + LearnMagicBytes));
+  EXPECT_EQ(std::make_tuple(r.key, LearnSide(r), r.move, LearnDraft(r), int(r.age)),
+            std::make_tuple(Pos.key, int(Black), ParseMoveText("e3e1"), 5, 1 - 5 + 144));
+
+  const std::string table = ReadFile(ThreeManDir("uncompressed") + "/kqk.nbw");
+  std::filesystem::create_directory(dir.File("tb"));
+  WriteFile(dir.File("tb/kqk.nbw"), table.substr(0, table.size() - 1));
+  WriteFile(dir.File("debug.txt"), "earlier\n");
+  WriteFile(autoSave, "earlier\n");
+  EngineProcess engine(dir.Path());
+  engine.Send("uci\n");
+  BestMove(engine, QueenToD1, 5);   // learned, not saved
+  engine.Send("position startpos moves e2e4 e7e5\nsetoption name NalimovPath value " + dir.File("tb") + "\n");
+  EXPECT_EQ(engine.WaitExit(WaitMs), 1);
+  const std::string message = "*** " + dir.File("tb/kqk.nbw") + " corrupted ";
+  EXPECT_EQ(ReadFile(dir.File("debug.txt")), "earlier\n" + message);
+  const std::string games = ReadFile(autoSave);
+  EXPECT_TRUE(StartsWith(games, "earlier\n" + message + "[Event ")) << games;
+  EXPECT_NE(games.find("\n1.e4 {0} e5 {0} \n*\n"), std::string::npos) << games;
+  EXPECT_EQ(ReadFile(learnFile), learned);
+}
+
+TEST(LearningTool, ShowListsTheLearnedPositions) {
+  TempDir dir;
+  const std::string file = dir.File("some.lrn"), wrong = dir.File("wrong.lrn");
+  WriteFile(file, FileImage({Rec(KeyA, White, 77, 70, 12, BoundLower), Rec(KeyB, Black, 8185, 140, 7)}) + "12345");
+  WriteFile(wrong, FileImage({Rec(KeyA, White, 77, 70)}, 0x4A85F355));
+  const std::string listed = file + ": 2 learned positions\n"
+                                    "key               side   move     score      bound  draft  age\n"
+                                    "0123456789abcdef  white  e2e4     cp 60      lower     12    70\n"
+                                    "1111222233334444  black  e7e5     mate 4     exact      7   140\n"
+                                    "5 bytes after the last whole record ignored\n";
+  struct Case {
+    std::string file, output;
+    int status;
+  } cases[] = {{file, listed, 0}, {wrong, "learn show: " + wrong + " is not a learning file\n", 1},
+               {dir.File("none.lrn"), "learn show: cannot open " + dir.File("none.lrn") + "\n", 1}};
+  for (const Case& c : cases) {
+    int status;
+    EXPECT_EQ(RunTool("learn show " + c.file, &status), c.output);
+    EXPECT_EQ(WEXITSTATUS(status), c.status);
   }
 }
 

@@ -163,4 +163,27 @@ TEST_F(Record, TheTimeOfAPlyAndTheEnginesScoreFromWhitesView) {
   }
 }
 
+TEST_F(Record, EveryGameCountsARoundAndGamesOfThreePliesAreSaved) {
+  const struct {
+    const char* line;
+    int plies;
+    bool autoSave, saved;
+  } cases[] = {
+      {"", 1, true, false},
+      {"e2e4", 2, true, false},
+      {"e2e4 e7e5", 3, true, true},
+      {"e2e4 e7e5 g1f3", 4, false, false},  // AutoSave off still counts the round
+      {"e2e4 e7e5 g1f3", 4, true, true},
+  };
+  for (const auto& c : cases) {
+    PlayLine(c.line);
+    Options.settingsFlags2 = c.autoSave ? Flag2AutoSavePgn : 0;
+    const int rounds = RoundCount;
+    GameFinished({"CORVID 11.2 SP", "", c.plies});
+    EXPECT_EQ(RoundCount, rounds + 1);
+    const std::string round = "[Round \"" + std::to_string(RoundCount) + "\"]\n";
+    EXPECT_EQ(ReadFile(AutoSaveFileName).find(round) != std::string::npos, c.saved) << c.plies << " " << c.autoSave;
+  }
+}
+
 }  // namespace
