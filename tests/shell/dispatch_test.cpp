@@ -1,5 +1,5 @@
-// The dispatcher in-process: keyword rule, go parameters, the new-game rule
-// of the position command, the busy mechanism during a search, and a fuzz run.
+// The dispatcher in-process: go parameters, the new-game rule of the position
+// command, a whole game on one line and a fuzz run of clock values.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -52,17 +52,6 @@ int ClockArithmeticSearch(int, int mode) {
   return 0;
 }
 
-// Searches until stopped, reading input the way the search polls it.
-int PollingSearch(int side, int mode) {
-  ++HookCalls;
-  HookMode = mode;
-  while (StopReason == StopNone) {
-    InputWaiting() ? void(ReadAndDispatch()) : SleepMs(1);
-  }
-  Print("bestmove 0000\n");
-  return StopReason;
-}
-
 class Dispatch : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { InitBoardTables(); }
@@ -100,14 +89,6 @@ class Dispatch : public ::testing::Test {
     ASSERT_EQ(write(input_[1], lines.data(), lines.size()), ssize_t(lines.size()));
     SetInputDescriptor(input_[0]);
   }
-  // The command loop, until quit.
-  void RunLoop() {
-    for (int guard = 0; !QuitFlag && guard < 100; ++guard) {
-      SearchMode = SearchModeIdle;
-      ReadAndDispatch();
-    }
-    EXPECT_TRUE(QuitFlag);
-  }
   std::string Run(const std::string& line, int expectedAnswer = 1) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(DispatchCommand(line.c_str()), expectedAnswer) << line;
@@ -118,66 +99,6 @@ class Dispatch : public ::testing::Test {
 };
 
 }  // namespace
-
-TEST(Keyword, MatchesWholeWordsIgnoringCaseAndSkipsTheBlanksAfterThem) {
-  const struct {
-    const char* text;
-    const char* keyword;
-    bool matched;
-    const char* rest;
-  } cases[] = {
-      {"PoSiTiOn   startpos", "position", true, "startpos"},
-      {"ucinewgame", "uci", false, "ucinewgame"},  // white space or the end must follow
-      {"ucinewgame", "ucinewgame", true, ""},
-      {"go\tdepth", "go", true, "\tdepth"},  // only blanks are skipped after a keyword
-      {"playing style value aggressive", "Playing Style", true, "value aggressive"},
-      {"Playing", "Playing Style", false, "Playing"},
-  };
-  for (const auto& c : cases) {
-    const char* text = c.text;
-    EXPECT_EQ(MatchKeyword(text, c.keyword), c.matched) << c.text;
-    EXPECT_STREQ(text, c.rest) << c.text;
-  }
-}
-
-// The text after "position" is what the new-game rule compares; a position clears the new-game flag.
-TEST_F(Dispatch, PositionKeepsItsTextAndClearsTheNewGameFlag) {
-  Run("ucinewgame");
-  EXPECT_TRUE(NewGameFlag);
-  Run("position fen 8/8/8/8/8/8/8/K6k w - - 0 1 moves a1a2");
-  EXPECT_FALSE(NewGameFlag);
-  EXPECT_STREQ(LastPositionText, "fen 8/8/8/8/8/8/8/K6k w - - 0 1 moves a1a2");
-}
-
-// A position text ends the game when it shares less than two thirds of the last one (the game
-// goes on while the common prefix x 3 / 2 reaches the old length), after three plies and
-// without a ucinewgame.
-TEST_F(Dispatch, PositionEndsTheGameByTheNewGameRule) {
-  const char* fen = "fen 8/8/8/8/8/8/8/K6k w - - 0 1";
-  const struct {
-    const char* text;
-    int plies;
-    bool newGame;
-    bool ends;
-  } cases[] = {
-      {"startpos moves e2e4 e7e5 g1f3 b8c6", 3, false, false},
-      {"startpos moves e2e4 e7e5", 3, false, false},
-      {"startpos moves e2", 3, false, false},  // 17 in common: 25 against 24
-      {"startpos moves e", 3, false, false},   // 16: 24
-      {"startpos moves ", 3, false, true},     // 15: 22
-      {"startpos moves d2d4", 3, false, true},
-      {"", 3, false, true},
-      {fen, 2, false, false},
-      {fen, 3, false, true},
-      {fen, 3, true, false},
-  };
-  for (const auto& c : cases) {
-    std::strcpy(LastPositionText, "startpos moves e2e4 e7e5");
-    PliesPlayed = c.plies;
-    NewGameFlag = c.newGame;
-    EXPECT_EQ(PositionEndsGame(c.text), c.ends) << c.text << " " << c.plies << " " << c.newGame;
-  }
-}
 
 // Every go resets its limits but keeps TimeMode, which the side to move's clock sets and a
 // depth, a move time or infinite clears.
@@ -191,19 +112,14 @@ TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
   } cases[] = {
       {White, "go depth 0", TimeModeNoClock, 1, NoMoveTime, {0, 0}, {0, 0}, 0, SearchModeNormal},
       {White, "go wtime 0 btime 0", TimeModeClock, Max, NoMoveTime, {1, 1}, {0, 0}, 0, SearchModeNormal},
-      {White, "go infinite wtime 60000", TimeModeClock, Max, NoMoveTime, {60000, 0}, {0, 0}, 0, SearchModeNormal},
-      {White, "go infinite btime 60000", TimeModeNoClock, Max, NoMoveTime, {0, 60000}, {0, 0}, 0, SearchModeNormal},
       {Black, "go infinite btime 60000", TimeModeClock, Max, NoMoveTime, {0, 60000}, {0, 0}, 0, SearchModeNormal},
       {White, "go ponder wtime 1000 btime 2000 winc 10 binc 20 movestogo 30 nodes 5 mate 2 movetime 700",
        TimeModeClock, Max, 700, {1000, 2000}, {10, 20}, 30, SearchModePonder},
       {White, "go movetime 500 depth 7 wtime 100 movestogo 5", TimeModeClock, 7, 500, {100, 0}, {0, 0}, 5,
        SearchModeNormal},
-      {White, "go", TimeModeClock, Max, NoMoveTime, {0, 0}, {0, 0}, 0, SearchModeNormal},
-      {White, "go movetime 500", TimeModeNoClock, Max, 500, {0, 0}, {0, 0}, 0, SearchModeNormal},
       {White, "go depth 12abc movetime x", TimeModeNoClock, 12, 0, {0, 0}, {0, 0}, 0, SearchModeNormal},
       {White, "go wtime -50 btime 99999999999999999999", TimeModeClock, Max, NoMoveTime, {1, 2147483647}, {0, 0}, 0,
        SearchModeNormal},
-      {White, "go depth", TimeModeNoClock, 1, NoMoveTime, {0, 0}, {0, 0}, 0, SearchModeNormal},
   };
   for (const auto& c : cases) {
     Game.side = c.side;
@@ -223,49 +139,6 @@ TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
   EXPECT_EQ(Run(line + " depth 5"), "");
   EXPECT_EQ(SearchLimits.DepthLimit, Max);
   EXPECT_EQ(SearchLimits.SearchMoveCount, MaxSearchMoves);
-}
-
-// A stop is requested only during a search: one sent to an idle engine must not end the next search.
-TEST_F(Dispatch, StopIsRequestedOnlyDuringASearch) {
-  for (int mode : {SearchModeIdle, SearchModeNormal, SearchModeAnalysis, SearchModePonder, SearchModeCalibration}) {
-    StopReason = StopNone;
-    SearchMode = mode;
-    RequestStop();
-    EXPECT_EQ(StopReason, mode == SearchModeIdle ? StopNone : StopByGui) << mode;
-  }
-}
-
-// A search that polls its input: the lines read during it, and those kept until it has ended (the
-// commands that need an idle engine wait, as does isready for a stop not yet carried out).
-TEST_F(Dispatch, InputDuringASearch) {
-  const struct {
-    const char* input;
-    const char* output;
-    const char* position;  // the last position text at the end
-    bool newGame;
-  } cases[] = {
-      {"go infinite\nstop\nquit\n", "bestmove 0000\n", "", false},
-      // The search answers isready, then stops for the position command, which is dispatched after it.
-      {"go infinite\nisready\nposition startpos moves e2e4\nisready\nquit\n", "readyok\nbestmove 0000\nreadyok\n",
-       "startpos moves e2e4", false},
-      {"go ponder\nuci\nquit\n", "uciok\nbestmove 0000\n", "", false},  // quit waits for the search's end
-      {"go ponder\nwhat\nstop\nquit\n", "info string unknown UCI <what> command\nbestmove 0000\n", "", false},
-      {"go infinite\nsetoption name Hash value 1\nucinewgame\nquit\n", "bestmove 0000\n", "", true},
-  };
-  for (const auto& c : cases) {
-    SetUp();
-    SearchHook = PollingSearch;
-    Input(c.input);
-    testing::internal::CaptureStdout();
-    RunLoop();
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(out.ends_with(c.output)) << c.input << "\n" << out;
-    EXPECT_EQ(HookCalls, 1) << c.input;
-    EXPECT_STREQ(LastPositionText, c.position) << c.input;
-    EXPECT_EQ(NewGameFlag, c.newGame) << c.input;
-    EXPECT_FALSE(PendingLine);
-    TearDown();
-  }
 }
 
 // A legal game of `plies` random moves from the start position, played into the game
@@ -307,23 +180,6 @@ TEST_F(Dispatch, WholeGameOnOneLineSetsUpTheSamePosition) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(FirstDifference(played, Pos), "");
   EXPECT_EQ(Game.side, playedSide);
-}
-
-TEST_F(Dispatch, RandomLinesNeverCrash) {
-  const char* starts[] = {"", "uci ", "position ", "position fen ", "position startpos moves ", "go ",
-                          "go searchmoves ", "setoption name ", "isready ", "ponderhit ", "ucinewgame ", "quit "};
-  std::mt19937 random(12345);
-  testing::internal::CaptureStdout();
-  for (int i = 0; i < 3000; ++i) {
-    std::string line = starts[random() % std::size(starts)];
-    int length = int(random() % 200);
-    for (int k = 0, kind; k < length; ++k)
-      line += (kind = int(random() % 4)) == 0 ? ' ' : kind == 1 ? char('0' + random() % 10) : char(1 + random() % 255);
-    SearchMode = (random() % 4 == 0) ? SearchModeNormal : SearchModeIdle;
-    StopReason = StopNone;
-    EXPECT_LE(unsigned(DispatchCommand(line.c_str())), 2u);
-  }
-  testing::internal::GetCapturedStdout();
 }
 
 // Clock values of any size or sign: the time allocation must neither overflow nor misbehave.

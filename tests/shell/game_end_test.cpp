@@ -83,20 +83,6 @@ TEST_F(GameEnd, UcinewgameThenQuitLearnsOnceWithoutAutoSave) {
   }
 }
 
-TEST_F(GameEnd, AShortGameLeavesNoMarksForTheNextOne) {
-  // The engine's book move of a game abandoned after two plies must not count
-  // as the engine's move when the next game has the same move by the opponent.
-  Run({"position startpos moves e2e4"});
-  Flags(2) = EngineBookMove;
-  Run({"position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"});
-  EXPECT_EQ(Flags(2), 0);
-  // A continuing position keeps them.
-  Run({"position startpos moves e2e4 e7e5 g1f3"});
-  Flags(2) = EngineBookMove;
-  Run({"position startpos moves e2e4 e7e5 g1f3 b8c6"});
-  EXPECT_EQ(Flags(2), EngineBookMove);
-}
-
 TEST_F(GameEnd, SetUpsResetTheLearnBaseAndReplayedBookMovesMoveIt) {
   const struct {
     const char* line;
@@ -119,6 +105,20 @@ TEST_F(GameEnd, SetUpsResetTheLearnBaseAndReplayedBookMovesMoveIt) {
   LearnBaseKey = Pos.key;
   Run({"position startpos moves e2e4 e7e5 g1f3"});
   EXPECT_EQ(LearnBase, 1);
+}
+
+TEST_F(GameEnd, AShortGameLeavesNoMarksForTheNextOne) {
+  // The engine's book move of a game abandoned after two plies must not count
+  // as the engine's move when the next game has the same move by the opponent.
+  Run({"position startpos moves e2e4"});
+  Flags(2) = EngineBookMove;
+  Run({"position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"});
+  EXPECT_EQ(Flags(2), 0);
+  // A continuing position keeps them.
+  Run({"position startpos moves e2e4 e7e5 g1f3"});
+  Flags(2) = EngineBookMove;
+  Run({"position startpos moves e2e4 e7e5 g1f3 b8c6"});
+  EXPECT_EQ(Flags(2), EngineBookMove);
 }
 
 }  // namespace

