@@ -1,15 +1,11 @@
-// The whole evaluation is colour-blind: a position and its colour-flipped mirror score the same
-// for the side to move (Playing Style Normal, Hyper-Modern Play off); corvid-tool eval shows it.
+// The whole evaluation scores a position and its colour-flipped mirror the same for the side to move.
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 #include "../board/board_helpers.h"
 #include "board/geometry.h"
 #include "core/settings.h"
 #include "eval/eval.h"
 #include "eval_helpers.h"
-#include "shell/engine_process.h"
 
 namespace {
 
@@ -44,15 +40,10 @@ TEST(EvaluationSymmetry, MirroredPositionsScoreTheSameForTheSideToMove) {
   for (const std::string& fen : PositionsAndReplies()) {
     const int score = FullEvaluation(fen);
     const Position& p = Pos;
-    // The engine's own-side terms (the bishops' way back, Hyper-Modern Play, the style) follow the
-    // engine, here the side to move in both positions. Set aside on purpose:
-    // - opposite-coloured bishops: the White-view shift that halves the total rounds one way;
     const uint32_t wb = p.bishops(White), bb = p.bishops(Black), units = SignatureUnits(p.materialSignature[White]);
     const bool oppositeBishops = units == uint32_t(SignatureUnits(p.materialSignature[Black])) && units <= 8 && wb &&
                                  bb && !(wb & (wb - 1)) && !(bb & (bb - 1)) &&
                                  Geo.shade[p.pieceList[White][LowestSlot(wb)]] != Geo.shade[p.pieceList[Black][LowestSlot(bb)]];
-    // - extra pieces (a second queen...): set-up gives them slots in square order, which the
-    //   mirror changes, and king attackers are weighed by slot.
     bool extraPieces = false;
     for (int c = 0; c < 2; c++)
       for (int slot = 8; slot < 16; slot++)
@@ -68,20 +59,6 @@ TEST(EvaluationSymmetry, MirroredPositionsScoreTheSameForTheSideToMove) {
   EXPECT_GE(compared, 15000);
   EXPECT_LE(setAside, compared / 20);
   ResetSettings();
-}
-
-TEST(EvalTool, PrintsEveryTermBeforeTheScore) {
-  const std::string fen = "r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4";
-  const std::vector<std::string> lines = Lines(RunTool("eval " + fen));
-  size_t at = 0;
-  const std::vector<std::string> terms = {"material", "pawns", "pieces", "threats", "king safety", "ending", "scale", "eval "};
-  for (const std::string& line : lines) at += at < terms.size() && line.rfind(terms[at], 0) == 0;
-  EXPECT_EQ(at, terms.size());
-  EvalTablesReady();
-  ResizeEvalCache(0);
-  SetUpForSearch(fen);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.back(), "eval " + std::to_string(Evaluate(Pos.sideToMove, 1, FullEvalDepth, -16384, 16384)));
 }
 
 }  // namespace
