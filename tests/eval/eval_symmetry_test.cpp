@@ -1,11 +1,14 @@
 // The whole evaluation scores a position and its colour-flipped mirror the same for the side to move.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "../board/board_helpers.h"
 #include "board/geometry.h"
 #include "core/settings.h"
 #include "eval/eval.h"
 #include "eval_helpers.h"
+#include "shell/engine_process.h"
 
 namespace {
 
@@ -59,6 +62,20 @@ TEST(EvaluationSymmetry, MirroredPositionsScoreTheSameForTheSideToMove) {
   EXPECT_GE(compared, 15000);
   EXPECT_LE(setAside, compared / 20);
   ResetSettings();
+}
+
+TEST(EvalTool, PrintsEveryTermBeforeTheScore) {
+  const std::string fen = "r1bqkb1r/pppp1ppp/2n2n2/4p2Q/2B1P3/8/PPPP1PPP/RNB1K1NR w KQkq - 4 4";
+  const std::vector<std::string> lines = Lines(RunTool("eval " + fen));
+  size_t at = 0;
+  const std::vector<std::string> terms = {"material", "pawns", "pieces", "threats", "king safety", "ending", "scale", "eval "};
+  for (const std::string& line : lines) at += at < terms.size() && line.rfind(terms[at], 0) == 0;
+  EXPECT_EQ(at, terms.size());
+  EvalTablesReady();
+  ResizeEvalCache(0);
+  SetUpForSearch(fen);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "eval " + std::to_string(Evaluate(Pos.sideToMove, 1, FullEvalDepth, -16384, 16384)));
 }
 
 }  // namespace

@@ -106,4 +106,16 @@ TEST_F(PawnTerm, MirroredPositionsScoreTheSameForTheOtherColour) {
   EXPECT_EQ(positions, 627);
 }
 
+TEST_F(PawnTerm, PromotionSquareNobodyCanTakeOnIsTheLargestThreat) {
+  // Nothing of Black's reaches a8: the promotion wins the queen less the pawn (and its own score).
+  Prepare("6k1/P7/8/8/8/8/8/K7 w - - 0 1");
+  Score();
+  EXPECT_GT(Pos.largestThreat[Black], 0);
+  EXPECT_LT(Pos.largestThreat[Black], pieceValue[Queen] - pieceValue[Pawn]);
+  // A rook on b8 takes the new queen for nothing: no threat.
+  Prepare("1r4k1/P7/8/8/8/8/8/K7 w - - 0 1");
+  Score();
+  EXPECT_EQ(Pos.largestThreat[Black], 0);
+}
+
 }  // namespace

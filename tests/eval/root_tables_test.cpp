@@ -63,4 +63,13 @@ TEST_F(RootTables, BishopAndKnightDriveTheKingIntoTheBishopsCorners) {
   EXPECT_EQ(KingCentrality, CentreTable);
 }
 
+TEST_F(RootTables, RootPhaseIsComputedAfreshForEachPosition) {
+  // Both positions give White 2944 and Black 2528, but a rook of the first is five pawns in the
+  // second: phase 9 against phase 7.
+  Prepare("1q1r1rk1/8/8/8/8/8/8/1QBR1RK1 w - - 0 1");
+  EXPECT_EQ(Pos.Phase, 9);
+  Prepare("1q1r1rk1/8/8/8/8/8/PPPPP3/1QBR2K1 w - - 0 1");
+  EXPECT_EQ(Pos.Phase, 7);
+}
+
 }  // namespace

@@ -45,6 +45,17 @@ TEST(TablebaseContainer, EveryTestFileDecodes) {
   }
 }
 
+// The compressed three-man tables hold exactly the plain files.
+TEST(TablebaseContainer, RebuiltTablesMatchThePlainFiles) {
+  for (const char* table : {"kpk", "knk", "kbk", "krk", "kqk"})
+    for (const char* side : {".nbw", ".nbb"}) {
+      int error;
+      std::string decoded = DecodeAll(ThreeManDir("emd/") + table + side + ".emd", &error);
+      EXPECT_EQ(error, 0) << table << side;
+      EXPECT_TRUE(decoded == ReadFile(ThreeManDir("uncompressed/") + table + side)) << table << side;
+    }
+}
+
 TEST(TablebaseContainer, DamagedHeaders) {
   const std::string good = ReadFile(NalimovData("container/t1.emd"));
   struct Case {
@@ -54,8 +65,14 @@ TEST(TablebaseContainer, DamagedHeaders) {
   } cases[] = {
       {"signature", Patched(good, 3, 'X', true), EmdReadError},
       {"header checksum", Patched(good, 100, uint8_t(good[100] ^ 1), false), EmdBroken},
+      {"distance count", Patched(good, 71, 23, true), EmdBroken},
+      {"format word", Patched(good, 79, 0xF6, true), EmdBroken},
       {"block size beyond 2^16", Patched(good, 70, 17, true), EmdBroken},
+      {"header size below 84", Patched(Patched(good, 66, 0, false), 67, 80, false), EmdBroken},
+      {"header longer than the file", good.substr(0, 120), EmdOutOfMemory},
       {"shorter than the fixed header", good.substr(0, 79), EmdReadError},
+      {"no block", Patched(Patched(Patched(Patched(good, 72, 0, false), 73, 0, false), 74, 0, false), 75, 0, true),
+       EmdBroken},
   };
   TempDir dir;
   for (const Case& c : cases) {

@@ -1,4 +1,5 @@
-// Registering table files and probing them: vectors, name forms, the cache, evaluation scores.
+// Registering table files and probing them: the rebuilt three-man tables, the scan's edge
+// cases, the block cache, unreadable blocks during play, and the evaluation's scores.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -49,7 +50,8 @@ TEST_F(Tablebases, EveryDistanceVectorInBothForms) {
   }
 }
 
-// Each name form is found in a directory of the path, the first directory winning.
+// Each name form is found, in every directory of the path (empty: the working directory), the
+// first directory winning.
 TEST_F(Tablebases, NameFormsAndPath) {
   struct Form {
     const char* source;  // under regenerated-3piece
@@ -72,6 +74,22 @@ TEST_F(Tablebases, NameFormsAndPath) {
   EXPECT_EQ(Probe(KqkWin), "mate_in_8");
   EXPECT_EQ(UseTables("/no/such/dir"), 0);
   EXPECT_EQ(TablebaseFileCount(), 0);
+  // An empty path is the working directory.
+  InDirectory inside(ThreeManDir("uncompressed"));
+  EXPECT_EQ(UseTables(""), 3);
+  EXPECT_EQ(Probe(KrkLoss), "mated_in_15");
+}
+
+// The largest table found sets the men probed; positions beyond it are not looked up.
+TEST_F(Tablebases, LargestTableFound) {
+  TempDir dir;
+  std::filesystem::copy_file(ThreeManDir("emd/kqk.nbw.emd"), dir.File("kqk.nbw.emd"));
+  EXPECT_EQ(UseTables(dir.Path()), 3);
+  EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/5N2 w - - 0 1"), "none");
+  WriteFile(dir.File("kqqk.nbw"), std::string(698739, '\0'));  // a four-man table of draws
+  EXPECT_EQ(UseTables(dir.Path()), 4);
+  EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/5Q2 w - - 0 1"), "draw");
+  EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/5QQ1 w - - 0 1"), "none");
 }
 
 // A cache that cannot be had is halved down to 1 MB; below that probing is off.
@@ -81,7 +99,8 @@ TEST_F(Tablebases, CacheHalvesWhenMemoryIsShort) {
   struct Case {
     long cacheMB, limit, allocated;
     int pieces;
-  } cases[] = {{256, 3 * MB, 2 * MB, 3}, {256, 256 * MB, 256 * MB, 3}, {4, MB, MB, 3}, {5, MB, 0, 0}, {3, MB - 1, 0, 0}};
+  } cases[] = {{256, 3 * MB, 2 * MB, 3}, {256, 256 * MB, 256 * MB, 3}, {4, MB, MB, 3}, {5, MB, 0, 0}, {1, MB - 1, 0, 0},
+               {3, MB - 1, 0, 0}};
   for (const Case& c : cases) {
     limit = c.limit;
     testing::internal::CaptureStdout();
@@ -102,6 +121,26 @@ TEST_F(Tablebases, CacheHalvesWhenMemoryIsShort) {
   EXPECT_EQ(Probe(KqkWin), "mate_in_8");
 }
 
+// A block that does not decode during play turns its material configuration off until the
+// next scan; other configurations go on.
+TEST_F(Tablebases, UndecodableBlockDisablesItsConfiguration) {
+  TempDir dir;
+  for (const char* name : {"kqk.nbw.emd", "kqk.nbb.emd", "krk.nbb.emd"})
+    std::filesystem::copy_file(ThreeManDir("emd/") + name, dir.File(name));
+  const std::string sound = ReadFile(dir.File("kqk.nbw.emd"));
+  std::string bytes = sound;
+  for (size_t i = bytes.size() - 500; i < bytes.size(); i++) bytes[i] = char(0xFF);  // the last block
+  WriteFile(dir.File("kqk.nbw.emd"), bytes);
+  ASSERT_EQ(UseTables(dir.Path()), 3);
+  EXPECT_EQ(Probe("8/4k3/8/8/Q3K3/8/8/8 w - - 0 1"), "none");        // index 25073: the last block
+  EXPECT_EQ(Probe(KqkWin), "none");                                  // a sound block, but KQK is off
+  EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/8 b - - 0 1"), "mated_in_8");  // Black to move: another code
+  EXPECT_EQ(Probe(KrkLoss), "mated_in_15");
+  WriteFile(dir.File("kqk.nbw.emd"), sound);
+  ASSERT_EQ(UseTables(dir.Path()), 3);
+  EXPECT_EQ(Probe(KqkWin), "mate_in_8");
+}
+
 // What the evaluation makes of a table's answer at the root's children (ply 2, full depth).
 TEST_F(Tablebases, EvaluationScores) {
   ASSERT_EQ(UseTables(ThreeManDir("emd")), 3);
@@ -113,8 +152,11 @@ TEST_F(Tablebases, EvaluationScores) {
     uint16_t kind;
   } cases[] = {
       {KqkWin, 0, 8194 - 2 * 8 - 2, RecordKindWon},
+      {"8/8/8/4k3/8/8/1KQ5/8 b - - 0 1", 0, 2 + 2 * 8 - 8193, RecordKindLost},
       {"8/8/5K2/6Qk/8/8/8/8 b - - 0 1", 0, 2 - 8193, RecordKindLost},  // checkmated on the board
       {"8/8/8/8/3k4/8/4P3/4K3 b - - 0 1", 0, (-128 >> 7) + 25, RecordKindCertainDraw},
+      {"8/8/8/8/3k4/8/4P3/4K3 w - - 0 1", 0, (128 >> 7) - 25, RecordKindCertainDraw},
+      {"8/8/8/8/8/8/1kR5/7K b - - 0 1", 0, (-640 >> 7) + 25, RecordKindCertainDraw},  // the rook falls
       {"8/8/8/8/8/8/1kR5/7K b - - 0 1", 1, 0, 0},  // the swindle marker ignores a table draw
   };
   for (const Case& c : cases) {

@@ -1,4 +1,4 @@
-// The engine over pipes with NalimovPath set to the rebuilt tables.
+// The engine over pipes with NalimovPath set to the rebuilt tables, and corvid-tool tb.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,7 +7,8 @@
 
 namespace {
 
-// The tables' mate distances, announced within the second, with tbhits.
+// The mate distances are the tables' own (the table distance plus the root move for a win),
+// announced within the second; the info lines carry tbhits.
 TEST(TablebaseSession, AnnouncesTheTablesMates) {
   EngineSession s;
   s.Answer("setoption name NalimovPath value " + ThreeManDir("emd") + "\n");
@@ -17,7 +18,9 @@ TEST(TablebaseSession, AnnouncesTheTablesMates) {
   } cases[] = {
       {"8/8/8/4k3/8/8/1KQ5/8 w - - 0 1", "mate 8"},   // table: White mates in 8
       {"8/8/8/4k3/8/8/1KQ5/8 b - - 0 1", "mate -8"},  // table: Black is mated in 8
+      {"7K/8/8/3k4/8/8/8/1R6 w - - 0 1", "mate 16"},  // the longest rook mate
       {"8/7K/8/8/5k2/8/8/7R b - - 0 1", "mate -15"},
+      {"q7/8/5k2/8/8/3K4/8/8 w - - 0 1", "mate -7"},  // colours exchanged
   };
   for (const auto& c : cases) {
     const int64_t start = NowMs();
@@ -28,6 +31,30 @@ TEST(TablebaseSession, AnnouncesTheTablesMates) {
     EXPECT_NE(info.back().find(std::string(" score ") + c.score + " tbhits "), std::string::npos) << info.back();
   }
   s.Quit();
+}
+
+TEST(TablebaseTool, ProbeAndCheck) {
+  int status;
+  EXPECT_EQ(RunTool("tb probe " + ThreeManDir("emd") + " 8/8/8/4k3/8/8/1KQ5/8 b - - 0 1", &status),
+            "table kqk.nbb, index 28510 of 28644\nmated in 8\n");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(RunTool("tb probe " + ThreeManDir("uncompressed") + " 8/8/5K2/6Qk/8/8/8/8 b - - 0 1"),
+            "table kqk.nbb, index 9992 of 28644\ncheckmated\n");
+  std::string out = RunTool("tb check " + ThreeManDir("emd"), &status);
+  EXPECT_NE(out.find("ok   " + ThreeManDir("emd") + "/kqk.nbw.emd: 25629 entries, 4 blocks\n"), std::string::npos);
+  EXPECT_NE(out.find("10 files checked, 0 failed\n"), std::string::npos) << out;
+  EXPECT_EQ(status, 0);
+
+  TempDir dir;
+  std::string packed = ReadFile(ThreeManDir("emd/krk.nbb.emd"));
+  packed[packed.size() - 10] ^= 0x55;  // one byte of the last block
+  WriteFile(dir.File("krk.nbb.emd"), packed);
+  WriteFile(dir.File("kqk.nbw"), "short");
+  out = RunTool("tb check " + dir.Path(), &status);
+  EXPECT_NE(out.find("FAIL " + dir.File("kqk.nbw") + ": 5 bytes, expected 25629\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("FAIL " + dir.File("krk.nbb.emd") + ": block 3 of 4 does not decode"), std::string::npos) << out;
+  EXPECT_NE(out.find("2 files checked, 2 failed\n"), std::string::npos);
+  EXPECT_NE(status, 0);
 }
 
 }  // namespace

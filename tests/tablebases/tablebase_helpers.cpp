@@ -41,6 +41,32 @@ std::string Patched(std::string file, size_t at, uint8_t value, bool resum) {
   return file;
 }
 
+std::string WithBlockBits(const std::string& file, int bits) {
+  auto byte = [&](size_t i) { return uint32_t(uint8_t(file[i])); };
+  const uint32_t oldHeader = byte(64) << 24 | byte(65) << 16 | byte(66) << 8 | byte(67);
+  const int oldBits = int(byte(70));
+  const uint32_t blocks = byte(72) << 24 | byte(73) << 16 | byte(74) << 8 | byte(75);
+  const size_t fieldsAt = 80 + 8 * size_t(blocks), fields = blocks + 25;
+  std::string packed;
+  uint64_t acc = 0;
+  int held = 0;
+  for (size_t f = 0; f < fields; f++) {
+    uint32_t value = 0;
+    for (int b = 0; b < oldBits; b++) {
+      size_t bit = f * oldBits + b;
+      value = value << 1 | (byte(fieldsAt + bit / 8) >> (7 - bit % 8) & 1);
+    }
+    acc = acc << bits | value;
+    for (held += bits; held >= 8; held -= 8) packed += char(acc >> (held - 8));
+  }
+  if (held) packed += char(acc << (8 - held));
+  const size_t lengthsAt = fieldsAt + (fields * oldBits + 7) / 8;
+  std::string out = file.substr(0, fieldsAt) + packed + file.substr(lengthsAt, oldHeader - 4 - lengthsAt) + "0000";
+  const uint32_t header = uint32_t(out.size());
+  for (int i = 0; i < 4; i++) out[64 + i] = char(header >> (24 - 8 * i));
+  return Patched(out, 70, uint8_t(bits), true) + file.substr(oldHeader);
+}
+
 int UseTables(const std::string& path) {
   InitTablebases(1, path.c_str(), 1L << 20);
   return tbMaxPieces;

@@ -1,4 +1,5 @@
-// Shared helpers of the tablebase tests.
+// Shared helpers of the tablebase tests: the project's Nalimov test data, temporary table
+// directories, and the engine state a test leaves behind.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +17,9 @@ std::string ThreeManDir(const std::string& form);
 std::vector<std::vector<std::string>> ReadCsv(const std::string& path);
 // A compressed file with one header byte changed; with `resum` its header checksum is written anew.
 std::string Patched(std::string file, size_t at, uint8_t value, bool resum);
+// The same compressed file with its bit fields (block sizes, distances) written `bits` wide:
+// a sound file that declares blocks of 2^bits bytes.
+std::string WithBlockBits(const std::string& file, int bits);
 
 // Registers the tables of `path` (a rescan) with a 1 MB cache; returns tbMaxPieces.
 int UseTables(const std::string& path);
