@@ -1,5 +1,4 @@
-// The whole evaluation is colour-blind: a position and its colour-flipped mirror score the same
-// for the side to move (Playing Style Normal, Hyper-Modern Play off); corvid-tool eval shows it.
+// The whole evaluation scores a position and its colour-flipped mirror the same for the side to move.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -44,15 +43,10 @@ TEST(EvaluationSymmetry, MirroredPositionsScoreTheSameForTheSideToMove) {
   for (const std::string& fen : PositionsAndReplies()) {
     const int score = FullEvaluation(fen);
     const Position& p = Pos;
-    // The engine's own-side terms (the bishops' way back, Hyper-Modern Play, the style) follow the
-    // engine, here the side to move in both positions. Set aside on purpose:
-    // - opposite-coloured bishops: the White-view shift that halves the total rounds one way;
     const uint32_t wb = p.bishops(White), bb = p.bishops(Black), units = SignatureUnits(p.materialSignature[White]);
     const bool oppositeBishops = units == uint32_t(SignatureUnits(p.materialSignature[Black])) && units <= 8 && wb &&
                                  bb && !(wb & (wb - 1)) && !(bb & (bb - 1)) &&
                                  Geo.shade[p.pieceList[White][LowestSlot(wb)]] != Geo.shade[p.pieceList[Black][LowestSlot(bb)]];
-    // - extra pieces (a second queen...): set-up gives them slots in square order, which the
-    //   mirror changes, and king attackers are weighed by slot.
     bool extraPieces = false;
     for (int c = 0; c < 2; c++)
       for (int slot = 8; slot < 16; slot++)
