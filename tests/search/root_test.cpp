@@ -1,5 +1,4 @@
-// The root search in-process: score text, the two sorts of the root list,
-// promotion of a new best move, and the root-move preparation.
+// The root search in-process: promotion of a new best move and the root-move preparation.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -61,42 +60,6 @@ class RootList : public ::testing::Test {
 
 }  // namespace
 
-// Centipawns truncate toward zero; mates count moves; bound texts only for centipawns.
-TEST(ScoreText, CentipawnsMatesAndBounds) {
-  const struct {
-    int score, bound;
-    const char* text;
-  } cases[] = {
-      {7799, BoundKindExact, "cp 6092"},        {-64, BoundKindExact, "cp -50"},
-      {-1, BoundKindRunning, "cp 0"},           {128, BoundKindExact, "cp 100"},
-      {-7799, BoundKindExact, "cp -6092"},      {64, BoundKindUpper, "cp 50 upperbound "},
-      {64, BoundKindLower, "cp 50 lowerbound "}, {64, BoundKindRunning, "cp 50"},
-      {8191, BoundKindLower, "mate 1"},          {7800, BoundKindExact, "mate 196"},
-      {8191, BoundKindExact, "mate 1"},          {8189, BoundKindExact, "mate 2"},
-      {-8190, BoundKindExact, "mate -1"},        {-8188, BoundKindExact, "mate -2"},
-      {-7800, BoundKindExact, "mate -196"},
-  };
-  for (const auto& c : cases) EXPECT_STREQ(ScoreText(c.score, c.bound), c.text) << c.score << " " << c.bound;
-}
-
-TEST_F(RootList, SortByScoreIsStableAndClearsExactMarks) {
-  Fill({{10, 0}, {30, 0}, {10, 0}, {30, 0}, {-5, 0}});
-  RootMoves[2].flags = RootExactInWindow;
-  SortRootMovesByScore();
-  EXPECT_EQ(Order(), "24135");
-  for (int i = 0; i < RootMoveCount; i++) EXPECT_FALSE(RootMoves[i].flags & RootExactInWindow);
-}
-
-TEST_F(RootList, SortByNodesKeepsExactMovesInPlace) {
-  Fill({{0, 100}, {0, 50}, {0, 900}, {0, 10}, {0, 500}});
-  RootMoves[0].flags = RootExactInWindow;
-  RootMoves[3].flags = RootExactInWindow;
-  SortRootMovesByNodes();
-  EXPECT_EQ(Order(), "13542");
-  EXPECT_TRUE(RootMoves[0].flags & RootExactInWindow);
-  EXPECT_TRUE(RootMoves[3].flags & RootExactInWindow);
-}
-
 // A move that becomes best moves up: to the top with one line; with MultiPV lines to the first
 // of the first min(index, MultiPV - 1) places with a lower score, else to place MultiPV - 1.
 TEST_F(RootList, PromotedMoveFindsItsPlace) {
@@ -107,10 +70,8 @@ TEST_F(RootList, PromotedMoveFindsItsPlace) {
     const char* order;
   } cases[] = {
       {1, {{10, 0}, {5, 0}, {3, 0}, {40, 0}, {1, 0}}, 3, 0, "41235"},
-      {1, {{10, 0}, {5, 0}}, 0, 0, "12"},
       {3, {{50, 0}, {20, 0}, {10, 0}, {5, 0}, {30, 0}}, 4, 1, "15234"},
       {3, {{50, 0}, {20, 0}, {10, 0}, {5, 0}, {1, 0}}, 4, 2, "12534"},
-      {3, {{50, 0}, {20, 0}, {60, 0}}, 1, 1, "123"},
   };
   for (const auto& c : cases) {
     Options.multiPv = c.multiPv;
@@ -149,17 +110,4 @@ TEST_F(RootList, PreparationDropsIllegalMoves) {
   PrepareRootMoves(n);
   EXPECT_EQ(RootMoveCount, 4);   // Kd1 Kd2 Kf1 Kf2
   for (int i = 0; i < RootMoveCount; i++) EXPECT_EQ(MoveFrom(RootMoves[i].line[1]), 4);
-}
-
-TEST_F(RootList, PreparationWithoutMovesMarksTheGameOver) {
-  ASSERT_TRUE(SetFen("7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"));   // stalemate
-  RootResultFlags = 0;
-  PrepareRootMoves(GenerateMoves(Pos.sideToMove, 1, 0));
-  EXPECT_EQ(RootMoveCount, 0);
-  EXPECT_EQ(RootResultFlags, ResultStalemate);
-  ASSERT_TRUE(SetFen("7k/6Q1/6K1/8/8/8/8/8 b - - 0 1"));   // checkmate
-  RootResultFlags = 0;
-  PrepareRootMoves(GenerateEvasions(Pos.sideToMove, 1, 0, nullptr));
-  EXPECT_EQ(RootMoveCount, 0);
-  EXPECT_EQ(RootResultFlags, ResultCheckmated);
 }

@@ -1,5 +1,5 @@
 // The transposition table: the allocation fall-back, the replacement rule, mate scores across
-// plies, ages with Retain Hash, pinned entries and hashfull.
+// plies, ages with Retain Hash and pinned entries.
 #include "search/tt.h"
 
 #include <gtest/gtest.h>
@@ -82,21 +82,6 @@ class Table : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Table, ResizingKeepsTheEntriesOnlyAtTheSameSize) {
-  Store(1, 1, Age() | BoundExact, 3, 10, E2E4);
-  Store(1, 2, EntryPinned | BoundExact, 3, 10, E2E4, 70);
-  EXPECT_EQ(ResizeTable(16384), 16384);
-  EXPECT_TRUE(Present(1, 1));
-  ASSERT_EQ(ResizeTable(1024), 1024);
-  EXPECT_FALSE(Present(1, 1) || Present(1, 2));  // even pinned entries go
-
-  // 5 MB: high words whose masked index lies beyond the table are folded back into it.
-  ASSERT_EQ(ResizeTable(5 * 1024), 5 * 1024);
-  const uint32_t highs[] = {0xFFFFFFFF, 131068, 98304, 98303, 65536, 0};
-  for (uint32_t high : highs) Store(high, 7, Age() | BoundExact, 3, 10, E2E4);
-  for (uint32_t high : highs) EXPECT_TRUE(Present(high, 7)) << high;
-}
-
 TEST_F(Table, FailedAllocationFallsBackToASizeThatFits) {
   const struct {
     std::size_t limit;  // largest block granted
@@ -149,7 +134,6 @@ TEST_F(Table, TheDeeperStoreWinsAndAStoreWithoutMoveKeepsTheMove) {
       {{BoundExact, 100, 8, E2E4}, {BoundLower, -50, 9, G1F3}, {BoundLower, -50, 9, G1F3}},
       {{BoundLower, 30, 5, E2E4}, {BoundExact, 40, 6, 0}, {BoundExact, 40, 6, E2E4}},
       {{BoundLower, 60, 6, E2E4}, {BoundExact, 20, 6, E2E4}, {BoundExact, 20, 6, E2E4}},
-      {{BoundExact, 20, 6, E2E4}, {BoundLower, 90, 6, E2E4}, {BoundExact, 20, 6, E2E4}},
   };
   uint32_t low = 0;
   for (const auto& c : cases) {
@@ -166,14 +150,6 @@ TEST_F(Table, TheDeeperStoreWinsAndAStoreWithoutMoveKeepsTheMove) {
   Move move = 1;
   EXPECT_EQ(ProbeRootEntry(White, &score, &depth, 1, &move), 0);
   EXPECT_EQ(move, 0);
-}
-
-TEST_F(Table, AFullBucketLosesItsShallowestEntry) {
-  for (uint32_t low = 1; low <= 4; ++low) Store(22, low, Age() | BoundExact, low == 3 ? 1 : 10);
-  Store(22, 5, Age() | BoundExact, 10);
-  EXPECT_TRUE(Present(22, 5));
-  EXPECT_FALSE(Present(22, 3));
-  EXPECT_TRUE(Present(22, 1) && Present(22, 2) && Present(22, 4));
 }
 
 TEST_F(Table, MateScoresAreKeptRelativeToTheNode) {
@@ -207,20 +183,6 @@ TEST_F(Table, RetainHashOffIgnoresThePreviousSearchButReplacesItFirst) {
   EXPECT_TRUE(Present(40, 2) && Present(40, 3) && Present(40, 4) && Present(40, 5));
 }
 
-TEST_F(Table, RetainHashOnUsesOldEntriesButNotOldMates) {
-  RetainHash(true);
-  Store(41, 1, Age() | BoundExact, 5, 10, E2E4);
-  Store(41, 2, Age() | BoundExact, 5, MateValue - 3, E2E4);
-  NewSearchAge();
-  EntriesTouched = EntriesTouchedAtSearchStart;
-  SetKey(41, 1);
-  EXPECT_EQ(Fields(Probe()), std::tuple(Age() | BoundExact, 10, 5, E2E4));  // refreshed to this search
-  EXPECT_EQ(EntriesTouched, EntriesTouchedAtSearchStart + 1);
-  Probe();
-  EXPECT_EQ(EntriesTouched, EntriesTouchedAtSearchStart + 1);  // once per age
-  EXPECT_FALSE(Present(41, 2));
-}
-
 TEST_F(Table, PinnedEntriesSurviveSoftClearsAndReplacement) {
   Store(50, 1, Age() | BoundExact, 5, 10, E2E4);
   Store(50, 2, EntryPinned | BoundUpper, 5, -30, E7E5, 70, Black);
@@ -238,12 +200,6 @@ TEST_F(Table, PinnedEntriesSurviveSoftClearsAndReplacement) {
   EXPECT_TRUE(Present(51, 1) && Present(51, 2) && Present(51, 3));
   EXPECT_FALSE(Present(51, 4) || Present(51, 5) || Present(51, 6));
   EXPECT_TRUE(Present(51, 7));
-  // A bucket of pinned entries only gives up the one with the smallest flags.
-  Store(51, 8, EntryPinned | BoundExact, 9, 0, 0, 64);
-  Store(51, 9, Age(), 0);
-  EXPECT_TRUE(Present(51, 9));
-  EXPECT_FALSE(Present(51, 1));
-  EXPECT_TRUE(Present(51, 2) && Present(51, 3) && Present(51, 8));
 
   // A pinned entry keeps its move, score and flags against deeper stores, in later searches too.
   Store(52, 1, EntryPinned | BoundLower, 4, 77, E2E4, 90);
