@@ -88,7 +88,8 @@ struct OptionCase {
 const std::string Path = "C:\\tb one;D:\\tb two ";
 // clang-format off
 const OptionCase OptionCases[] = {
-    {"Steady Search value yes", "Steady Search", "true"}, {"steady search value False", "Steady Search", "false"},
+    {"Steady Search value TRUE", "Steady Search", "true"}, {"Steady Search value yes", "Steady Search", "true"},
+    {"steady search value False", "Steady Search", "false"},
     {"Selectivity value 3", "Selectivity", "3"}, {"Selectivity value 8", "Selectivity", "3"},
     {"Selectivity value abc", "Selectivity", "0"}, {"MultiPV value 127", "MultiPV", "127"},
     {"MultiPV value 0", "MultiPV", "127"}, {"MultiPV value 3x", "MultiPV", "3"},
