@@ -30,18 +30,10 @@ class Book : public ::testing::Test {
   }
 };
 
-TEST_F(Book, ACountBeyondTheFileFindsNothing) {
-  WriteFile("long.cbk", BookHeader(12345) + std::string(24, '\0'));
-  ASSERT_EQ(OpenBook("long.cbk"), 1);
-  EXPECT_EQ(Options.bookPositions, 12345);
-  int index, first;
-  EXPECT_EQ(FindBookKey(0x12345678, &index, &first), 0);
-}
-
 TEST_F(Book, TheChoiceOfABookMove) {
   const uint16_t Lost = BookLostMark, Foreign = 1 << BookCheckShift;
   const std::string repeats = "g1f3 g8f6 f3g1 f6g8 g1f3 g8f6";  // Ng1 would repeat the position after move 3
-  const int Wild = BookStyleWild, Wide = BookStyleWide, Varied = BookStyleVaried, Tournament = BookStyleTournament;
+  const int Wild = BookStyleWild, Varied = BookStyleVaried, Tournament = BookStyleTournament;
   const struct {
     const char* name;
     std::vector<TestBookMove> book;
@@ -51,11 +43,8 @@ TEST_F(Book, TheChoiceOfABookMove) {
     std::set<std::string> chosen;  // over 40 seeds
   } cases[] = {
       {"Wild, 0", {{"", "e2e4", 0, 31}}, "", Wild, false, {"none"}},
-      {"Wide plays 2", {{"", "e2e4", 2, 31}}, "", Wide, false, {"e2e4"}},
       {"Varied never plays 2", {{"", "e2e4", 2, 31}}, "", Varied, false, {"none"}},
-      {"no style", {{"", "e2e4", 7, 31}}, "", 0, false, {"none"}},
       {"learned", {{"", "e2e4", 7, 4}, {"", "d2d4", 0, 12}}, "", Varied, true, {"d2d4"}},
-      {"static", {{"", "e2e4", 7, 4}, {"", "d2d4", 0, 12}}, "", Varied, false, {"e2e4"}},
       {"lost", {{"", "e2e4", 6, 27, Lost}, {"", "d2d4", 6, 12}}, "", Tournament, true, {"d2d4"}},
       {"lost, alone", {{"", "e2e4", 7, 31, Lost}, {"", "d2d4", 2, 8}}, "", Tournament, true, {"e2e4"}},
       {"repeats", {{repeats, "f3g1", 7, 31}, {repeats, "e2e4", 3, 12}}, repeats, Tournament, true, {"e2e4"}},
@@ -77,12 +66,10 @@ TEST_F(Book, TheChoiceOfABookMove) {
 }
 
 TEST_F(Book, TheWindowHoldsTwentyRecordsBeforeTheHitAndNineteenAfter) {
-  // `count` records of key 1000 (moves 1, 2, ...) between `before` smaller keys and `after` larger ones;
-  // the first probe of the binary search hits record (before + count + after) / 2.
+  // The binary search first hits record (before + count + after) / 2.
   const struct {
     int before, count, after;
-    int firstIndex;  // file index of the first record of the key that the window holds
-    int visible;     // records of the key inside the window
+    int firstIndex, visible;  // of key 1000 in the window
   } cases[] = {
       {0, 21, 0, 0, 21},  {0, 40, 0, 0, 40},  // hit 20: 20 before, 19 after
       {0, 41, 0, 0, 40},                      // the 41st is 20 after the hit

@@ -1,6 +1,4 @@
-// Position learning: what the end of a search learns, how the file and the table's pinned
-// entries merge, loading (damaged files included), the Position Learning switch and shut-down,
-// saves that fail or are killed half-way; then whole engines over pipes and the tool.
+// Position learning: learning, merging, loading, switching off, failed saves; whole engines; the tool.
 #include "learning/learning.h"
 
 #include <gtest/gtest.h>
@@ -245,8 +243,7 @@ TEST_F(PositionLearning, TheFileIsWrittenBySwitchingLearningOffOrAtShutDownOnlyW
   EXPECT_EQ(LearnFileBytes().size(), LearnMagicBytes + 2u * LearnRecordBytes);
 }
 
-// The learning file's writes stop after KillAt bytes: a failed write (a full disk) in the
-// test process, a SIGKILL in a child.
+// Writes stop after KillAt bytes: a failed write here, a SIGKILL in a child.
 size_t KillAt, Written;
 pid_t TestProcess;
 size_t WriteUntil(const void* data, size_t bytes, FILE* out) {
@@ -307,8 +304,7 @@ void Quit(EngineProcess& engine) {
   EXPECT_EQ(engine.WaitExit(WaitMs), 0);
 }
 
-// The engine's first choice leads to a position learned as won for the opponent: the engine
-// plays another move, after ucinewgame, Clear Hash, a new table and a restart alike.
+// The first choice leads to a position learned as lost: another move, after any reset.
 TEST(LearningSession, ALearnedRefutationChangesTheEnginesMove) {
   const std::string fen = "r1bqkbnr/1ppp1ppp/p1n5/1B2p3/4P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 0 4";
   TempDir plain, learned;
@@ -337,8 +333,7 @@ TEST(LearningSession, ALearnedRefutationChangesTheEnginesMove) {
 const char* const RookToE1 = "6k1/6p1/p7/3Pn3/5p2/4rBqP/P4RP1/5QK1 b - - 0 1";
 const char* const QueenToD1 = "8/8/2R5/1p2qp1k/1P2r3/2PQ2P1/5K2/8 w - - 0 1";
 
-// Quit saves what the session learned. A fatal error (a damaged table) appends its message to
-// both logs, then the game, ends with status 1 and leaves the learning file as it was.
+// Quit saves the learning; a fatal error logs, saves the game, exits 1, leaves the file as it was.
 TEST(LearningSession, QuitSavesWhatWasLearnedAFatalErrorDoesNot) {
   TempDir dir;
   const std::string learnFile = dir.File(LearnFileName), autoSave = dir.File("Corvid11SPAutoSave.pgn");
