@@ -1,5 +1,4 @@
-// The dispatcher in-process: go parameters, the new-game rule of the position
-// command, a whole game on one line and a fuzz run of clock values.
+// The dispatcher in-process: go parameters, a whole game on one line, a fuzz of clock values.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
