@@ -1,5 +1,4 @@
-// The dispatcher in-process: go parameters, the new-game rule of the position
-// command, a whole game on one line and a fuzz run of clock values.
+// The dispatcher in-process: go parameters, a whole game on one line, a fuzz of clock values.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -34,8 +33,7 @@ int RecordingSearch(int side, int mode) {
   return 0;
 }
 
-// Runs the clock arithmetic of a timed search on whatever "go" handed over: the allocation, the
-// bonus rules and the limit, as a search would at its start, after a fail low and at a new best move.
+// Runs the clock arithmetic of a timed search on what "go" handed over.
 int ClockArithmeticSearch(int, int mode) {
   ++HookCalls;
   SearchFlags = SettingsFlags;
@@ -110,13 +108,8 @@ TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
     uint8_t timeMode;
     int depth, moveTime, clock[2], inc[2], movesToGo, mode;
   } cases[] = {
-      {White, "go depth 0", TimeModeNoClock, 1, NoMoveTime, {0, 0}, {0, 0}, 0, SearchModeNormal},
-      {White, "go wtime 0 btime 0", TimeModeClock, Max, NoMoveTime, {1, 1}, {0, 0}, 0, SearchModeNormal},
-      {Black, "go infinite btime 60000", TimeModeClock, Max, NoMoveTime, {0, 60000}, {0, 0}, 0, SearchModeNormal},
       {White, "go ponder wtime 1000 btime 2000 winc 10 binc 20 movestogo 30 nodes 5 mate 2 movetime 700",
        TimeModeClock, Max, 700, {1000, 2000}, {10, 20}, 30, SearchModePonder},
-      {White, "go movetime 500 depth 7 wtime 100 movestogo 5", TimeModeClock, 7, 500, {100, 0}, {0, 0}, 5,
-       SearchModeNormal},
       {White, "go depth 12abc movetime x", TimeModeNoClock, 12, 0, {0, 0}, {0, 0}, 0, SearchModeNormal},
       {White, "go wtime -50 btime 99999999999999999999", TimeModeClock, Max, NoMoveTime, {1, 2147483647}, {0, 0}, 0,
        SearchModeNormal},

@@ -1,6 +1,4 @@
-// Runs the engine binary as a child process with its standard input and
-// output on pipes, in a working directory of the test's choice. Every wait has
-// a timeout, so a hung engine fails the test instead of hanging it.
+// The engine binary as a child on pipes in a chosen directory; every wait has a timeout.
 #pragma once
 
 #include <sys/types.h>
@@ -20,7 +18,6 @@ class EngineProcess {
   void CloseInput();
   // Collects output until `needle` has appeared (true) or the timeout passes (false).
   bool ReadUntil(const std::string& needle, int timeoutMs, size_t from = 0);  // looks from offset `from` on
-  // Collects output for the given time.
   void ReadFor(int ms);
   // Waits for the exit and returns the exit status; -1 on timeout (the process is then killed).
   int WaitExit(int timeoutMs);
@@ -46,8 +43,7 @@ class TempDir {
   std::string path_;
 };
 
-// An engine in a fresh directory, past "uci" unless asked otherwise; Fresh()
-// is its output since the last Mark().
+// An engine in a fresh directory, past "uci" unless asked otherwise; Fresh() is its output since Mark().
 struct EngineSession {
   explicit EngineSession(bool uci = true);
   TempDir dir;

@@ -1,5 +1,4 @@
-// Large table memory: zero-filled at every size, 2 MiB aligned from 2 MiB on (where huge
-// pages can back it), refused cleanly when the size cannot be met.
+// Large table memory: zero-filled, 2 MiB aligned from 2 MiB on, impossible sizes refused.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -1,5 +1,4 @@
-// Options: the effects on the table in-process; over pipes the option list after each setoption
-// (values, ranges, words), the book lines and the UCI_Elo range from the calibration.
+// Options: the table effects in-process; over pipes the option list after each setoption and the book lines.
 #include "shell/options.h"
 
 #include <gtest/gtest.h>
@@ -74,12 +73,8 @@ std::string OptionLine(EngineSession& s, const std::string& name) {
   return "";
 }
 
-// Each setoption line, run on what the lines before it left, and the value the option's default
-// in the next "uci" shows (nullptr: the list stays as it was). Names and words are read in any
-// case; a bool neither "true" nor "false" is true; a number is read from the start as far as it
-// goes, out of its range refused; the draw value is kept in internal units, 128 per pawn,
-// truncated toward zero; the second group looks for a name where the first group's value stands;
-// UCI_Elo outside the calibrated range and a NalimovPath of 160 characters are refused.
+// Each setoption line, run on what the earlier lines left, and the default the next "uci" shows
+// (nullptr: the list stays as it was): case, words, ranges, draw units of 128 a pawn, long paths.
 struct OptionCase {
   std::string line;
   const char* option;

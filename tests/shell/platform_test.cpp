@@ -1,6 +1,4 @@
-// The input test over a real pipe in-process: bytes waiting, a partly written
-// line, the line reader's own buffer, the eight-failure rule for a broken
-// input, and the console test.
+// The input test over a real pipe in-process: waiting bytes, partial lines, the reader buffer, eight failures, console.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
