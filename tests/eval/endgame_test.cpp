@@ -12,8 +12,6 @@
 
 namespace {
 
-// The four ways to turn a position: as it is, files mirrored, colours swapped (ranks mirrored),
-// both. Every rule below must give the same answer for the side it concerns.
 constexpr int Turns[4] = {0, 7, 56, 63};
 constexpr int SwapsColours = 56;
 
@@ -25,7 +23,6 @@ class Endgame : public ::testing::Test {
     SetDrawScores(White);
     KingCentrality = CentreTable;
   }
-  // Sets up `fen` turned by `turn`, the side to move and the colours turning with the board.
   bool Set(const std::string& fen, int turn = 0) {
     if (!SetFen(fen)) return false;
     uint8_t type[64], colour[64];
@@ -54,23 +51,12 @@ class Endgame : public ::testing::Test {
 };
 
 TEST_F(Endgame, RookAgainstBareKingDrivesTheKingToTheEdge) {
-  // Black king e8, best free neighbour d7/e7 (48), kings 7 ranks apart.
   const int expected = 1460 + 220 - (CentreTable[60] + 48 + 7 * 16);
   for (int turn : Turns) {
     ASSERT_TRUE(Set("4k3/8/8/8/8/8/8/R3K3 w - - 0 1", turn));
     const int strong = Colour(White, turn);
     EXPECT_EQ(LoneKingScore(strong, strong), expected) << turn;
     EXPECT_EQ(LoneKingScore(strong ^ 1, strong), -expected) << turn;
-  }
-  // The same king distance, the defending king ever nearer the edge: the score keeps growing.
-  int last = -100000;
-  for (const char* fen : {"8/8/8/4k3/8/4K3/8/R7 w - - 0 1", "8/8/4k3/8/4K3/8/8/R7 w - - 0 1",
-                          "8/4k3/8/4K3/8/8/8/R7 w - - 0 1", "4k3/8/4K3/8/8/8/8/R7 w - - 0 1"}) {
-    ASSERT_TRUE(Set(fen));
-    int score = Trace().score;
-    EXPECT_GT(score, last) << fen;
-    EXPECT_GT(score, 640 + 1000) << fen;
-    last = score;
   }
 }
 
@@ -93,7 +79,6 @@ TEST_F(Endgame, WrongBishopWithRookPawns) {
 }
 
 TEST_F(Endgame, QueenAgainstPawnOnTheSeventh) {
-  constexpr int Unchecked = -99999;
   const struct {
     const char* fen;
     int kind;
@@ -109,15 +94,11 @@ TEST_F(Endgame, QueenAgainstPawnOnTheSeventh) {
       int flags = 0;
       int score = QueenPawnScore(Pos.sideToMove, strong, &flags);
       EXPECT_EQ(flags, c.kind) << c.fen << " turned " << turn;
-      if (c.score != Unchecked) {
-        EXPECT_EQ(score, c.score) << c.fen << " turned " << turn;
-      }
+      EXPECT_EQ(score, c.score) << c.fen << " turned " << turn;
       EXPECT_EQ(Trace().kind, c.kind) << c.fen << " turned " << turn;
     }
 }
 
-// King and pawn against king, solved backwards from the promotions with the engine's own move
-// generator: every legal position with either side to move, White's pawn on any file.
 class KpkSolution {
  public:
   static int Id(int side, int pawn, int wk, int bk) { return ((side * 64 + pawn) * 64 + wk) * 64 + bk; }
@@ -162,8 +143,6 @@ class KpkSolution {
   std::vector<int> left_;                 // Black to move: moves not yet known to lose
   std::vector<std::vector<int>> before_;  // predecessors
 
-  // The positions the side to move can reach; a promotion ends in a win unless the new piece is
-  // lost at once, stalemates, or is a minor piece.
   static std::vector<int> Successors() {
     std::vector<int> out;
     for (Move m : LegalMoves(0)) {
@@ -213,9 +192,6 @@ TEST_F(Endgame, KingAndPawnAgainstKingMatchesTheRetrogradeSolution) {
   EXPECT_GT(wins, checked / 2);
 }
 
-// The root settles every move of a king-and-pawn ending by its evaluation, so the engine walks
-// the won values greedily; from these positions the values without the plies to promotion led
-// it round into a repetition and the pawn was lost.
 TEST(KingAndPawnPlay, WonEndingsArePromoted) {
   BoardReady();
   ASSERT_TRUE(PrepareToolSearches(4096, 1000000));

@@ -19,7 +19,6 @@ int FullEvaluation(const std::string& fen) {
   return Evaluate(Pos.sideToMove, 1, FullEvalDepth, -16384, 16384);
 }
 
-// The data positions and every position one legal move after each (checks, captures, pieces en prise).
 std::vector<std::string> PositionsAndReplies() {
   std::vector<std::string> out;
   for (const char* file : {"perft.epd", "wac.epd"})

@@ -25,7 +25,6 @@ class Evaluation : public ::testing::Test {
   }
 };
 
-// Evaluates after a null move so that the result words land in the undo stack where the test can read them.
 int EvalAfterNull(int depth, uint16_t* flags, int alpha = -16384, int beta = 16384) {
   MakeNullMove();
   const int score = Evaluate(Pos.sideToMove, 2, depth, alpha, beta);
@@ -35,8 +34,7 @@ int EvalAfterNull(int depth, uint16_t* flags, int alpha = -16384, int beta = 163
 }
 
 TEST_F(Evaluation, LazyEstimateAfterANullMoveCountsNoCapture) {
-  // White has just taken the queen; after Black's null move the estimate is the parent's score
-  // turned round, with no capture taken off a second time.
+  // White has just taken the queen: after the null move, the parent turned round, no capture taken twice.
   SetFen("r3k3/8/8/3q4/8/8/8/3QK2R w - - 0 1");
   ASSERT_TRUE(Play("d1d5"));
   const int parent = Evaluate(Black, 1, 1, -16384, 16384);

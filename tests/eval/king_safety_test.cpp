@@ -10,7 +10,6 @@
 namespace {
 
 TEST(KingTerm, OnlyTheStyledColourKeepsItsKingTermPlain) {
-  // Both kings under some pressure, White (the engine) to move; style 1 Aggressive, 2 Solid.
   const std::string fen = "r1bqk2r/pppp1ppp/2n2n2/2b1p2Q/2B1P3/5N2/PPPP1PPP/RNB1K2R w KQkq - 4 5";
   int terms[3][2];
   for (int style = 0; style < 3; style++) {

@@ -17,7 +17,6 @@ class PawnTerm : public BoardTest {
     PrepareEvaluationForSearch(Pos.sideToMove, 0);
     PrepareEvaluation();
   }
-  // The pawn term as the positional score runs it: fresh threat lists, the side to move's flags.
   int Score() {
     Pos.largestThreat[White] = Pos.largestThreat[Black] = Pos.secondThreat[White] = Pos.secondThreat[Black] = 0;
     return PawnStructure(Pos.sideToMove == White, Pos.sideToMove == Black);
@@ -31,7 +30,6 @@ TEST(PawnSupport, TableFollowsItsRuleAtEveryIndex) {
     for (int r = 1; r <= 5; r++) white[r] = index >> (r - 1) & 1;
     for (int r = 2; r <= 6; r++) black[r] = index >> (5 + r - 2) & 1;
     for (int k = 0; k < 4; k++) {
-      // Walk every White pawn up to rank k + 1 and every Black pawn down to rank k + 3.
       bool whiteArrives = false, blackArrives = false;
       for (int from = 1; from <= k + 1; from++) {
         if (!white[from]) continue;
@@ -52,21 +50,17 @@ TEST(PawnSupport, TableFollowsItsRuleAtEveryIndex) {
 }
 
 TEST_F(PawnTerm, SecondRankPawnIsWeakOnlyWithoutNeighbours) {
-  // Level neighbours cover d3: d2 keeps its table value and nothing else (no shelter in a bare ending).
   const int d2 = SquareOf("d2");
   Prepare("4k3/2ppp3/8/8/8/8/2PPP3/4K3 w - - 0 1");
   Score();
   EXPECT_EQ(PawnValues[d2], PawnSquareTable[White][d2]);
   const int level = PawnValues[d2];
-  // Alone, blocked by d7 so that no passed-pawn term enters: weak and isolated.
   Prepare("4k3/3p4/8/8/8/8/3P4/4K3 w - - 0 1");
   Score();
   EXPECT_EQ(level - PawnValues[d2], WeakPawnPenalty[d2] + IsolatedPenalty[3] + Pos.endgameHalf);
 }
 
 TEST_F(PawnTerm, PassedPawnOutsideTheSquareOfABareKing) {
-  // The a4 pawn against a king on h8 that cannot catch it; the rook on a7 keeps the other
-  // passed-pawn bonuses out of both positions. A black knight far away removes only the 160.
   const int a4 = SquareOf("a4");
   Prepare("7k/R7/8/8/P7/8/8/K7 w - - 0 1");
   Score();
@@ -107,12 +101,10 @@ TEST_F(PawnTerm, MirroredPositionsScoreTheSameForTheOtherColour) {
 }
 
 TEST_F(PawnTerm, PromotionSquareNobodyCanTakeOnIsTheLargestThreat) {
-  // Nothing of Black's reaches a8: the promotion wins the queen less the pawn (and its own score).
   Prepare("6k1/P7/8/8/8/8/8/K7 w - - 0 1");
   Score();
   EXPECT_GT(Pos.largestThreat[Black], 0);
   EXPECT_LT(Pos.largestThreat[Black], pieceValue[Queen] - pieceValue[Pawn]);
-  // A rook on b8 takes the new queen for nothing: no threat.
   Prepare("1r4k1/P7/8/8/8/8/8/K7 w - - 0 1");
   Score();
   EXPECT_EQ(Pos.largestThreat[Black], 0);

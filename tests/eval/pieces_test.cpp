@@ -7,7 +7,6 @@
 
 namespace {
 
-// Each colour's piece term (the pawn term first: the bishops read its pawn mass).
 void PieceTerms(const std::string& fen, int terms[2]) {
   SetUpForSearch(fen);
   PawnStructure(Pos.sideToMove == White, Pos.sideToMove == Black);
@@ -30,7 +29,6 @@ TEST(PieceTerm, RookFilesRanksMobilityAndTheTrappedRook) {
 }
 
 TEST(PieceTerm, BishopPairByThePawnCount) {
-  // The pair adds 22 - (average pawn count) per bishop: 14 in the opening.
   struct Case {
     const char* pawns;   // ranks 7 to 2
     int perBishop;

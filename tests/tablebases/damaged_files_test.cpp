@@ -1,5 +1,4 @@
 // Damaged table files end the engine through the fatal-error routine: the message goes to
-// debug.txt and to the autosave file (both appended), the game is saved, the status is 1.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -65,7 +64,6 @@ TEST_F(DamagedTables, EndTheEngineWithTheirMessages) {
   }
 }
 
-// A sound table beside a damaged one is still registered once the routine returns.
 TEST_F(DamagedTables, SoundFilesStayUsable) {
   TempDir dir;
   InDirectory inside(dir.Path());

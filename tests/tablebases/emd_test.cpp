@@ -12,7 +12,6 @@ namespace {
 
 constexpr uint32_t T6Blocks = 30;
 
-// Decodes every block of a file with the stored checksums verified; "" when a step fails.
 std::string DecodeAll(const std::string& path, int* error) {
   *error = -1;
   FILE* file = std::fopen(path.c_str(), "rb");
@@ -38,14 +37,12 @@ TEST(TablebaseContainer, EveryTestFileDecodes) {
     int error;
     std::string decoded = DecodeAll(NalimovData("container/") + name + ".emd", &error);
     EXPECT_EQ(error, 0) << name;
-    // t6 has codes of up to 17 bits: its content is checked through the checksums of the blocks.
     EXPECT_TRUE(name == "t6" ? decoded.size() == T6Blocks * EmdBlockSize
                              : decoded == ReadFile(NalimovData("container/") + name + ".expected"))
         << name;
   }
 }
 
-// The compressed three-man tables hold exactly the plain files.
 TEST(TablebaseContainer, RebuiltTablesMatchThePlainFiles) {
   for (const char* table : {"kpk", "knk", "kbk", "krk", "kqk"})
     for (const char* side : {".nbw", ".nbb"}) {

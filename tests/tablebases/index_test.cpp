@@ -33,7 +33,6 @@ TEST(TablebaseIndex, EveryVector) {
     EXPECT_EQ(TableIndex(men), std::stoull(row[5])) << fen;
     EXPECT_EQ(info.length[fileSide], std::stoull(row[6])) << fen;
 
-    // Only kpkp can be read both ways; everywhere else the choice is the stored table's.
     TableMen chosen;
     ASSERT_TRUE(PositionMen(Pos, Pos.sideToMove, RouteAuto, &chosen));
     EXPECT_TRUE(row[1] == "kpkp" || (chosen.side != Pos.sideToMove) == flipped) << fen;

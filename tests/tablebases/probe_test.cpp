@@ -1,5 +1,4 @@
 // Registering table files and probing them: the rebuilt three-man tables, the scan's edge
-// cases, the block cache, unreadable blocks during play, and the evaluation's scores.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -26,7 +25,6 @@ class Tablebases : public BoardTest {
     TablebaseAllocate = std::malloc;
     NoTables();
   }
-  // The probe of a FEN: "draw", "mate_in_N", "mated_in_N", or "none".
   static std::string Probe(const std::string& fen) {
     EXPECT_TRUE(SetFen(fen)) << fen;
     int result;
@@ -37,7 +35,6 @@ class Tablebases : public BoardTest {
   }
 };
 
-// Every vector, from the plain and from the compressed tables (and so both forms agree).
 TEST_F(Tablebases, EveryDistanceVectorInBothForms) {
   auto rows = ReadCsv(NalimovData("dtm_vectors_3piece.csv"));
   ASSERT_EQ(rows.size(), DtmVectorRows);
@@ -50,8 +47,6 @@ TEST_F(Tablebases, EveryDistanceVectorInBothForms) {
   }
 }
 
-// Each name form is found, in every directory of the path (empty: the working directory), the
-// first directory winning.
 TEST_F(Tablebases, NameFormsAndPath) {
   struct Form {
     const char* source;  // under regenerated-3piece
@@ -67,20 +62,17 @@ TEST_F(Tablebases, NameFormsAndPath) {
     EXPECT_EQ(Probe(KqkWin), "mate_in_8") << form.target;
     EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/8 b - - 0 1"), "none") << form.target;  // only White's file
   }
-  // The path is split at "," and ";"; a damaged copy in a later directory is never opened.
   TempDir broken;
   WriteFile(broken.File("kqk.nbw"), "short");
   EXPECT_EQ(UseTables(ThreeManDir("emd") + "," + broken.Path()), 3);
   EXPECT_EQ(Probe(KqkWin), "mate_in_8");
   EXPECT_EQ(UseTables("/no/such/dir"), 0);
   EXPECT_EQ(TablebaseFileCount(), 0);
-  // An empty path is the working directory.
   InDirectory inside(ThreeManDir("uncompressed"));
   EXPECT_EQ(UseTables(""), 3);
   EXPECT_EQ(Probe(KrkLoss), "mated_in_15");
 }
 
-// The largest table found sets the men probed; positions beyond it are not looked up.
 TEST_F(Tablebases, LargestTableFound) {
   TempDir dir;
   std::filesystem::copy_file(ThreeManDir("emd/kqk.nbw.emd"), dir.File("kqk.nbw.emd"));
@@ -92,7 +84,6 @@ TEST_F(Tablebases, LargestTableFound) {
   EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/5QQ1 w - - 0 1"), "none");
 }
 
-// A cache that cannot be had is halved down to 1 MB; below that probing is off.
 TEST_F(Tablebases, CacheHalvesWhenMemoryIsShort) {
   static long limit;
   TablebaseAllocate = [](size_t bytes) { return long(bytes) <= limit ? std::malloc(bytes) : nullptr; };
@@ -107,13 +98,11 @@ TEST_F(Tablebases, CacheHalvesWhenMemoryIsShort) {
     int ok = InitTablebases(1, ThreeManDir("emd").c_str(), c.cacheMB * MB);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(std::tuple(ok, tbMaxPieces, TablebaseCacheBytes()), std::tuple(c.pieces ? 1 : 0, c.pieces, c.allocated));
-    // The message names the last size tried: 5 MB fails at 1.25 MB, 3 MB at 1.5 MB.
     long last = c.cacheMB * MB;
     while (last / 2 >= MB) last /= 2;
     std::string message = "info string *** Cannot allocate " + std::to_string(last) + " bytes of memory\n";
     EXPECT_EQ(out, c.pieces ? "" : message);
   }
-  // A new size keeps the files (no rescan), and probing comes back with a cache.
   limit = 256 * MB;
   EXPECT_EQ(InitTablebases(0, ThreeManDir("emd").c_str(), 8 * MB), 1);
   EXPECT_EQ(TablebaseCacheBytes(), 8 * MB);
@@ -121,8 +110,6 @@ TEST_F(Tablebases, CacheHalvesWhenMemoryIsShort) {
   EXPECT_EQ(Probe(KqkWin), "mate_in_8");
 }
 
-// A block that does not decode during play turns its material configuration off until the
-// next scan; other configurations go on.
 TEST_F(Tablebases, UndecodableBlockDisablesItsConfiguration) {
   TempDir dir;
   for (const char* name : {"kqk.nbw.emd", "kqk.nbb.emd", "krk.nbb.emd"})
@@ -141,7 +128,6 @@ TEST_F(Tablebases, UndecodableBlockDisablesItsConfiguration) {
   EXPECT_EQ(Probe(KqkWin), "mate_in_8");
 }
 
-// What the evaluation makes of a table's answer at the root's children (ply 2, full depth).
 TEST_F(Tablebases, EvaluationScores) {
   ASSERT_EQ(UseTables(ThreeManDir("emd")), 3);
   Options.drawValue = -(20 * 128 / 100);

@@ -7,8 +7,6 @@
 
 namespace {
 
-// The mate distances are the tables' own (the table distance plus the root move for a win),
-// announced within the second; the info lines carry tbhits.
 TEST(TablebaseSession, AnnouncesTheTablesMates) {
   EngineSession s;
   s.Answer("setoption name NalimovPath value " + ThreeManDir("emd") + "\n");
