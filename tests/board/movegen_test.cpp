@@ -1,44 +1,17 @@
-// Move generation: castling targets, quiet checks, and the generators cross-checked on the perft positions.
+// Move generation: the generators cross-checked on the perft positions.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "board_helpers.h"
 
 namespace {
 
-using Texts = std::vector<std::string>;
-
 using MoveGen = BoardTest;
-
-enum Generator { Moves, Evasions, Quiescence };
 
 // The evasion generator's information word: these bits and the number of king moves in the low byte.
 constexpr int DoubleCheck = 0x2000, KingMoveCount = 0xFF;
-
-// Sets up the FEN, plays the game moves, and generates the ply-0 list; answers its length.
-int Generate(const char* fen, const char* game, Generator generator, int mode, int* checkInfo = nullptr) {
-  EXPECT_TRUE(SetFen(fen)) << fen;
-  std::istringstream in(game);
-  for (std::string m; in >> m;) EXPECT_TRUE(Play(m)) << m;
-  const int side = Pos.sideToMove;
-  return generator == Moves      ? GenerateMoves(side, 0, mode)
-         : generator == Evasions ? GenerateEvasions(side, 0, mode, checkInfo)
-                                 : GenerateQuiescenceMoves(side, 0, mode);
-}
-
-TEST_F(MoveGen, DiscoveredQuietChecksAreMarked) {
-  // The knight on c6 stands between the bishop on b5 and the king on e8.
-  const int n = Generate("4k3/8/2N5/1B6/8/8/8/4K3 w - - 0 1", "", Quiescence, 2);
-  Texts list = ListText(n);
-  std::sort(list.begin(), list.end());
-  EXPECT_EQ(list, (Texts{"c6a5", "c6a7", "c6b4", "c6b8", "c6d4", "c6d8", "c6e5", "c6e7"}));
-  for (int i = 0; i < n; i++) EXPECT_NE(MoveListBegin(0)[i].move & CheckMark, 0);
-}
 
 // Cross-checks of the generators against each other, against IsPseudoLegal and against the check
 // flag that MakeMove records, on every position of the perft files and every position one move on.

@@ -23,11 +23,9 @@ TEST_F(MoveText, ReadingCoordinatesAndSan) {
       {Start, "Nf3", MakeMoveWord(6, 21)},
       {Start, "Bg1f3", 0},  // the piece on g1 is no bishop
       {TwoKnights, "Nbd2", MakeMoveWord(1, 11)},
-      {TwoKnights, "Nfd2", MakeMoveWord(21, 11)},
       {TwoKnights, "Nd2", 0},                                              // ambiguous
       {"4k3/8/8/8/8/5N2/8/rN2K3 w - - 0 1", "Nd2", MakeMoveWord(21, 11)},  // the b1 knight is pinned
       {Promotion, "e8=Q+", MakeMoveWord(52, 60, KindPromoQueen)},
-      {Promotion, "e8=N", MakeMoveWord(52, 60, KindPromoKnight)},
       {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "O-O", 0},  // castling only in coordinates
       {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "e1g1", MakeMoveWord(4, 6)},
   };

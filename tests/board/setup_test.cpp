@@ -14,17 +14,6 @@ const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1
 
 class Setup : public BoardTest {};
 
-TEST_F(Setup, ChessCastlingLettersSwitchTheMode) {
-  ASSERT_TRUE(SetFen(StartFen));
-  uint64_t standardKey = Pos.key;
-  EXPECT_FALSE(Chess960Mode());
-  ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w HAha - 0 1"));
-  EXPECT_TRUE(Chess960Mode());
-  EXPECT_EQ(Pos.key, standardKey);
-  ASSERT_TRUE(SetFen(StartFen));
-  EXPECT_FALSE(Chess960Mode());
-}
-
 TEST_F(Setup, EnPassantSquareOnlyWhenAPawnCanCapture) {
   ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"));
   EXPECT_EQ(Pos.epSquare, 0);

@@ -56,26 +56,6 @@ TEST_F(Ordering, TableMoveComesFirstEvenWhenItLosesAndKeepsItsCheckMark) {
   EXPECT_FALSE(MarkTableMove(Ply, Quiet("d1", "d8")));  // not in the list
 }
 
-TEST_F(Ordering, KillersRankAboveQuietMovesAndBelowGoodCaptures) {
-  ASSERT_TRUE(SetFen(LosingCaptureFen));
-  Killer1(Ply) = uint16_t(HistoryIndex(Quiet("b2", "b3")));
-  Killer2(Ply) = uint16_t(HistoryIndex(Quiet("g1", "f3")));
-  RootHistory[HistoryEntry(White, Quiet("d1", "d2"))] = 50000;
-  GenerateOrderedMoves(White, Ply, 0);
-  // The search's order: the good capture, the two killers, then by history, the losing capture last.
-  MoveEntry* e = MoveListBegin(Ply);
-  MoveEntry* end = MoveListEnd(Ply);
-  const Move expected[] = {Capture("g1", "h3"), Quiet("b2", "b3"), Quiet("g1", "f3"), Quiet("d1", "d2")};
-  for (Move m : expected) EXPECT_EQ(SelectNextMove(e++, end)->move, m);
-  MoveEntry* last = e;
-  while (e < end) SelectNextMove(e++, end);
-  EXPECT_EQ((end - 1)->move, Capture("d1", "d5"));
-  EXPECT_GT(last - MoveListBegin(Ply), 0);
-
-  // The killers are plies' own: another ply has none.
-  EXPECT_EQ(Killer1(Ply + 1), 0);
-}
-
 // Qb7 mates the king on a8 (the knight on d6 guards b7): the queen's contact mask must be the
 // one for a queen standing south-east of the king.
 TEST_F(Ordering, QueenContactMateGetsTheNoFlightBonus) {

@@ -100,14 +100,3 @@ TEST_F(RootList, PreparationSettlesMateInOneAndSortsItFirst) {
   EXPECT_EQ(SettledBestScore, 8191);
   for (int i = 1; i < RootMoveCount; i++) EXPECT_LE(RootMoves[i].score, RootMoves[i - 1].score);
 }
-
-TEST_F(RootList, PreparationDropsIllegalMoves) {
-  // The pinned knight on e2 may not move; the king has three squares.
-  ASSERT_TRUE(SetFen("4r2k/8/8/8/8/8/4N3/4K3 w - - 0 1"));
-  SetDrawScores(White);
-  RootResultFlags = 0;
-  int n = GenerateMoves(Pos.sideToMove, 1, 0);
-  PrepareRootMoves(n);
-  EXPECT_EQ(RootMoveCount, 4);   // Kd1 Kd2 Kf1 Kf2
-  for (int i = 0; i < RootMoveCount; i++) EXPECT_EQ(MoveFrom(RootMoves[i].line[1]), 4);
-}

@@ -41,15 +41,6 @@ TEST_F(WholeSearch, ZugzwangMatesInTwoAreFoundThroughTheNullMoveVerification) {
   }
 }
 
-TEST_F(WholeSearch, SingleLegalMoveStopsEarlyInAClockSearch) {
-  ToolSearchResult r;
-  Move m = SearchFenQuietly("8/8/8/8/8/1k6/r7/K7 w - - 0 1", 0, 0, 60000, &r);  // only Kb1
-  EXPECT_EQ(Text(m), "a1b1");
-  EXPECT_EQ(r.stopReason, StopOnlyMove);
-  EXPECT_GE(r.ms, 250u);
-  EXPECT_LT(r.ms, 1500u);
-}
-
 TEST_F(WholeSearch, RootMoveThatRepeatsIsSettledAsADraw) {
   // After two rounds of knight moves, Ng1 would bring back a position seen before.
   ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));

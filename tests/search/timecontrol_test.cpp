@@ -77,7 +77,6 @@ TEST_F(TimeControlTest, ClockAllocation) {
     int target, min, max;
   } cases[] = {
       {"60 s", 0, 0, TimeModeClock, 30, 60000, 0, 1825, 1095, 27375},
-      {"first search with Ponder", FlagPonder, 2, TimeModeClock, 30, 60000, 0, 2851, 1710, 27375},
       {"GUI Time Lag with increment", FlagGuiTimeLag, 0, TimeModeClock, 30, 60000, 1000, 2731, 1638, 40976},
       {"clock below the reserve", 0, 0, TimeModeClock, 30, 1000, 0, 2, 1, 30},
       {"no clock", 0, 0, TimeModeNoClock, 30, 60000, 0, 238000000, 2000000000, 1524000000},
@@ -113,7 +112,6 @@ TEST_F(TimeControlTest, BonusTimeAndTheHardLimit) {
       {"being mated", 30, BoundKindRunning, 0, 0, 0, 0, 0, -8000, 27375, 27375},
       {"known to be mated", 30, BoundKindRunning, ResultBeingMated | ResultMateSeen, 0, 0, 0, 0, -8000, 0, 1825},
       {"falling score: entry 6", 30, BoundKindExact, 0, 1, 0, 0, 0, -40, 26 * 114, 1825 + 26 * 114},
-      {"beyond the table: its last entry", 30, BoundKindExact, 0, 1, 1, -10000, 0, -40, 128 * 114, 16417},
       {"steady score withdraws a bonus", 30, BoundKindExact, 0, 1, 0, 0, 500, 0, 0, 1825},
       {"no fail and no score yet", 30, BoundKindRunning, 0, 1, 0, 0, 77, -400, 77, 1902},
   };
@@ -137,18 +135,6 @@ TEST_F(TimeControlTest, BonusTimeAndTheHardLimit) {
   UpdateTimeBonus(-50);
   SetTimeLimit();
   EXPECT_EQ(HardLimit, 10000);
-
-  // Without a clock only the move time limits; pondering has no limit, the calibration its move time.
-  SearchLimits.TimeMode = TimeModeNoClock;
-  SearchLimits.MoveTimeMs = 5000;
-  SixtySeconds();
-  EXPECT_EQ(HardLimit, 5000);
-  SearchMode = SearchModePonder;
-  SetTimeLimit();
-  EXPECT_EQ(HardLimit, 2000000000);
-  SearchMode = SearchModeCalibration;
-  SetTimeLimit();
-  EXPECT_EQ(HardLimit, 5000);
 }
 
 // The time check stops at the hard limit; a pending stop keeps its reason.

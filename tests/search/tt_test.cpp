@@ -168,21 +168,6 @@ TEST_F(Table, MateScoresAreKeptRelativeToTheNode) {
   EXPECT_EQ(Probe(White, 1, true).depth, 4);
 }
 
-TEST_F(Table, RetainHashOffIgnoresThePreviousSearchButReplacesItFirst) {
-  RetainHash(false);
-  Store(40, 1, Age() | BoundExact, 20, 10, E2E4);          // deep, from the previous search
-  Store(40, 2, EntryPinned | BoundLower, 1, 5, E2E4, 99);  // learned
-  NewSearchAge();
-  EXPECT_FALSE(Present(40, 1));
-  EXPECT_TRUE(Present(40, 2));
-  // Two shallow entries of this search fill the bucket; the old deep entry is still the victim.
-  for (uint32_t low = 3; low <= 4; ++low) Store(40, low, Age(), 0);
-  Store(40, 5, Age() | BoundExact, 2);
-  RetainHash(true);
-  EXPECT_FALSE(Present(40, 1));
-  EXPECT_TRUE(Present(40, 2) && Present(40, 3) && Present(40, 4) && Present(40, 5));
-}
-
 TEST_F(Table, PinnedEntriesSurviveSoftClearsAndReplacement) {
   Store(50, 1, Age() | BoundExact, 5, 10, E2E4);
   Store(50, 2, EntryPinned | BoundUpper, 5, -30, E7E5, 70, Black);
