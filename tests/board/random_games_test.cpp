@@ -128,4 +128,13 @@ TEST_F(RandomGames, WrittenFenSetsUpTheSamePosition) {
   }
 }
 
+// A damaged field stops a checking build at once, with the position's FEN.
+TEST_F(RandomGames, MismatchAbortsWithTheFen) {
+  ASSERT_TRUE(SetFen("4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1"));
+  Pos.threatValue[0] += 5;
+  EXPECT_DEATH(VerifyPositionOrAbort("a test"),
+               "position check failed after a test: threat value.*\nFEN: 4k3/8/8/8/8/8/8/R3K2R w KQ - 0 1");
+  Pos.threatValue[0] -= 5;
+}
+
 }  // namespace

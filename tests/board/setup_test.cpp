@@ -10,8 +10,6 @@
 
 namespace {
 
-const char* StartFen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
-
 class Setup : public BoardTest {};
 
 TEST_F(Setup, EnPassantSquareOnlyWhenAPawnCanCapture) {

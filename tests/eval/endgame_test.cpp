@@ -58,6 +58,15 @@ TEST_F(Endgame, RookAgainstBareKingDrivesTheKingToTheEdge) {
     EXPECT_EQ(LoneKingScore(strong, strong), expected) << turn;
     EXPECT_EQ(LoneKingScore(strong ^ 1, strong), -expected) << turn;
   }
+  // The same king distance, the defending king ever nearer the edge: the score keeps growing.
+  int last = -100000;
+  for (const char* fen : {"8/8/8/4k3/8/4K3/8/R7 w - - 0 1", "8/8/4k3/8/4K3/8/8/R7 w - - 0 1",
+                          "8/4k3/8/4K3/8/8/8/R7 w - - 0 1", "4k3/8/4K3/8/8/8/8/R7 w - - 0 1"}) {
+    ASSERT_TRUE(Set(fen));
+    const int score = Trace().score;
+    EXPECT_GT(score, last) << fen;
+    last = score;
+  }
 }
 
 TEST_F(Endgame, WrongBishopWithRookPawns) {
