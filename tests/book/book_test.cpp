@@ -33,7 +33,7 @@ class Book : public ::testing::Test {
 TEST_F(Book, TheChoiceOfABookMove) {
   const uint16_t Lost = BookLostMark, Foreign = 1 << BookCheckShift;
   const std::string repeats = "g1f3 g8f6 f3g1 f6g8 g1f3 g8f6";  // Ng1 would repeat the position after move 3
-  const int Wild = BookStyleWild, Varied = BookStyleVaried, Tournament = BookStyleTournament;
+  const int Wild = BookStyleWild, Wide = BookStyleWide, Varied = BookStyleVaried, Tournament = BookStyleTournament;
   const struct {
     const char* name;
     std::vector<TestBookMove> book;
@@ -43,7 +43,10 @@ TEST_F(Book, TheChoiceOfABookMove) {
     std::set<std::string> chosen;  // over 40 seeds
   } cases[] = {
       {"Wild, 0", {{"", "e2e4", 0, 31}}, "", Wild, false, {"none"}},
+      {"Wild plays 1", {{"", "e2e4", 1, 31}}, "", Wild, false, {"e2e4"}},
+      {"Wide plays 2", {{"", "e2e4", 2, 31}}, "", Wide, false, {"e2e4"}},
       {"Varied never plays 2", {{"", "e2e4", 2, 31}}, "", Varied, false, {"none"}},
+      {"Tournament never plays 2", {{"", "e2e4", 2, 31}}, "", Tournament, false, {"none"}},
       {"learned", {{"", "e2e4", 7, 4}, {"", "d2d4", 0, 12}}, "", Varied, true, {"d2d4"}},
       {"lost", {{"", "e2e4", 6, 27, Lost}, {"", "d2d4", 6, 12}}, "", Tournament, true, {"d2d4"}},
       {"lost, alone", {{"", "e2e4", 7, 31, Lost}, {"", "d2d4", 2, 8}}, "", Tournament, true, {"e2e4"}},

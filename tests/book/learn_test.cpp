@@ -104,6 +104,8 @@ TEST_F(Learning, NothingIsLearnedUnderAStrengthLimitOrOutsideTheTournamentStyle)
   } cases[] = {
       {"defaults", 0, 0, -1, true},
       {"UCI_LimitStrength", 0, FlagLimitStrength, -1, false},
+      {"Book Style Wild", BookStyleMask, BookStyleWild << BookStyleShift, -1, false},
+      {"Selectivity 1", SelectivityMask, 1 << SelectivityShift, -1, false},
       {"Forward Pruning 7", 0, 0, 7 * 16, false},
   };
   for (const auto& c : cases) {
