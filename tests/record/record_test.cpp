@@ -75,6 +75,7 @@ TEST_F(Record, TheResultAndTheHeaderFollowTheEnginesLastMove) {
   } cases[] = {
       {"+250 is not decisive", Three, White, 250, Result | Own, false, false, "*"},
       {"+257 wins", Three, White, 257, Result | Own, false, false, "1-0"},
+      {"-95 is a draw", Three, White, -95, Result | Own, false, false, "1/2-1/2"},
       {"Black's +257 wins for Black", Four, Black, 257, Result | Own, false, false, "0-1"},
       {"played back: no result", Three, White, 257, Result | Own, true, false, "*"},
       {"under a strength limit", Four, White, 257, Own, true, true, "*"},
