@@ -3,12 +3,18 @@
 #include "board/board.h"
 #include "board/keys.h"
 
+#include <cstring>
+
 uint64_t NodeCount;
 void (*MoveKeyHook)(int sideToMove, uint64_t key);
 
 namespace {
 
 using namespace attack_update;
+
+// The attack tables as they stood before each move on the undo stack. Unmaking a search
+// move copies them back instead of walking every ray of the move a second time.
+AttackEntry savedAttacks[MaxPly][2][64];
 
 constexpr int CastlingGain = 64;
 constexpr int EnPassantGain = 128;
@@ -177,6 +183,7 @@ void MakeMove(Move m) {
   u.capturedType = 0;
   u.capturedSlotBit = 0;
   p.lastTo = uint8_t(t);
+  std::memcpy(savedAttacks[p.undoTop - 1], p.attackTable, sizeof p.attackTable);
 
   // Step 2: the old en-passant square goes.
   if (p.epSquare) {
@@ -303,9 +310,8 @@ void MakeMove(Move m) {
 
 namespace {
 
-// Puts the pieces of the move on top of the undo stack back. With Mark false the threat
-// values are restored from the move's journal afterwards, so nothing is marked for recomputation.
-template <bool Mark>
+// Puts the pieces of a move without saved attack tables back (a move restored from the game
+// history), walking its rays and marking every piece they reach for threat recomputation.
 void UnmakePieces(Position& p, const UndoRecord& u) {
   const Move m = u.move;
   const int s = u.mover, o = s ^ 1;
@@ -314,7 +320,7 @@ void UnmakePieces(Position& p, const UndoRecord& u) {
 
   if (kind == KindCastle) {
     CastleSquares cs = CastlingGeometry(m, s);
-    ShiftCastlingPieces<Mark>(p, s, cs.kingTo, cs.rookTo, cs.king, cs.rook, Mark, nullptr);
+    ShiftCastlingPieces<true>(p, s, cs.kingTo, cs.rookTo, cs.king, cs.rook, true, nullptr);
     p.moveCount[cs.king] = 0;
     p.moveCount[cs.rook] = 0;
     p.changedSlots[s] |= 1;
@@ -326,9 +332,9 @@ void UnmakePieces(Position& p, const UndoRecord& u) {
   p.moveCount[f] = uint8_t(p.moveCount[t] - 1);
   if (kind != KindEnPassant) p.moveCount[t] = u.capturedMoveCount;
 
-  if (Mark) ClearThreat(p, t, s, nullptr);
-  PieceAttacks<-1, Mark>(p, t);
-  SetOccupant<Mark>(p, f, moverType, s, bit);
+  ClearThreat(p, t, s, nullptr);
+  PieceAttacks<-1>(p, t);
+  SetOccupant(p, f, moverType, s, bit);
   MovePieceSlot(p, s, bit, f);
 
   if (moverType == Pawn) {
@@ -346,23 +352,88 @@ void UnmakePieces(Position& p, const UndoRecord& u) {
   if (kind == KindEnPassant) {
     int e = s == White ? t - 8 : t + 8;
     uint32_t vbit = u.capturedSlotBit;
-    SetOccupant<Mark>(p, e, Pawn, o, vbit);
+    SetOccupant(p, e, Pawn, o, vbit);
     RestorePiece(p, e, Pawn, o, vbit);
     p.moveCount[e] = u.capturedMoveCount;
-    PieceAttacks<1, Mark>(p, e);
+    PieceAttacks<1>(p, e);
     p.changedSlots[o] |= vbit;
-    SetOccupant<Mark>(p, t, Empty, NoColour, 0);
+    SetOccupant(p, t, Empty, NoColour, 0);
   } else if (u.capturedType) {
     uint32_t vbit = u.capturedSlotBit;
     RestorePiece(p, t, u.capturedType, o, vbit);
-    ReplaceOccupant<Mark>(p, t, u.capturedType, o, vbit);
-    PieceAttacks<1, Mark>(p, t);
+    ReplaceOccupant(p, t, u.capturedType, o, vbit);
+    PieceAttacks<1>(p, t);
     p.changedSlots[o] |= vbit;
   } else {
-    SetOccupant<Mark>(p, t, Empty, NoColour, 0);
+    SetOccupant(p, t, Empty, NoColour, 0);
   }
-  PieceAttacks<1, Mark>(p, f);
+  PieceAttacks<1>(p, f);
   p.changedSlots[s] |= bit;
+}
+
+// Puts an occupant on a square without touching the attack tables.
+inline void PlaceOnly(Position& p, int sq, int type, int c, uint32_t bit) {
+  p.pieceType[sq] = uint8_t(type);
+  p.colour[sq] = uint8_t(c);
+  p.slotBit[sq] = bit;
+}
+
+// Puts the pieces of the move on top of the undo stack back when its attack tables were saved:
+// only the piece records change here, the tables are copied back by the caller.
+void UnmakeSquares(Position& p, const UndoRecord& u) {
+  const Move m = u.move;
+  const int s = u.mover, o = s ^ 1;
+  const int f = MoveFrom(m), t = MoveTo(m);
+  const Move kind = MoveKind(m);
+
+  if (kind == KindCastle) {
+    CastleSquares cs = CastlingGeometry(m, s);
+    uint32_t kingBit = p.slotBit[cs.kingTo], rookBit = p.slotBit[cs.rookTo];
+    // Both leave before either arrives: in Chess960 the squares may overlap.
+    PlaceOnly(p, cs.kingTo, Empty, NoColour, 0);
+    PlaceOnly(p, cs.rookTo, Empty, NoColour, 0);
+    PlaceOnly(p, cs.king, King, s, kingBit);
+    PlaceOnly(p, cs.rook, Rook, s, rookBit);
+    MovePieceSlot(p, s, kingBit, cs.king);
+    MovePieceSlot(p, s, rookBit, cs.rook);
+    p.moveCount[cs.king] = 0;
+    p.moveCount[cs.rook] = 0;
+    return;
+  }
+  const int arriving = p.pieceType[t];
+  const int moverType = IsPromotion(m) ? int(Pawn) : arriving;
+  const uint32_t bit = p.slotBit[t];
+  p.moveCount[f] = uint8_t(p.moveCount[t] - 1);
+  if (kind != KindEnPassant) p.moveCount[t] = u.capturedMoveCount;
+  PlaceOnly(p, f, moverType, s, bit);
+  MovePieceSlot(p, s, bit, f);
+
+  if (moverType == Pawn) {
+    SetPawnBits(p, s, f, bit, true);
+    if (arriving != Pawn) {
+      p.material[s] -= pieceValue[arriving] - pieceValue[Pawn];
+      p.materialSignature[s] -= SignatureIncrement[arriving] - SignatureIncrement[Pawn];
+      SetTypeBits(p, arriving, s, bit, false);
+      SetTypeBits(p, Pawn, s, bit, true);
+    } else {
+      SetPawnBits(p, s, t, bit, false);
+    }
+  }
+
+  if (kind == KindEnPassant) {
+    int e = s == White ? t - 8 : t + 8;
+    uint32_t vbit = u.capturedSlotBit;
+    PlaceOnly(p, e, Pawn, o, vbit);
+    RestorePiece(p, e, Pawn, o, vbit);
+    p.moveCount[e] = u.capturedMoveCount;
+    PlaceOnly(p, t, Empty, NoColour, 0);
+  } else if (u.capturedType) {
+    uint32_t vbit = u.capturedSlotBit;
+    RestorePiece(p, t, u.capturedType, o, vbit);
+    PlaceOnly(p, t, u.capturedType, o, vbit);
+  } else {
+    PlaceOnly(p, t, Empty, NoColour, 0);
+  }
 }
 
 }  // namespace
@@ -375,7 +446,12 @@ void UnmakeMove() {
   // With the move's journal the threat values are put back at the end; a move restored from
   // the game history has none, and its threat values are recomputed instead.
   const bool journaled = u.journalCount != NoJournal;
-  if (journaled) UnmakePieces<false>(p, u); else UnmakePieces<true>(p, u);
+  if (journaled) {
+    UnmakeSquares(p, u);
+    std::memcpy(p.attackTable, savedAttacks[p.undoTop - 1], sizeof p.attackTable);
+  } else {
+    UnmakePieces(p, u);
+  }
 
   // Pop the record and restore the saved fields.
   p.undoTop--;
