@@ -89,7 +89,6 @@ inline unsigned Support(uint8_t ours, uint8_t theirs) {
 
 // One colour's view of the board for its pawns.
 struct PawnSide {
-  int us, them, forward, flip;        // flip: XOR turning a relative square into an actual one
   const AttackEntry* own;
   const AttackEntry* enemy;
   uint8_t ours[10], theirs[10];       // pawn bytes by file -1..8, relative ranks
@@ -110,10 +109,16 @@ uint8_t CastlingWing(const Position& p, int c) {
   return wing;
 }
 
-// The value of the pawn on sq in its own colour's view.
-int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
-  const int f = FileOf(sq), rel = sq ^ s.flip, r = RankOf(rel);
-  const int front = sq + s.forward;
+// The value of the pawn of colour Us on sq in its own colour's view. The colour is a template
+// argument so that the direction and the mirroring are constants; the central pawn mass is added
+// to `mass` (by square shade), kept in registers until PawnStructure stores it.
+template <int Us>
+int EvaluatePawn(Position& p, const PawnSide& s, int sq, unsigned mass[2]) {
+  constexpr int us = Us, them = Us ^ 1;
+  constexpr int forward = Us == White ? 8 : -8;
+  constexpr int flip = Us == White ? 0 : 56;   // XOR turning a relative square into an actual one
+  const int f = FileOf(sq), rel = sq ^ flip, r = RankOf(rel);
+  const int front = sq + forward;
   const uint8_t* ours = s.ours + 1;   // indexable by files -1..8
   const uint8_t* theirs = s.theirs + 1;
   const bool blockedFile = ((ours[f] | theirs[f]) & (0xFEu << r) & 0xFFu) != 0;
@@ -122,11 +127,11 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
   const bool covered = PawnAttacks(s.own[front]) != 0;
   const bool attackedByPawn = PawnAttacks(s.enemy[sq]) != 0;
   const int frontType = p.pieceType[front];
-  const bool frontEnemy = frontType && p.colour[front] == s.them;
+  const bool frontEnemy = frontType && p.colour[front] == them;
   const bool frontEnemyPawn = frontEnemy && frontType == Pawn;
 
   // Step 1: the root pawn table.
-  int v = PawnSquareTable[s.us][sq];
+  int v = PawnSquareTable[us][sq];
 
   // Step 2: shelter for the own king, by castling wing while it may still castle, else by nearness.
   if (p.Phase > 1) {
@@ -137,7 +142,7 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
         b >>= ShelterShift[r];
       }
     } else {
-      const int d = KingDistance(sq, ShelterCentre[p.kingSquare(s.us)]);
+      const int d = KingDistance(sq, ShelterCentre[p.kingSquare(us)]);
       if (d <= 2) {
         b = ShelterShift[f] > 1 ? 2 * p.Phase : 3 * p.Phase;
         b >>= (d - 1) + ShelterShift[r];
@@ -150,15 +155,15 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
   // Step 3: central pawn mass by square shade; fixed pawns count fully. A blocked d- or e-pawn on
   // its second rank shuts its own bishop in.
   const int weight = CentreWeight[sq];
-  uint8_t& mass = pawnMass[s.us][Geo.shade[sq]];
+  unsigned& shadeMass = mass[Geo.shade[sq]];
   if (!frontType) {
-    mass = uint8_t(mass + (weight >> 1));
+    shadeMass += weight >> 1;
   } else {
-    if (frontType == Pawn && !attackedByPawn && !covered) mass = uint8_t(mass + weight);
-    else mass = uint8_t(mass + (((weight >> 1) + weight) >> 1));
+    if (frontType == Pawn && !attackedByPawn && !covered) shadeMass += weight;
+    else shadeMass += ((weight >> 1) + weight) >> 1;
     constexpr int D2 = 11, E2 = 12, C1 = 2, F1 = 5;
     auto ownBishopOn = [&](int relSq) {
-      return p.pieceType[relSq ^ s.flip] == Bishop && p.colour[relSq ^ s.flip] == s.us;
+      return p.pieceType[relSq ^ flip] == Bishop && p.colour[relSq ^ flip] == us;
     };
     if ((rel == D2 && ownBishopOn(C1)) || (rel == E2 && ownBishopOn(F1))) v -= BlockedCentrePawnPenalty;
   }
@@ -189,7 +194,7 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
       int deduction = BackwardPenalty;
       if (!frontEnemyPawn) {
         const int stopRel = enemyAhead - 1 < StopRankLimit ? (enemyAhead - 1) * 8 + f : rel + 8;
-        const int stop = stopRel ^ s.flip;
+        const int stop = stopRel ^ flip;
         if (!blockedFile && s.enemyHeavy) deduction = BackwardOnOpenFilePenalty;
         const int enemyPawns = PawnAttacks(s.enemy[stop]), ownPawns = PawnAttacks(s.own[stop]);
         if (enemyPawns > ownPawns) {
@@ -207,13 +212,13 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
   if (ours[f] & (ours[f] - 1)) v -= (backward ? DoubledBackwardPenalty : DoubledPenalty) + p.endgameQuarter;
 
   // Step 7: pawn storm on the wing planned at the root.
-  if (StormLevel[s.us] != NoStorm && s.units >= StormMinUnits && (StormFiles[s.us] >> f & 1)) {
-    const int u = StormLevel[s.us] + ((s.units - StormMinUnits) >> StormUnitsShift);
+  if (StormLevel[us] != NoStorm && s.units >= StormMinUnits && (StormFiles[us] >> f & 1)) {
+    const int u = StormLevel[us] + ((s.units - StormMinUnits) >> StormUnitsShift);
     v -= 2 << u;
     const int g = StormBonus[r] << u;
     const bool frontPawn = frontType == Pawn;
     if (r > 2) {
-      if (StormLevel[s.us] == 0) {
+      if (StormLevel[us] == 0) {
         if (!frontPawn || attackedByPawn || covered) v += g;
       } else {
         const int besideNearest = LowestRankFrom(enemyAdj, r + 1, NoEnemyPawnAhead);
@@ -229,11 +234,11 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
 
   // Step 8: passed and candidate passed pawns.
   if (blockedFile || backward) return v;
-  const int enemyKing = p.kingSquare(s.them), ownKing = p.kingSquare(s.us);
+  const int enemyKing = p.kingSquare(them), ownKing = p.kingSquare(us);
   if (enemyAhead != NoEnemyPawnAhead) {
     // Candidate: the own pawns beside it can carry it past the nearest enemy pawn at enemyAhead.
     const int past = enemyAhead - 3, beyond = enemyAhead - 2;
-    const int besideStop = ((enemyAhead - 1) * 8 + f) ^ s.flip;
+    const int besideStop = ((enemyAhead - 1) * 8 + f) ^ flip;
     const bool passes = OwnField(support, past) >= EnemyField(support, past);
     // With the nearest enemy pawn still on its own second rank, no enemy pawn can ever attack the
     // square beyond it (the table has no field for it): nothing contests that step.
@@ -249,25 +254,25 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
   if (!attackedByPawn) {
     if (covered) bonus = PassedProtectedPath[r];
     else if (PawnAttacks(s.own[sq])) bonus = PassedDefended[r];
-    else if (!frontType && r < SeventhRank && PawnAttacks(s.own[front + s.forward])) bonus = PassedDefensible[r];
+    else if (!frontType && r < SeventhRank && PawnAttacks(s.own[front + forward])) bonus = PassedDefensible[r];
   }
 
   // 8.2: rooks and queens behind the pawn on its file.
-  const int promotion = (EighthRank * 8 + f) ^ s.flip;
+  const int promotion = (EighthRank * 8 + f) ^ flip;
   unsigned ownUnits = s.own[promotion].counts, enemyUnits = s.enemy[promotion].counts;
   int balance = 0;
-  auto behind = [&](int from) { return FileOf(from) == f && (s.us == White ? from < sq : from > sq); };
-  for (uint32_t set = uint32_t(s.own[sq].attackers | s.own[sq].xrayAttackers) & p.orthogonalSliders[s.us]; set;
+  auto behind = [&](int from) { return FileOf(from) == f && (us == White ? from < sq : from > sq); };
+  for (uint32_t set = uint32_t(s.own[sq].attackers | s.own[sq].xrayAttackers) & p.orthogonalSliders[us]; set;
        set &= set - 1) {
-    const int from = p.pieceList[s.us][LowestSlot(set)];
+    const int from = p.pieceList[us][LowestSlot(set)];
     if (!behind(from)) continue;
     bonus += RookBehindBonus;
     ownUnits += CountUnit[p.pieceType[from]];
     balance++;
   }
-  for (uint32_t set = uint32_t(s.enemy[sq].attackers | s.enemy[sq].xrayAttackers) & p.orthogonalSliders[s.them]; set;
+  for (uint32_t set = uint32_t(s.enemy[sq].attackers | s.enemy[sq].xrayAttackers) & p.orthogonalSliders[them]; set;
        set &= set - 1) {
-    const int from = p.pieceList[s.them][LowestSlot(set)];
+    const int from = p.pieceList[them][LowestSlot(set)];
     if (!behind(from)) continue;
     bonus -= EnemyRookBehindPenalty;
     enemyUnits += CountUnit[p.pieceType[from]];
@@ -286,7 +291,7 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
   // 8.4: the free path: each square ahead controlled by the own side (with the balance of rooks
   // behind and the king race) raises the value, each one held by the enemy or occupied lowers it.
   int a = PassedBase[r], k = 2, blocked = 0;
-  for (int to = front, rank = r + 1; rank <= EighthRank; rank++, to += s.forward) {
+  for (int to = front, rank = r + 1; rank <= EighthRank; rank++, to += forward) {
     if (!p.pieceType[to]) {
       if (s.own[to].attackerTotal - s.enemy[to].attackerTotal + balance < 0) {
         a -= a >> (k + 1);
@@ -297,7 +302,7 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
       }
     } else {
       blocked++;
-      if (p.colour[to] == s.them && !p.threatValue[to]) {
+      if (p.colour[to] == them && !p.threatValue[to]) {
         a -= a >> k;
         k += 1;
       }
@@ -314,7 +319,7 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
 
   // 8.7: against at most a minor piece.
   if (weakDefender) {
-    if (q > 0 && p.material[s.them] == 0) bonus += BareKingPassedBonus;
+    if (q > 0 && p.material[them] == 0) bonus += BareKingPassedBonus;
     else if ((q > 0 || dp < 1) && dq < 0) bonus += a >> 1;
     else if (q > 0 && k - 7 + r == 2) bonus += a >> 2;
   }
@@ -337,24 +342,40 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
     }
     t -= pieceValue[Pawn] + scaled;
     if (threat && t > 0) {
-      const int shift = PassedShift[s.them];
+      const int shift = PassedShift[them];
       v += t >> shift;
-      if (t > p.largestThreat[s.them]) {
+      if (t > p.largestThreat[them]) {
         if (s.usToMove || !p.threatValue[sq]) {
-          p.secondThreat[s.them] = t;
+          p.secondThreat[them] = t;
           v += t >> shift;
         } else {
-          p.secondThreat[s.them] = p.largestThreat[s.them];
+          p.secondThreat[them] = p.largestThreat[them];
         }
-        p.largestThreat[s.them] = t;
-      } else if (t > p.secondThreat[s.them]) {
-        p.secondThreat[s.them] = t;
+        p.largestThreat[them] = t;
+      } else if (t > p.secondThreat[them]) {
+        p.secondThreat[them] = t;
       }
     }
   }
 
   // 8.10.
   return v + scaled;
+}
+
+// The pawns of colour Us, highest slot first (the order only matters to the threat lists), in
+// that colour's view.
+template <int Us>
+int PawnsOf(Position& p, const PawnSide& s, unsigned mass[2]) {
+  int sum = 0;
+  for (uint32_t set = p.pawns(Us); set;) {
+    const int slot = HighestSlot(set);
+    set ^= 1u << slot;
+    const int sq = p.pieceList[Us][slot];
+    const int v = EvaluatePawn<Us>(p, s, sq, mass);
+    PawnValues[sq] = int16_t(v);
+    sum += v;
+  }
+  return sum;
 }
 
 }  // namespace
@@ -379,14 +400,9 @@ void InitPawnTables() {
 
 int PawnStructure(int whiteToMove, int blackToMove) {
   Position& p = Pos;
-  pawnMass[White][0] = pawnMass[White][1] = pawnMass[Black][0] = pawnMass[Black][1] = 0;
   PawnSide sides[2];
   for (int us = 0; us < 2; us++) {
     PawnSide& s = sides[us];
-    s.us = us;
-    s.them = us ^ 1;
-    s.forward = us == White ? 8 : -8;
-    s.flip = us == White ? 0 : 56;
     s.own = p.attackTable[us];
     s.enemy = p.attackTable[us ^ 1];
     for (int i = 0; i < 10; i++) {
@@ -401,18 +417,13 @@ int PawnStructure(int whiteToMove, int blackToMove) {
     s.themToMove = us == White ? blackToMove : whiteToMove;
   }
 
-  int total = 0;
-  for (int us = 0; us < 2; us++) {
-    // Highest pawn slot first (the order only matters to the threat lists).
-    for (uint32_t set = p.pawns(us); set;) {
-      const int slot = HighestSlot(set);
-      set ^= 1u << slot;
-      const int sq = p.pieceList[us][slot];
-      const int v = EvaluatePawn(p, sides[us], sq);
-      PawnValues[sq] = int16_t(v);
-      total += us == White ? v : -v;
-    }
-  }
+  // The central pawn mass by colour and shade; a byte that wraps like the stored one.
+  unsigned mass[2][2] = {{0, 0}, {0, 0}};
+  const int white = PawnsOf<White>(p, sides[White], mass[White]);
+  const int black = PawnsOf<Black>(p, sides[Black], mass[Black]);
+  int total = white - black;
+  for (int c = 0; c < 2; c++)
+    for (int shade = 0; shade < 2; shade++) pawnMass[c][shade] = uint8_t(mass[c][shade]);
 
   // Hyper-modern play: the engine keeps its pawns off the centre and lets the opponent take it.
   if (HyperModernPlay) {
