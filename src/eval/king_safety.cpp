@@ -137,10 +137,13 @@ uint8_t KnightCover(int x, int k) {
   return mask;
 }
 
-// One evaluation of the attack on the king of colour c.
+// One evaluation of the attack on the king of colour C (a template argument, so that the colours
+// and the enemy's direction are constants).
+template <int C>
 struct KingAttackState {
+  static constexpr int c = C, e = C ^ 1;
   Position& p;
-  int c, e, k;
+  int k;
   const AttackEntry* own;
   const AttackEntry* enemy;
   UndoRecord& record;
@@ -152,7 +155,7 @@ struct KingAttackState {
 
   // A check of the enemy piece in `slot` from x: which neighbours it covers, whether it leaves
   // no flight (the neighbours it alone guarded included), and then the threat move.
-  __attribute__((noinline)) void CheckFrom(int slot, int from, int x, uint8_t covered) {
+  void CheckFrom(int slot, int from, int x, uint8_t covered) {
     checkDirections |= covered;
     if ((flights | loneGuard[slot]) & ~covered) return;
     if (p.sideToMove != e) return;
@@ -178,7 +181,7 @@ struct KingAttackState {
         if (type && p.colour[x] == e) {
           // An enemy piece on the line: a discovered check when a slider stands behind it.
           if (type != Pawn) s -= OccupiedLineSquare - acc;
-          const int forward = e == White ? 8 : -8;
+          constexpr int forward = e == White ? 8 : -8;
           if (!acc && (type != Pawn || (!file && !p.pieceType[x + forward]))) {
             for (uint32_t set = lineSliders; set; set &= set - 1) {
               const int slot = LowestSlot(set);
@@ -226,7 +229,8 @@ struct KingAttackState {
   }
 };
 
-int AttackOnKing(Position& p, int c, UndoRecord& record, const unsigned* bishopShades, bool* net);
+template <int C>
+int AttackOnKing(Position& p, UndoRecord& record, const unsigned* bishopShades, bool* net);
 
 // Square shades (bit 0 light, bit 1 dark) holding a bishop of each colour.
 void BishopShades(const Position& p, unsigned shades[2]) {
@@ -242,21 +246,24 @@ int KingAttack(int c) {
   bool net;
   unsigned shades[2];
   BishopShades(Pos, shades);
-  return AttackOnKing(Pos, c, EvaluationRecord(), shades, &net);
+  return c == White ? AttackOnKing<White>(Pos, EvaluationRecord(), shades, &net)
+                    : AttackOnKing<Black>(Pos, EvaluationRecord(), shades, &net);
 }
 
 namespace {
 
-// The attack on c's king in c's view; *net tells whether it found a mating net.
-int AttackOnKing(Position& p, int c, UndoRecord& record, const unsigned* bishopShades, bool* net) {
-  const int e = c ^ 1, k = p.kingSquare(c);
-  KingAttackState a{p, c, e, k, p.attackTable[c], p.attackTable[e], record};
+// The attack on the king of colour C in C's view; *net tells whether it found a mating net.
+template <int C>
+int AttackOnKing(Position& p, UndoRecord& record, const unsigned* bishopShades, bool* net) {
+  constexpr int c = C, e = C ^ 1;
+  const int k = p.kingSquare(c);
+  KingAttackState<C> a{p, k, p.attackTable[c], p.attackTable[e], record};
   p.lineAttackers[e] = 0;
 
   // Step 1: the zone, the 3x3 block around the shelter centre (centre first): flights, blocked
   // neighbours, lone guards, attack units and undefended squares.
   const Zone& zone = KingZones[k];
-  const int enemyForward = e == White ? 8 : -8;
+  constexpr int enemyForward = e == White ? 8 : -8;
   for (int i = 0; i < 9; i++) {
     const int z = zone.square[i];
     const AttackEntry &E = a.enemy[z], &O = a.own[z];
@@ -378,7 +385,7 @@ int KingSafety(int* perColour) {
       }
     }
     bool net;
-    s += AttackOnKing(p, c, record, shades, &net);
+    s += c == White ? AttackOnKing<White>(p, record, shades, &net) : AttackOnKing<Black>(p, record, shades, &net);
     if (net) {
       p.secondThreat[c] = p.largestThreat[c];
       p.largestThreat[c] = MatingNetThreat;
