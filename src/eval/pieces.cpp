@@ -14,7 +14,7 @@ namespace {
 // Rook mobility, by the squares counted along its four lines (0..14), units of 1/128 pawn.
 constexpr int RookMobility[15] = {-5, -2, 0, 1, 5, 8, 11, 13, 15, 17, 18, 19, 20, 21, 22};
 // Bishop mobility, by the empty squares on its diagonals (0..13).
-constexpr int BishopMobility[14] = {-8, -4, -1, 2, 5, 8, 10, 12, 14, 16, 18, 20, 21, 22};
+constexpr int BishopMobilityBonus[14] = {-8, -4, -1, 2, 5, 8, 10, 12, 14, 16, 18, 20, 21, 22};
 // Bishop, by the number of diagonal directions with at least one free square (0..4).
 constexpr int BishopDirections[5] = {-12, -4, 0, 2, 4};
 // A bishop with no way back, by its relative rank index: deep in enemy land it is nearly trapped.
@@ -54,7 +54,9 @@ constexpr int RookDirections[4] = {0, 1, 2, 3};
 inline int RelativeRank(int c, int sq) { return c == White ? RankOf(sq) : 7 - RankOf(sq); }
 
 // No enemy pawn on a file beside sq stands ahead of it, so none can ever drive a piece away.
-bool SafeFromPawns(const Position& p, int c, int sq) {
+// The piece's colour c is a template argument here and below, so that the direction is a constant.
+template <int c>
+bool SafeFromPawns(const Position& p, int sq) {
   const uint8_t* theirs = p.pawnFiles[c ^ 1] + 1;   // files -1..8
   const int f = FileOf(sq), r = RankOf(sq);
   const unsigned beside = theirs[f - 1] | theirs[f + 1];
@@ -62,15 +64,17 @@ bool SafeFromPawns(const Position& p, int c, int sq) {
   return !(beside & ahead);
 }
 
-int Outpost(const Position& p, int c, int sq) {
+template <int c>
+int Outpost(const Position& p, int sq) {
   const int rel = RelativeRank(c, sq), f = FileOf(sq);
   if (rel < FirstOutpostRank || rel > LastOutpostRank || f == 0 || f == 7) return -1;
-  return SafeFromPawns(p, c, sq) ? rel : -1;
+  return SafeFromPawns<c>(p, sq) ? rel : -1;
 }
 
-int KnightValue(const Position& p, int c, int sq, int averagePawns, int rooksOnBoard) {
+template <int c>
+int KnightValue(const Position& p, int sq, int averagePawns, int rooksOnBoard) {
   int v = KnightSquareTable[c][sq] + KnightPawnAdjust[averagePawns] - p.endgameHalf;
-  const int rel = Outpost(p, c, sq);
+  const int rel = Outpost<c>(p, sq);
   if (rel >= 0) {
     int o = CentreWeight[sq];
     if (p.attackTable[c][sq].counts & CountMaskPawn) o += CentreWeight[sq] >> 1;
@@ -81,14 +85,19 @@ int KnightValue(const Position& p, int c, int sq, int averagePawns, int rooksOnB
   return v;
 }
 
-int BishopValue(const Position& p, int c, int sq, int averagePawns) {
+template <int c>
+int BishopMobility(int sq);
+
+template <int c>
+int BishopValue(const Position& p, int sq, int averagePawns) {
   int v = BishopSquareTable[c][sq] - pawnMass[c][Geo.shade[sq]] + p.endgameQuarter + p.phaseHalf;
-  if (Outpost(p, c, sq) >= 0) v += CentreWeight[sq] >> 1;
+  if (Outpost<c>(p, sq) >= 0) v += CentreWeight[sq] >> 1;
   if (p.bishops(c) & (p.bishops(c) - 1)) v += BishopPairBase - averagePawns;
-  return v + BishopScore(sq, c);
+  return v + BishopMobility<c>(sq);
 }
 
-int RookValue(const Position& p, int c, int sq) {
+template <int c>
+int RookValue(const Position& p, int sq) {
   const int them = c ^ 1, f = FileOf(sq), rel = RelativeRank(c, sq);
   const AttackEntry* own = p.attackTable[c];
   int v = RookSquareTable[c][sq] + p.endgameHalf;
@@ -129,9 +138,9 @@ int RookValue(const Position& p, int c, int sq) {
   return v;
 }
 
-}  // namespace
-
-int BishopScore(int sq, int c) {
+// The mobility part of a bishop's value (see BishopScore).
+template <int c>
+int BishopMobility(int sq) {
   const Position& p = Pos;
   const int them = c ^ 1, forward = c == White ? 8 : -8;
   const AttackEntry* enemy = p.attackTable[them];
@@ -190,22 +199,31 @@ int BishopScore(int sq, int c) {
   }
 
   // Step 6: directions, mobility and the diagonal terms.
-  return BishopDirections[BitCount(free)] + BishopMobility[count] + sum;
+  return BishopDirections[BitCount(free)] + BishopMobilityBonus[count] + sum;
 }
+
+// The pieces of colour c, kind by kind (the sum does not depend on the order); the king and the
+// pawns are skipped.
+template <int c>
+int PiecesOf(const Position& p, int averagePawns, int rooksOnBoard) {
+  auto square = [&](uint32_t set) { return p.pieceList[c][LowestSlot(set)]; };
+  int sum = 0;
+  for (uint32_t set = p.knights(c); set; set &= set - 1) sum += KnightValue<c>(p, square(set), averagePawns, rooksOnBoard);
+  for (uint32_t set = p.bishops(c); set; set &= set - 1) sum += BishopValue<c>(p, square(set), averagePawns);
+  for (uint32_t set = p.rooks(c); set; set &= set - 1) sum += RookValue<c>(p, square(set));
+  for (uint32_t set = p.queens(c); set; set &= set - 1) sum += QueenSquareTable[c][square(set)];
+  return sum;
+}
+
+}  // namespace
+
+int BishopScore(int sq, int c) { return c == White ? BishopMobility<White>(sq) : BishopMobility<Black>(sq); }
 
 int PieceScore(int* perColour) {
   const Position& p = Pos;
   const int averagePawns = (SignaturePawns(p.materialSignature[White]) + SignaturePawns(p.materialSignature[Black])) >> 1;
   const int rooksOnBoard = BitCount(p.rooks(White)) + BitCount(p.rooks(Black));
-  int sums[2] = {0, 0};
-  for (int c = 0; c < 2; c++) {
-    // Kind by kind (the sum does not depend on the order); the king and the pawns are skipped.
-    auto square = [&](uint32_t set) { return p.pieceList[c][LowestSlot(set)]; };
-    for (uint32_t set = p.knights(c); set; set &= set - 1) sums[c] += KnightValue(p, c, square(set), averagePawns, rooksOnBoard);
-    for (uint32_t set = p.bishops(c); set; set &= set - 1) sums[c] += BishopValue(p, c, square(set), averagePawns);
-    for (uint32_t set = p.rooks(c); set; set &= set - 1) sums[c] += RookValue(p, c, square(set));
-    for (uint32_t set = p.queens(c); set; set &= set - 1) sums[c] += QueenSquareTable[c][square(set)];
-  }
+  const int sums[2] = {PiecesOf<White>(p, averagePawns, rooksOnBoard), PiecesOf<Black>(p, averagePawns, rooksOnBoard)};
   if (perColour) {
     perColour[White] = sums[White];
     perColour[Black] = sums[Black];
