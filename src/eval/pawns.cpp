@@ -122,13 +122,14 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq, unsigned mass[2]) {
   const uint8_t* ours = s.ours + 1;   // indexable by files -1..8
   const uint8_t* theirs = s.theirs + 1;
   const bool blockedFile = ((ours[f] | theirs[f]) & (0xFEu << r) & 0xFFu) != 0;
-  const uint8_t ownAdj = ours[f - 1] | ours[f + 1], enemyAdj = theirs[f - 1] | theirs[f + 1];
-  const unsigned support = Support(ours[f - 1], theirs[f - 1]) + Support(ours[f + 1], theirs[f + 1]);
+  // What only some paths read is computed where it is read: the support word of the two files
+  // beside the pawn, the enemy pawns on them and the nearest of those ahead of the pawn.
+  auto supportWord = [&] { return Support(ours[f - 1], theirs[f - 1]) + Support(ours[f + 1], theirs[f + 1]); };
+  auto enemyAdjacent = [&] { return unsigned(theirs[f - 1] | theirs[f + 1]); };
+  auto nearestEnemyAhead = [&] { return LowestRankFrom(enemyAdjacent(), r + 2, NoEnemyPawnAhead); };
   const bool covered = PawnAttacks(s.own[front]) != 0;
   const bool attackedByPawn = PawnAttacks(s.enemy[sq]) != 0;
   const int frontType = p.pieceType[front];
-  const bool frontEnemy = frontType && p.colour[front] == them;
-  const bool frontEnemyPawn = frontEnemy && frontType == Pawn;
 
   // Step 1: the root pawn table.
   int v = PawnSquareTable[us][sq];
@@ -172,10 +173,13 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq, unsigned mass[2]) {
   if (covered && r >= 3) v += ((v + 8) >> 2) + r;
 
   // Step 5: weaknesses of a pawn that no neighbour can come to defend.
-  const int enemyAhead = LowestRankFrom(enemyAdj, r + 2, NoEnemyPawnAhead);
-  const int supportField = r >= 2 && r <= 5 ? OwnField(support, r - 2) : 0;
+  const int supportField = r >= 2 && r <= 5 ? OwnField(supportWord(), r - 2) : 0;
   bool backward = false;
   if (!supportField && !(covered && blockedFile)) {
+    const bool frontEnemy = frontType && p.colour[front] == them;
+    const bool frontEnemyPawn = frontEnemy && frontType == Pawn;
+    const uint8_t ownAdj = ours[f - 1] | ours[f + 1];
+    const int enemyAhead = nearestEnemyAhead();
     // 5.1: unprotectable, and worse with an enemy piece sitting in front.
     if (!covered && !frontEnemyPawn) {
       v -= WeakPawnPenalty[rel];
@@ -189,7 +193,7 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq, unsigned mass[2]) {
     // 5.3: backward: fewer own pawns can come to defend the stop rank than enemy pawns can attack it.
     const int ownBeside = LowestRankFrom(ownAdj, r, NoOwnPawnBeside);
     const int k = enemyAhead - 3;
-    if (k >= 0 && k < std::min(ownBeside, SupportFields) && OwnField(support, k) < EnemyField(support, k)) {
+    if (k >= 0 && k < std::min(ownBeside, SupportFields) && OwnField(supportWord(), k) < EnemyField(supportWord(), k)) {
       backward = true;
       int deduction = BackwardPenalty;
       if (!frontEnemyPawn) {
@@ -221,7 +225,7 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq, unsigned mass[2]) {
       if (StormLevel[us] == 0) {
         if (!frontPawn || attackedByPawn || covered) v += g;
       } else {
-        const int besideNearest = LowestRankFrom(enemyAdj, r + 1, NoEnemyPawnAhead);
+        const int besideNearest = LowestRankFrom(enemyAdjacent(), r + 1, NoEnemyPawnAhead);
         const int fileNearest = LowestRankFrom(theirs[f], r + 1, NoEnemyPawnAhead);
         const bool doublyAttacked = PawnAttacks(s.enemy[front]) - PawnAttacks(s.own[front]) >= 2;
         if (besideNearest <= fileNearest && !doublyAttacked) {
@@ -235,8 +239,10 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq, unsigned mass[2]) {
   // Step 8: passed and candidate passed pawns.
   if (blockedFile || backward) return v;
   const int enemyKing = p.kingSquare(them), ownKing = p.kingSquare(us);
+  const int enemyAhead = nearestEnemyAhead();
   if (enemyAhead != NoEnemyPawnAhead) {
     // Candidate: the own pawns beside it can carry it past the nearest enemy pawn at enemyAhead.
+    const unsigned support = supportWord();
     const int past = enemyAhead - 3, beyond = enemyAhead - 2;
     const int besideStop = ((enemyAhead - 1) * 8 + f) ^ flip;
     const bool passes = OwnField(support, past) >= EnemyField(support, past);
