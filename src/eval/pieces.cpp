@@ -49,7 +49,8 @@ constexpr int HighestDiagonalPawnRank = 3;                 // own pawns on relat
 // Diagonal directions (NW, NE, SW, SE) and, per colour, the two that lead toward its own side.
 constexpr int FirstDiagonal = 4, LastDiagonal = 7;
 constexpr uint8_t BackwardDiagonals[2] = {1u << 6 | 1u << 7, 1u << 4 | 1u << 5};
-constexpr int RookDirections[4] = {0, 1, 2, 3};
+// The piece types (as 1 << type) that end a rook's line for its mobility.
+constexpr unsigned EndsRookLine = 1u << Pawn | 1u << Knight | 1u << Bishop | 1u << King;
 
 inline int RelativeRank(int c, int sq) { return c == White ? RankOf(sq) : 7 - RankOf(sq); }
 
@@ -118,15 +119,14 @@ int RookValue(const Position& p, int sq) {
   if (rel > 2 && rel == enemyKingRank - 1 && !p.pawnsOnRank[them][RankOf(sq)]) v += RankBeforeKingWeight * rel;
   if (rel == SeventhRank && enemyKingRank >= SeventhRank) v += SeventhRankBonus + p.endgameHalf;
 
-  // Mobility: rooks and queens of either colour do not end a line.
+  // Mobility: rooks and queens of either colour do not end a line. The rook's four rays are
+  // walked as one list; a piece that ends a line skips the rest of its ray.
   int count = 0;
-  for (int d : RookDirections) {
-    const uint8_t* next = Geo.nextSquare[d];
-    for (int s = next[sq]; s != OffBoard; s = next[s]) {
-      const int type = p.pieceType[s];
-      if (type && type != Rook && type != Queen) break;
-      count++;
-    }
+  const uint8_t* ray = Geo.rays[Rook][sq];
+  const uint8_t* skip = Geo.raySkip[Rook][sq];
+  for (int i = 0; ray[i] != EndOfList; i++) {
+    if (EndsRookLine >> p.pieceType[ray[i]] & 1) i += skip[i];
+    else count++;
   }
   v += RookMobility[count];
 
