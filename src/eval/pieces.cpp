@@ -3,6 +3,8 @@
 // mobility, the rook shut in by its own king) and queens, each from the per-search square
 // tables; plus the trade bonus. Written once for both colours in the piece's own view.
 #include <algorithm>
+#include <array>
+#include <bit>
 
 #include "board/board.h"
 #include "board/geometry.h"
@@ -17,6 +19,12 @@ constexpr int RookMobility[15] = {-5, -2, 0, 1, 5, 8, 11, 13, 15, 17, 18, 19, 20
 constexpr int BishopMobilityBonus[14] = {-8, -4, -1, 2, 5, 8, 10, 12, 14, 16, 18, 20, 21, 22};
 // Bishop, by the number of diagonal directions with at least one free square (0..4).
 constexpr int BishopDirections[5] = {-12, -4, 0, 2, 4};
+// The same by the set of free diagonal directions (bit d - 4 for direction d, 0..15).
+constexpr std::array<int, 16> BishopFreeDirections = [] {
+  std::array<int, 16> t{};
+  for (int set = 0; set < 16; set++) t[set] = BishopDirections[std::popcount(unsigned(set))];
+  return t;
+}();
 // A bishop with no way back, by its relative rank index: deep in enemy land it is nearly trapped.
 constexpr int BishopBlockedPenalty[8] = {2, 4, 10, 24, 48, 72, 164, 172};
 // An own pawn ahead on a bishop's diagonal, by the pawn's relative rank index (ranks 2-4 only).
@@ -199,7 +207,7 @@ int BishopMobility(int sq) {
   }
 
   // Step 6: directions, mobility and the diagonal terms.
-  return BishopDirections[BitCount(free)] + BishopMobilityBonus[count] + sum;
+  return BishopFreeDirections[free >> FirstDiagonal] + BishopMobilityBonus[count] + sum;
 }
 
 // The pieces of colour c, kind by kind (the sum does not depend on the order); the king and the
