@@ -276,9 +276,12 @@ int AttackOnKing(Position& p, UndoRecord& record, const unsigned* bishopShades, 
     // An enemy pawn stuck in front of the king does not attack the zone.
     if (col == e && type == Pawn && p.pieceType[z + enemyForward]) continue;
     a.attackers |= E.attackers;
-    a.xrayAttackers |= E.xrayAttackers;
     a.units += AttackerWeight(E.attackers);
-    a.xunits += AttackerWeight(E.xrayAttackers);
+    // X-ray attackers are rare: skip their lookups when there are none.
+    if (E.xrayAttackers) {
+      a.xrayAttackers |= E.xrayAttackers;
+      a.xunits += AttackerWeight(E.xrayAttackers);
+    }
     int d = E.attackerTotal - O.attackerTotal;
     bool undefended = O.counts <= E.counts && d >= 0;
     if (col == e && type != Pawn) {
