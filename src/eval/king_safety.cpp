@@ -11,6 +11,7 @@
 // attacks from its square. Step 6 compares the flights with all of these together.
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "board/board.h"
 #include "board/check_masks.h"
@@ -122,6 +123,23 @@ constexpr std::array<Zone, 64> KingZones = [] {
   }
   return t;
 }();
+
+// The files within two of the king's file, by king file (bit f = file f).
+constexpr std::array<uint8_t, 8> NearFiles = [] {
+  std::array<uint8_t, 8> t{};
+  for (int kf = 0; kf < 8; kf++)
+    for (int f = std::max(kf - 2, 0); f <= std::min(kf + 2, 7); f++) t[kf] = uint8_t(t[kf] | 1u << f);
+  return t;
+}();
+
+// The files without a pawn of colour c (bit f = file f), from the eight pawn bytes read as one word.
+inline unsigned FilesWithoutPawns(const Position& p, int c) {
+  uint64_t x;
+  std::memcpy(&x, p.pawnFiles[c] + 1, 8);
+  constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Fu, High = 0x8080808080808080u;
+  const uint64_t occupied = ((((x & Low7) + Low7) | x) & High) >> 7;   // bit 0 of each non-zero byte
+  return ~unsigned((occupied * 0x0102040810204080u) >> 56) & 0xFF;    // gathered into one byte
+}
 
 inline int Distance(int a, int b) {
   return std::max(std::abs(FileOf(a) - FileOf(b)), std::abs(RankOf(a) - RankOf(b)));
@@ -382,10 +400,9 @@ int KingSafety(int* perColour) {
     int s = 0;
     if (p.orthogonalSliders[e]) {
       const int kf = FileOf(k);
-      for (int f = std::max(kf - 2, 0); f <= std::min(kf + 2, 7); f++) {
-        if (!p.pawnFiles[e][f + 1]) s -= EnemyOpenFilePenalty[kf][f];
-        if (!p.pawnFiles[c][f + 1]) s -= OwnOpenFilePenalty[kf][f];
-      }
+      const unsigned near = NearFiles[kf];
+      for (unsigned set = FilesWithoutPawns(p, e) & near; set; set &= set - 1) s -= EnemyOpenFilePenalty[kf][LowestSlot(set)];
+      for (unsigned set = FilesWithoutPawns(p, c) & near; set; set &= set - 1) s -= OwnOpenFilePenalty[kf][LowestSlot(set)];
     }
     bool net;
     s += c == White ? AttackOnKing<White>(p, record, shades, &net) : AttackOnKing<Black>(p, record, shades, &net);
