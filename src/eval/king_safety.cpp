@@ -322,13 +322,16 @@ int AttackOnKing(Position& p, UndoRecord& record, const unsigned* bishopShades, 
     if (d >= 2) a.units += ZoneDoubleLeadUnits;
   }
 
-  // Step 2: the diagonals from the king.
+  // Step 2: the diagonals from the king. Both line loops are unrolled, so that each line's
+  // direction, step table and check masks are constants.
   if (p.diagonalSliders[e])
+#pragma GCC unroll 4
     for (int d = 4; d < 8; d++) a.Line(d, p.diagonalSliders[e]);
 
   // Step 3: the ranks and files; a king with no flight off its rank fears the back rank.
   if (p.orthogonalSliders[e]) {
     if (!(a.flights & ~OwnRankNeighbours)) a.s -= 2 * p.endgameWeight;
+#pragma GCC unroll 4
     for (int d = 0; d < 4; d++) a.Line(d, p.orthogonalSliders[e]);
   }
 
