@@ -154,6 +154,8 @@ int BishopMobility(int sq) {
   const AttackEntry* enemy = p.attackTable[them];
   int count = 0, sum = 0;
   unsigned free = 0;
+  // Unrolled, so that each diagonal's direction and step table are constants.
+#pragma GCC unroll 4
   for (int d = FirstDiagonal; d <= LastDiagonal; d++) {
     const bool ahead = !(BackwardDiagonals[c] >> d & 1);
     const uint8_t* next = Geo.nextSquare[d];
