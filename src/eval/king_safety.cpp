@@ -282,9 +282,6 @@ int AttackOnKing(Position& p, UndoRecord& record, const unsigned* bishopShades, 
   // neighbours, lone guards, attack units and undefended squares.
   const Zone& zone = KingZones[k];
   constexpr int enemyForward = e == White ? 8 : -8;
-  // Unrolled: the nine squares are always visited, and the loop counter would cost as much as
-  // some of the per-square work.
-#pragma GCC unroll 9
   for (int i = 0; i < 9; i++) {
     const int z = zone.square[i];
     const AttackEntry &E = a.enemy[z], &O = a.own[z];
@@ -322,16 +319,13 @@ int AttackOnKing(Position& p, UndoRecord& record, const unsigned* bishopShades, 
     if (d >= 2) a.units += ZoneDoubleLeadUnits;
   }
 
-  // Step 2: the diagonals from the king. Both line loops are unrolled, so that each line's
-  // direction, step table and check masks are constants.
+  // Step 2: the diagonals from the king.
   if (p.diagonalSliders[e])
-#pragma GCC unroll 4
     for (int d = 4; d < 8; d++) a.Line(d, p.diagonalSliders[e]);
 
   // Step 3: the ranks and files; a king with no flight off its rank fears the back rank.
   if (p.orthogonalSliders[e]) {
     if (!(a.flights & ~OwnRankNeighbours)) a.s -= 2 * p.endgameWeight;
-#pragma GCC unroll 4
     for (int d = 0; d < 4; d++) a.Line(d, p.orthogonalSliders[e]);
   }
 

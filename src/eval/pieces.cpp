@@ -127,13 +127,14 @@ int RookValue(const Position& p, int sq) {
   if (rel > 2 && rel == enemyKingRank - 1 && !p.pawnsOnRank[them][RankOf(sq)]) v += RankBeforeKingWeight * rel;
   if (rel == SeventhRank && enemyKingRank >= SeventhRank) v += SeventhRankBonus + p.endgameHalf;
 
-  // Mobility: rooks and queens of either colour do not end a line. Unrolled, so that each
-  // line's step table is a constant.
+  // Mobility: rooks and queens of either colour do not end a line. The rook's four rays are
+  // walked as one list; a piece that ends a line skips the rest of its ray.
   int count = 0;
-#pragma GCC unroll 4
-  for (int d = 0; d < 4; d++) {
-    const uint8_t* next = Geo.nextSquare[d];
-    for (int s = next[sq]; s != OffBoard && !(EndsRookLine >> p.pieceType[s] & 1); s = next[s]) count++;
+  const uint8_t* ray = Geo.rays[Rook][sq];
+  const uint8_t* skip = Geo.raySkip[Rook][sq];
+  for (int i = 0; ray[i] != EndOfList; i++) {
+    if (EndsRookLine >> p.pieceType[ray[i]] & 1) i += skip[i];
+    else count++;
   }
   v += RookMobility[count];
 
@@ -153,8 +154,6 @@ int BishopMobility(int sq) {
   const AttackEntry* enemy = p.attackTable[them];
   int count = 0, sum = 0;
   unsigned free = 0;
-  // Unrolled, so that each diagonal's direction and step table are constants.
-#pragma GCC unroll 4
   for (int d = FirstDiagonal; d <= LastDiagonal; d++) {
     const bool ahead = !(BackwardDiagonals[c] >> d & 1);
     const uint8_t* next = Geo.nextSquare[d];
