@@ -11,6 +11,7 @@
 // attacks from its square. Step 6 compares the flights with all of these together.
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "board/board.h"
 #include "board/check_masks.h"
@@ -123,6 +124,23 @@ constexpr std::array<Zone, 64> KingZones = [] {
   return t;
 }();
 
+// The files within two of the king's file, by king file (bit f = file f).
+constexpr std::array<uint8_t, 8> NearFiles = [] {
+  std::array<uint8_t, 8> t{};
+  for (int kf = 0; kf < 8; kf++)
+    for (int f = std::max(kf - 2, 0); f <= std::min(kf + 2, 7); f++) t[kf] = uint8_t(t[kf] | 1u << f);
+  return t;
+}();
+
+// The files without a pawn of colour c (bit f = file f), from the eight pawn bytes read as one word.
+inline unsigned FilesWithoutPawns(const Position& p, int c) {
+  uint64_t x;
+  std::memcpy(&x, p.pawnFiles[c] + 1, 8);
+  constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Fu, High = 0x8080808080808080u;
+  const uint64_t occupied = ((((x & Low7) + Low7) | x) & High) >> 7;   // bit 0 of each non-zero byte
+  return ~unsigned((occupied * 0x0102040810204080u) >> 56) & 0xFF;    // gathered into one byte
+}
+
 inline int Distance(int a, int b) {
   return std::max(std::abs(FileOf(a) - FileOf(b)), std::abs(RankOf(a) - RankOf(b)));
 }
@@ -137,10 +155,13 @@ uint8_t KnightCover(int x, int k) {
   return mask;
 }
 
-// One evaluation of the attack on the king of colour c.
+// One evaluation of the attack on the king of colour C (a template argument, so that the colours
+// and the enemy's direction are constants).
+template <int C>
 struct KingAttackState {
+  static constexpr int c = C, e = C ^ 1;
   Position& p;
-  int c, e, k;
+  int k;
   const AttackEntry* own;
   const AttackEntry* enemy;
   UndoRecord& record;
@@ -152,7 +173,7 @@ struct KingAttackState {
 
   // A check of the enemy piece in `slot` from x: which neighbours it covers, whether it leaves
   // no flight (the neighbours it alone guarded included), and then the threat move.
-  __attribute__((noinline)) void CheckFrom(int slot, int from, int x, uint8_t covered) {
+  void CheckFrom(int slot, int from, int x, uint8_t covered) {
     checkDirections |= covered;
     if ((flights | loneGuard[slot]) & ~covered) return;
     if (p.sideToMove != e) return;
@@ -178,7 +199,7 @@ struct KingAttackState {
         if (type && p.colour[x] == e) {
           // An enemy piece on the line: a discovered check when a slider stands behind it.
           if (type != Pawn) s -= OccupiedLineSquare - acc;
-          const int forward = e == White ? 8 : -8;
+          constexpr int forward = e == White ? 8 : -8;
           if (!acc && (type != Pawn || (!file && !p.pieceType[x + forward]))) {
             for (uint32_t set = lineSliders; set; set &= set - 1) {
               const int slot = LowestSlot(set);
@@ -226,7 +247,8 @@ struct KingAttackState {
   }
 };
 
-int AttackOnKing(Position& p, int c, UndoRecord& record, const unsigned* bishopShades, bool* net);
+template <int C>
+int AttackOnKing(Position& p, UndoRecord& record, const unsigned* bishopShades, bool* net);
 
 // Square shades (bit 0 light, bit 1 dark) holding a bishop of each colour.
 void BishopShades(const Position& p, unsigned shades[2]) {
@@ -242,21 +264,24 @@ int KingAttack(int c) {
   bool net;
   unsigned shades[2];
   BishopShades(Pos, shades);
-  return AttackOnKing(Pos, c, EvaluationRecord(), shades, &net);
+  return c == White ? AttackOnKing<White>(Pos, EvaluationRecord(), shades, &net)
+                    : AttackOnKing<Black>(Pos, EvaluationRecord(), shades, &net);
 }
 
 namespace {
 
-// The attack on c's king in c's view; *net tells whether it found a mating net.
-int AttackOnKing(Position& p, int c, UndoRecord& record, const unsigned* bishopShades, bool* net) {
-  const int e = c ^ 1, k = p.kingSquare(c);
-  KingAttackState a{p, c, e, k, p.attackTable[c], p.attackTable[e], record};
+// The attack on the king of colour C in C's view; *net tells whether it found a mating net.
+template <int C>
+int AttackOnKing(Position& p, UndoRecord& record, const unsigned* bishopShades, bool* net) {
+  constexpr int c = C, e = C ^ 1;
+  const int k = p.kingSquare(c);
+  KingAttackState<C> a{p, k, p.attackTable[c], p.attackTable[e], record};
   p.lineAttackers[e] = 0;
 
   // Step 1: the zone, the 3x3 block around the shelter centre (centre first): flights, blocked
   // neighbours, lone guards, attack units and undefended squares.
   const Zone& zone = KingZones[k];
-  const int enemyForward = e == White ? 8 : -8;
+  constexpr int enemyForward = e == White ? 8 : -8;
   for (int i = 0; i < 9; i++) {
     const int z = zone.square[i];
     const AttackEntry &E = a.enemy[z], &O = a.own[z];
@@ -269,9 +294,12 @@ int AttackOnKing(Position& p, int c, UndoRecord& record, const unsigned* bishopS
     // An enemy pawn stuck in front of the king does not attack the zone.
     if (col == e && type == Pawn && p.pieceType[z + enemyForward]) continue;
     a.attackers |= E.attackers;
-    a.xrayAttackers |= E.xrayAttackers;
     a.units += AttackerWeight(E.attackers);
-    a.xunits += AttackerWeight(E.xrayAttackers);
+    // X-ray attackers are rare: skip their lookups when there are none.
+    if (E.xrayAttackers) {
+      a.xrayAttackers |= E.xrayAttackers;
+      a.xunits += AttackerWeight(E.xrayAttackers);
+    }
     int d = E.attackerTotal - O.attackerTotal;
     bool undefended = O.counts <= E.counts && d >= 0;
     if (col == e && type != Pawn) {
@@ -372,13 +400,12 @@ int KingSafety(int* perColour) {
     int s = 0;
     if (p.orthogonalSliders[e]) {
       const int kf = FileOf(k);
-      for (int f = std::max(kf - 2, 0); f <= std::min(kf + 2, 7); f++) {
-        if (!p.pawnFiles[e][f + 1]) s -= EnemyOpenFilePenalty[kf][f];
-        if (!p.pawnFiles[c][f + 1]) s -= OwnOpenFilePenalty[kf][f];
-      }
+      const unsigned near = NearFiles[kf];
+      for (unsigned set = FilesWithoutPawns(p, e) & near; set; set &= set - 1) s -= EnemyOpenFilePenalty[kf][LowestSlot(set)];
+      for (unsigned set = FilesWithoutPawns(p, c) & near; set; set &= set - 1) s -= OwnOpenFilePenalty[kf][LowestSlot(set)];
     }
     bool net;
-    s += AttackOnKing(p, c, record, shades, &net);
+    s += c == White ? AttackOnKing<White>(p, record, shades, &net) : AttackOnKing<Black>(p, record, shades, &net);
     if (net) {
       p.secondThreat[c] = p.largestThreat[c];
       p.largestThreat[c] = MatingNetThreat;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <cstring>
 
 #include "board/attack_update.h"
 #include "board/board.h"
@@ -71,6 +72,19 @@ constexpr std::array<uint8_t, 256> ReversedRanks = [] {
   return t;
 }();
 
+// The ten pawn bytes of one colour (files -1..8) with their rank bits mirrored; the first eight
+// are mirrored together in one word.
+void MirrorRanks(const uint8_t* files, uint8_t* out) {
+  uint64_t x;
+  std::memcpy(&x, files, 8);
+  x = (x >> 1 & 0x5555555555555555u) | (x & 0x5555555555555555u) << 1;
+  x = (x >> 2 & 0x3333333333333333u) | (x & 0x3333333333333333u) << 2;
+  x = (x >> 4 & 0x0F0F0F0F0F0F0F0Fu) | (x & 0x0F0F0F0F0F0F0F0Fu) << 4;
+  std::memcpy(out, &x, 8);
+  out[8] = ReversedRanks[files[8]];
+  out[9] = ReversedRanks[files[9]];
+}
+
 inline int KingDistance(int a, int b) {
   return std::max(std::abs(FileOf(a) - FileOf(b)), std::abs(RankOf(a) - RankOf(b)));
 }
@@ -89,11 +103,11 @@ inline unsigned Support(uint8_t ours, uint8_t theirs) {
 
 // One colour's view of the board for its pawns.
 struct PawnSide {
-  int us, them, forward, flip;        // flip: XOR turning a relative square into an actual one
   const AttackEntry* own;
   const AttackEntry* enemy;
   uint8_t ours[10], theirs[10];       // pawn bytes by file -1..8, relative ranks
   uint8_t wing;                       // castling-wing shelter files, 0 for none
+  uint8_t stormFiles;                 // files of a pawn storm planned at the root, 0 for none
   int units, enemyUnits;              // material in pawn units
   bool enemyHeavy;                    // the enemy has rooks or queens
   int usToMove, themToMove;
@@ -110,86 +124,64 @@ uint8_t CastlingWing(const Position& p, int c) {
   return wing;
 }
 
-// The value of the pawn on sq in its own colour's view.
-int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
-  const int f = FileOf(sq), rel = sq ^ s.flip, r = RankOf(rel);
-  const int front = sq + s.forward;
+// Where a pawn of colour Us stands, in its own view. The colour is a template argument so that
+// the direction and the mirroring are constants.
+template <int Us>
+struct PawnPlace {
+  static constexpr int us = Us, them = Us ^ 1;
+  static constexpr int forward = Us == White ? 8 : -8;
+  static constexpr int flip = Us == White ? 0 : 56;   // XOR turning a relative square into an actual one
+  int sq, f, rel, r, front;
+  explicit PawnPlace(int square)
+      : sq(square), f(FileOf(square)), rel(square ^ flip), r(RankOf(square ^ flip)), front(square + forward) {}
+};
+
+// The steps that few pawns reach are kept out of line, so that the common path keeps its values
+// in registers. Each returns its change to the pawn's value.
+
+// Step 5: weaknesses of a pawn that no neighbour can come to defend; `backward` is set for a
+// backward pawn.
+struct Weakness {
+  int change;
+  bool backward;
+};
+
+template <int Us>
+__attribute__((noinline)) Weakness WeakPawnTerm(const Position& p, const PawnSide& s, int sq, bool covered,
+                                                bool blockedFile) {
+  const PawnPlace<Us> w(sq);
+  constexpr int them = PawnPlace<Us>::them, flip = PawnPlace<Us>::flip;
+  const int f = w.f, rel = w.rel, r = w.r, front = w.front;
   const uint8_t* ours = s.ours + 1;   // indexable by files -1..8
   const uint8_t* theirs = s.theirs + 1;
-  const bool blockedFile = ((ours[f] | theirs[f]) & (0xFEu << r) & 0xFFu) != 0;
-  const uint8_t ownAdj = ours[f - 1] | ours[f + 1], enemyAdj = theirs[f - 1] | theirs[f + 1];
-  const unsigned support = Support(ours[f - 1], theirs[f - 1]) + Support(ours[f + 1], theirs[f + 1]);
-  const bool covered = PawnAttacks(s.own[front]) != 0;
-  const bool attackedByPawn = PawnAttacks(s.enemy[sq]) != 0;
   const int frontType = p.pieceType[front];
-  const bool frontEnemy = frontType && p.colour[front] == s.them;
+  const bool frontEnemy = frontType && p.colour[front] == them;
   const bool frontEnemyPawn = frontEnemy && frontType == Pawn;
-
-  // Step 1: the root pawn table.
-  int v = PawnSquareTable[s.us][sq];
-
-  // Step 2: shelter for the own king, by castling wing while it may still castle, else by nearness.
-  if (p.Phase > 1) {
-    int b = 0;
-    if (s.wing) {
-      if (s.wing >> f & 1) {
-        b = ShelterWide[f] == 0 ? p.phaseHalf + 2 * p.Phase : 2 * p.Phase;
-        b >>= ShelterShift[r];
-      }
-    } else {
-      const int d = KingDistance(sq, ShelterCentre[p.kingSquare(s.us)]);
-      if (d <= 2) {
-        b = ShelterShift[f] > 1 ? 2 * p.Phase : 3 * p.Phase;
-        b >>= (d - 1) + ShelterShift[r];
-      }
-    }
-    if (b && ShelterShift[f] < 2 && (covered || attackedByPawn)) b += b >> 2;
-    v += b;
-  }
-
-  // Step 3: central pawn mass by square shade; fixed pawns count fully. A blocked d- or e-pawn on
-  // its second rank shuts its own bishop in.
-  const int weight = CentreWeight[sq];
-  uint8_t& mass = pawnMass[s.us][Geo.shade[sq]];
-  if (!frontType) {
-    mass = uint8_t(mass + (weight >> 1));
-  } else {
-    if (frontType == Pawn && !attackedByPawn && !covered) mass = uint8_t(mass + weight);
-    else mass = uint8_t(mass + (((weight >> 1) + weight) >> 1));
-    constexpr int D2 = 11, E2 = 12, C1 = 2, F1 = 5;
-    auto ownBishopOn = [&](int relSq) {
-      return p.pieceType[relSq ^ s.flip] == Bishop && p.colour[relSq ^ s.flip] == s.us;
-    };
-    if ((rel == D2 && ownBishopOn(C1)) || (rel == E2 && ownBishopOn(F1))) v -= BlockedCentrePawnPenalty;
-  }
-
-  // Step 4: a covered front on the fourth rank or beyond.
-  if (covered && r >= 3) v += ((v + 8) >> 2) + r;
-
-  // Step 5: weaknesses of a pawn that no neighbour can come to defend.
-  const int enemyAhead = LowestRankFrom(enemyAdj, r + 2, NoEnemyPawnAhead);
-  const int supportField = r >= 2 && r <= 5 ? OwnField(support, r - 2) : 0;
+  const uint8_t ownAdj = ours[f - 1] | ours[f + 1];
+  const int enemyAhead = LowestRankFrom(theirs[f - 1] | theirs[f + 1], r + 2, NoEnemyPawnAhead);
+  int v = 0;
   bool backward = false;
-  if (!supportField && !(covered && blockedFile)) {
-    // 5.1: unprotectable, and worse with an enemy piece sitting in front.
-    if (!covered && !frontEnemyPawn) {
-      v -= WeakPawnPenalty[rel];
-      if (frontEnemy) v -= BlockerPenalty[frontType];
-    }
-    // 5.2: isolated.
-    if (!ownAdj) {
-      v -= IsolatedPenalty[f] + p.endgameHalf;
-      if (!blockedFile && s.enemyHeavy) v -= IsolatedOnOpenFilePenalty;
-    }
-    // 5.3: backward: fewer own pawns can come to defend the stop rank than enemy pawns can attack it.
-    const int ownBeside = LowestRankFrom(ownAdj, r, NoOwnPawnBeside);
-    const int k = enemyAhead - 3;
-    if (k >= 0 && k < std::min(ownBeside, SupportFields) && OwnField(support, k) < EnemyField(support, k)) {
+  // 5.1: unprotectable, and worse with an enemy piece sitting in front.
+  if (!covered && !frontEnemyPawn) {
+    v -= WeakPawnPenalty[rel];
+    if (frontEnemy) v -= BlockerPenalty[frontType];
+  }
+  // 5.2: isolated.
+  if (!ownAdj) {
+    v -= IsolatedPenalty[f] + p.endgameHalf;
+    if (!blockedFile && s.enemyHeavy) v -= IsolatedOnOpenFilePenalty;
+  }
+  // 5.3: backward: fewer own pawns can come to defend the stop rank than enemy pawns can attack it.
+  const int ownBeside = LowestRankFrom(ownAdj, r, NoOwnPawnBeside);
+  const int k = enemyAhead - 3;
+  if (k >= 0 && k < std::min(ownBeside, SupportFields)) {
+    const unsigned support = Support(ours[f - 1], theirs[f - 1]) + Support(ours[f + 1], theirs[f + 1]);
+    if (OwnField(support, k) < EnemyField(support, k)) {
       backward = true;
       int deduction = BackwardPenalty;
       if (!frontEnemyPawn) {
         const int stopRel = enemyAhead - 1 < StopRankLimit ? (enemyAhead - 1) * 8 + f : rel + 8;
-        const int stop = stopRel ^ s.flip;
+        const int stop = stopRel ^ flip;
         if (!blockedFile && s.enemyHeavy) deduction = BackwardOnOpenFilePenalty;
         const int enemyPawns = PawnAttacks(s.enemy[stop]), ownPawns = PawnAttacks(s.own[stop]);
         if (enemyPawns > ownPawns) {
@@ -202,38 +194,57 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
       v -= deduction;
     }
   }
+  return {v, backward};
+}
 
-  // Step 6: doubled.
-  if (ours[f] & (ours[f] - 1)) v -= (backward ? DoubledBackwardPenalty : DoubledPenalty) + p.endgameQuarter;
-
-  // Step 7: pawn storm on the wing planned at the root.
-  if (StormLevel[s.us] != NoStorm && s.units >= StormMinUnits && (StormFiles[s.us] >> f & 1)) {
-    const int u = StormLevel[s.us] + ((s.units - StormMinUnits) >> StormUnitsShift);
-    v -= 2 << u;
-    const int g = StormBonus[r] << u;
-    const bool frontPawn = frontType == Pawn;
-    if (r > 2) {
-      if (StormLevel[s.us] == 0) {
-        if (!frontPawn || attackedByPawn || covered) v += g;
-      } else {
-        const int besideNearest = LowestRankFrom(enemyAdj, r + 1, NoEnemyPawnAhead);
-        const int fileNearest = LowestRankFrom(theirs[f], r + 1, NoEnemyPawnAhead);
-        const bool doublyAttacked = PawnAttacks(s.enemy[front]) - PawnAttacks(s.own[front]) >= 2;
-        if (besideNearest <= fileNearest && !doublyAttacked) {
-          if (!frontPawn) v += g;
-          else if (attackedByPawn || covered) v += g >> 1;
-        }
+// Step 7: pawn storm on the wing planned at the root.
+template <int Us>
+__attribute__((noinline)) int StormTerm(const Position& p, const PawnSide& s, int sq, bool covered,
+                                        bool attackedByPawn) {
+  const PawnPlace<Us> w(sq);
+  constexpr int us = PawnPlace<Us>::us;
+  const int f = w.f, r = w.r, front = w.front;
+  const uint8_t* theirs = s.theirs + 1;
+  const int frontType = p.pieceType[front];
+  int v = 0;
+  const int u = StormLevel[us] + ((s.units - StormMinUnits) >> StormUnitsShift);
+  v -= 2 << u;
+  const int g = StormBonus[r] << u;
+  const bool frontPawn = frontType == Pawn;
+  if (r > 2) {
+    if (StormLevel[us] == 0) {
+      if (!frontPawn || attackedByPawn || covered) v += g;
+    } else {
+      const int besideNearest = LowestRankFrom(theirs[f - 1] | theirs[f + 1], r + 1, NoEnemyPawnAhead);
+      const int fileNearest = LowestRankFrom(theirs[f], r + 1, NoEnemyPawnAhead);
+      const bool doublyAttacked = PawnAttacks(s.enemy[front]) - PawnAttacks(s.own[front]) >= 2;
+      if (besideNearest <= fileNearest && !doublyAttacked) {
+        if (!frontPawn) v += g;
+        else if (attackedByPawn || covered) v += g >> 1;
       }
     }
   }
+  return v;
+}
 
-  // Step 8: passed and candidate passed pawns.
-  if (blockedFile || backward) return v;
-  const int enemyKing = p.kingSquare(s.them), ownKing = p.kingSquare(s.us);
+// Step 8: passed and candidate passed pawns (on a file free of pawns ahead, not backward).
+template <int Us>
+__attribute__((noinline)) int PassedTerm(Position& p, const PawnSide& s, int sq, bool covered, bool attackedByPawn) {
+  const PawnPlace<Us> w(sq);
+  constexpr int us = PawnPlace<Us>::us, them = PawnPlace<Us>::them;
+  constexpr int forward = PawnPlace<Us>::forward, flip = PawnPlace<Us>::flip;
+  const int f = w.f, r = w.r, front = w.front;
+  const uint8_t* ours = s.ours + 1;   // indexable by files -1..8
+  const uint8_t* theirs = s.theirs + 1;
+  const int frontType = p.pieceType[front];
+  int v = 0;
+  const int enemyKing = p.kingSquare(them), ownKing = p.kingSquare(us);
+  const int enemyAhead = LowestRankFrom(theirs[f - 1] | theirs[f + 1], r + 2, NoEnemyPawnAhead);
   if (enemyAhead != NoEnemyPawnAhead) {
     // Candidate: the own pawns beside it can carry it past the nearest enemy pawn at enemyAhead.
+    const unsigned support = Support(ours[f - 1], theirs[f - 1]) + Support(ours[f + 1], theirs[f + 1]);
     const int past = enemyAhead - 3, beyond = enemyAhead - 2;
-    const int besideStop = ((enemyAhead - 1) * 8 + f) ^ s.flip;
+    const int besideStop = ((enemyAhead - 1) * 8 + f) ^ flip;
     const bool passes = OwnField(support, past) >= EnemyField(support, past);
     // With the nearest enemy pawn still on its own second rank, no enemy pawn can ever attack the
     // square beyond it (the table has no field for it): nothing contests that step.
@@ -249,25 +260,25 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
   if (!attackedByPawn) {
     if (covered) bonus = PassedProtectedPath[r];
     else if (PawnAttacks(s.own[sq])) bonus = PassedDefended[r];
-    else if (!frontType && r < SeventhRank && PawnAttacks(s.own[front + s.forward])) bonus = PassedDefensible[r];
+    else if (!frontType && r < SeventhRank && PawnAttacks(s.own[front + forward])) bonus = PassedDefensible[r];
   }
 
   // 8.2: rooks and queens behind the pawn on its file.
-  const int promotion = (EighthRank * 8 + f) ^ s.flip;
+  const int promotion = (EighthRank * 8 + f) ^ flip;
   unsigned ownUnits = s.own[promotion].counts, enemyUnits = s.enemy[promotion].counts;
   int balance = 0;
-  auto behind = [&](int from) { return FileOf(from) == f && (s.us == White ? from < sq : from > sq); };
-  for (uint32_t set = uint32_t(s.own[sq].attackers | s.own[sq].xrayAttackers) & p.orthogonalSliders[s.us]; set;
+  auto behind = [&](int from) { return FileOf(from) == f && (us == White ? from < sq : from > sq); };
+  for (uint32_t set = uint32_t(s.own[sq].attackers | s.own[sq].xrayAttackers) & p.orthogonalSliders[us]; set;
        set &= set - 1) {
-    const int from = p.pieceList[s.us][LowestSlot(set)];
+    const int from = p.pieceList[us][LowestSlot(set)];
     if (!behind(from)) continue;
     bonus += RookBehindBonus;
     ownUnits += CountUnit[p.pieceType[from]];
     balance++;
   }
-  for (uint32_t set = uint32_t(s.enemy[sq].attackers | s.enemy[sq].xrayAttackers) & p.orthogonalSliders[s.them]; set;
+  for (uint32_t set = uint32_t(s.enemy[sq].attackers | s.enemy[sq].xrayAttackers) & p.orthogonalSliders[them]; set;
        set &= set - 1) {
-    const int from = p.pieceList[s.them][LowestSlot(set)];
+    const int from = p.pieceList[them][LowestSlot(set)];
     if (!behind(from)) continue;
     bonus -= EnemyRookBehindPenalty;
     enemyUnits += CountUnit[p.pieceType[from]];
@@ -286,7 +297,7 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
   // 8.4: the free path: each square ahead controlled by the own side (with the balance of rooks
   // behind and the king race) raises the value, each one held by the enemy or occupied lowers it.
   int a = PassedBase[r], k = 2, blocked = 0;
-  for (int to = front, rank = r + 1; rank <= EighthRank; rank++, to += s.forward) {
+  for (int to = front, rank = r + 1; rank <= EighthRank; rank++, to += forward) {
     if (!p.pieceType[to]) {
       if (s.own[to].attackerTotal - s.enemy[to].attackerTotal + balance < 0) {
         a -= a >> (k + 1);
@@ -297,7 +308,7 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
       }
     } else {
       blocked++;
-      if (p.colour[to] == s.them && !p.threatValue[to]) {
+      if (p.colour[to] == them && !p.threatValue[to]) {
         a -= a >> k;
         k += 1;
       }
@@ -314,7 +325,7 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
 
   // 8.7: against at most a minor piece.
   if (weakDefender) {
-    if (q > 0 && p.material[s.them] == 0) bonus += BareKingPassedBonus;
+    if (q > 0 && p.material[them] == 0) bonus += BareKingPassedBonus;
     else if ((q > 0 || dp < 1) && dq < 0) bonus += a >> 1;
     else if (q > 0 && k - 7 + r == 2) bonus += a >> 2;
   }
@@ -337,24 +348,116 @@ int EvaluatePawn(Position& p, const PawnSide& s, int sq) {
     }
     t -= pieceValue[Pawn] + scaled;
     if (threat && t > 0) {
-      const int shift = PassedShift[s.them];
+      const int shift = PassedShift[them];
       v += t >> shift;
-      if (t > p.largestThreat[s.them]) {
+      if (t > p.largestThreat[them]) {
         if (s.usToMove || !p.threatValue[sq]) {
-          p.secondThreat[s.them] = t;
+          p.secondThreat[them] = t;
           v += t >> shift;
         } else {
-          p.secondThreat[s.them] = p.largestThreat[s.them];
+          p.secondThreat[them] = p.largestThreat[them];
         }
-        p.largestThreat[s.them] = t;
-      } else if (t > p.secondThreat[s.them]) {
-        p.secondThreat[s.them] = t;
+        p.largestThreat[them] = t;
+      } else if (t > p.secondThreat[them]) {
+        p.secondThreat[them] = t;
       }
     }
   }
 
   // 8.10.
   return v + scaled;
+}
+
+// The value of the pawn of colour Us on sq in its own colour's view. The central pawn mass is
+// added to `mass` (by square shade), kept in registers until PawnStructure stores it.
+template <int Us>
+int EvaluatePawn(Position& p, const PawnSide& s, int sq, unsigned mass[2]) {
+  const PawnPlace<Us> w(sq);
+  constexpr int us = PawnPlace<Us>::us, flip = PawnPlace<Us>::flip;
+  const int f = w.f, rel = w.rel, r = w.r, front = w.front;
+  const uint8_t* ours = s.ours + 1;   // indexable by files -1..8
+  const uint8_t* theirs = s.theirs + 1;
+  const bool blockedFile = ((ours[f] | theirs[f]) & (0xFEu << r) & 0xFFu) != 0;
+  const bool covered = (s.own[front].counts & CountMaskPawn) != 0;
+  const bool attackedByPawn = (s.enemy[sq].counts & CountMaskPawn) != 0;
+  const int frontType = p.pieceType[front];
+
+  // Step 1: the root pawn table.
+  int v = PawnSquareTable[us][sq];
+
+  // Step 2: shelter for the own king, by castling wing while it may still castle, else by nearness.
+  if (p.Phase > 1) {
+    int b = 0;
+    if (s.wing) {
+      if (s.wing >> f & 1) {
+        b = ShelterWide[f] == 0 ? p.phaseHalf + 2 * p.Phase : 2 * p.Phase;
+        b >>= ShelterShift[r];
+      }
+    } else {
+      const int d = KingDistance(sq, ShelterCentre[p.kingSquare(us)]);
+      if (d <= 2) {
+        b = ShelterShift[f] > 1 ? 2 * p.Phase : 3 * p.Phase;
+        b >>= (d - 1) + ShelterShift[r];
+      }
+    }
+    if (b && ShelterShift[f] < 2 && (covered || attackedByPawn)) b += b >> 2;
+    v += b;
+  }
+
+  // Step 3: central pawn mass by square shade; fixed pawns count fully. A blocked d- or e-pawn on
+  // its second rank shuts its own bishop in.
+  const int weight = CentreWeight[sq];
+  unsigned& shadeMass = mass[Geo.shade[sq]];
+  if (!frontType) {
+    shadeMass += weight >> 1;
+  } else {
+    if (frontType == Pawn && !attackedByPawn && !covered) shadeMass += weight;
+    else shadeMass += ((weight >> 1) + weight) >> 1;
+    constexpr int D2 = 11, E2 = 12, C1 = 2, F1 = 5;
+    auto ownBishopOn = [&](int relSq) {
+      return p.pieceType[relSq ^ flip] == Bishop && p.colour[relSq ^ flip] == us;
+    };
+    if ((rel == D2 && ownBishopOn(C1)) || (rel == E2 && ownBishopOn(F1))) v -= BlockedCentrePawnPenalty;
+  }
+
+  // Step 4: a covered front on the fourth rank or beyond.
+  if (covered && r >= 3) v += ((v + 8) >> 2) + r;
+
+  // Step 5: weaknesses of a pawn that no neighbour can come to defend.
+  const int supportField =
+      r >= 2 && r <= 5 ? OwnField(Support(ours[f - 1], theirs[f - 1]) + Support(ours[f + 1], theirs[f + 1]), r - 2) : 0;
+  bool backward = false;
+  if (!supportField && !(covered && blockedFile)) {
+    const Weakness weakness = WeakPawnTerm<Us>(p, s, sq, covered, blockedFile);
+    v += weakness.change;
+    backward = weakness.backward;
+  }
+
+  // Step 6: doubled.
+  if (ours[f] & (ours[f] - 1)) v -= (backward ? DoubledBackwardPenalty : DoubledPenalty) + p.endgameQuarter;
+
+  // Step 7: pawn storm on the wing planned at the root.
+  if (s.stormFiles >> f & 1) v += StormTerm<Us>(p, s, sq, covered, attackedByPawn);
+
+  // Step 8: passed and candidate passed pawns.
+  if (blockedFile || backward) return v;
+  return v + PassedTerm<Us>(p, s, sq, covered, attackedByPawn);
+}
+
+// The pawns of colour Us, highest slot first (the order only matters to the threat lists), in
+// that colour's view.
+template <int Us>
+int PawnsOf(Position& p, const PawnSide& s, unsigned mass[2]) {
+  int sum = 0;
+  for (uint32_t set = p.pawns(Us); set;) {
+    const int slot = HighestSlot(set);
+    set ^= 1u << slot;
+    const int sq = p.pieceList[Us][slot];
+    const int v = EvaluatePawn<Us>(p, s, sq, mass);
+    PawnValues[sq] = int16_t(v);
+    sum += v;
+  }
+  return sum;
 }
 
 }  // namespace
@@ -379,40 +482,32 @@ void InitPawnTables() {
 
 int PawnStructure(int whiteToMove, int blackToMove) {
   Position& p = Pos;
-  pawnMass[White][0] = pawnMass[White][1] = pawnMass[Black][0] = pawnMass[Black][1] = 0;
   PawnSide sides[2];
+  // White reads the pawn bytes as they are, Black with the ranks mirrored.
+  std::memcpy(sides[White].ours, p.pawnFiles[White], 10);
+  std::memcpy(sides[White].theirs, p.pawnFiles[Black], 10);
+  MirrorRanks(p.pawnFiles[Black], sides[Black].ours);
+  MirrorRanks(p.pawnFiles[White], sides[Black].theirs);
   for (int us = 0; us < 2; us++) {
     PawnSide& s = sides[us];
-    s.us = us;
-    s.them = us ^ 1;
-    s.forward = us == White ? 8 : -8;
-    s.flip = us == White ? 0 : 56;
     s.own = p.attackTable[us];
     s.enemy = p.attackTable[us ^ 1];
-    for (int i = 0; i < 10; i++) {
-      s.ours[i] = us == White ? p.pawnFiles[us][i] : ReversedRanks[p.pawnFiles[us][i]];
-      s.theirs[i] = us == White ? p.pawnFiles[us ^ 1][i] : ReversedRanks[p.pawnFiles[us ^ 1][i]];
-    }
     s.wing = CastlingWing(p, us);
     s.units = SignatureUnits(p.materialSignature[us]);
+    s.stormFiles = StormLevel[us] != NoStorm && s.units >= StormMinUnits ? StormFiles[us] : 0;
     s.enemyUnits = SignatureUnits(p.materialSignature[us ^ 1]);
     s.enemyHeavy = (p.rooks(us ^ 1) | p.queens(us ^ 1)) != 0;
     s.usToMove = us == White ? whiteToMove : blackToMove;
     s.themToMove = us == White ? blackToMove : whiteToMove;
   }
 
-  int total = 0;
-  for (int us = 0; us < 2; us++) {
-    // Highest pawn slot first (the order only matters to the threat lists).
-    for (uint32_t set = p.pawns(us); set;) {
-      const int slot = HighestSlot(set);
-      set ^= 1u << slot;
-      const int sq = p.pieceList[us][slot];
-      const int v = EvaluatePawn(p, sides[us], sq);
-      PawnValues[sq] = int16_t(v);
-      total += us == White ? v : -v;
-    }
-  }
+  // The central pawn mass by colour and shade; a byte that wraps like the stored one.
+  unsigned mass[2][2] = {{0, 0}, {0, 0}};
+  const int white = PawnsOf<White>(p, sides[White], mass[White]);
+  const int black = PawnsOf<Black>(p, sides[Black], mass[Black]);
+  int total = white - black;
+  for (int c = 0; c < 2; c++)
+    for (int shade = 0; shade < 2; shade++) pawnMass[c][shade] = uint8_t(mass[c][shade]);
 
   // Hyper-modern play: the engine keeps its pawns off the centre and lets the opponent take it.
   if (HyperModernPlay) {

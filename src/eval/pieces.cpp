@@ -3,6 +3,8 @@
 // mobility, the rook shut in by its own king) and queens, each from the per-search square
 // tables; plus the trade bonus. Written once for both colours in the piece's own view.
 #include <algorithm>
+#include <array>
+#include <bit>
 
 #include "board/board.h"
 #include "board/geometry.h"
@@ -14,9 +16,15 @@ namespace {
 // Rook mobility, by the squares counted along its four lines (0..14), units of 1/128 pawn.
 constexpr int RookMobility[15] = {-5, -2, 0, 1, 5, 8, 11, 13, 15, 17, 18, 19, 20, 21, 22};
 // Bishop mobility, by the empty squares on its diagonals (0..13).
-constexpr int BishopMobility[14] = {-8, -4, -1, 2, 5, 8, 10, 12, 14, 16, 18, 20, 21, 22};
+constexpr int BishopMobilityBonus[14] = {-8, -4, -1, 2, 5, 8, 10, 12, 14, 16, 18, 20, 21, 22};
 // Bishop, by the number of diagonal directions with at least one free square (0..4).
 constexpr int BishopDirections[5] = {-12, -4, 0, 2, 4};
+// The same by the set of free diagonal directions (bit d - 4 for direction d, 0..15).
+constexpr std::array<int, 16> BishopFreeDirections = [] {
+  std::array<int, 16> t{};
+  for (int set = 0; set < 16; set++) t[set] = BishopDirections[std::popcount(unsigned(set))];
+  return t;
+}();
 // A bishop with no way back, by its relative rank index: deep in enemy land it is nearly trapped.
 constexpr int BishopBlockedPenalty[8] = {2, 4, 10, 24, 48, 72, 164, 172};
 // An own pawn ahead on a bishop's diagonal, by the pawn's relative rank index (ranks 2-4 only).
@@ -49,12 +57,15 @@ constexpr int HighestDiagonalPawnRank = 3;                 // own pawns on relat
 // Diagonal directions (NW, NE, SW, SE) and, per colour, the two that lead toward its own side.
 constexpr int FirstDiagonal = 4, LastDiagonal = 7;
 constexpr uint8_t BackwardDiagonals[2] = {1u << 6 | 1u << 7, 1u << 4 | 1u << 5};
-constexpr int RookDirections[4] = {0, 1, 2, 3};
+// The piece types (as 1 << type) that end a rook's line for its mobility.
+constexpr unsigned EndsRookLine = 1u << Pawn | 1u << Knight | 1u << Bishop | 1u << King;
 
 inline int RelativeRank(int c, int sq) { return c == White ? RankOf(sq) : 7 - RankOf(sq); }
 
 // No enemy pawn on a file beside sq stands ahead of it, so none can ever drive a piece away.
-bool SafeFromPawns(const Position& p, int c, int sq) {
+// The piece's colour c is a template argument here and below, so that the direction is a constant.
+template <int c>
+bool SafeFromPawns(const Position& p, int sq) {
   const uint8_t* theirs = p.pawnFiles[c ^ 1] + 1;   // files -1..8
   const int f = FileOf(sq), r = RankOf(sq);
   const unsigned beside = theirs[f - 1] | theirs[f + 1];
@@ -62,15 +73,17 @@ bool SafeFromPawns(const Position& p, int c, int sq) {
   return !(beside & ahead);
 }
 
-int Outpost(const Position& p, int c, int sq) {
+template <int c>
+int Outpost(const Position& p, int sq) {
   const int rel = RelativeRank(c, sq), f = FileOf(sq);
   if (rel < FirstOutpostRank || rel > LastOutpostRank || f == 0 || f == 7) return -1;
-  return SafeFromPawns(p, c, sq) ? rel : -1;
+  return SafeFromPawns<c>(p, sq) ? rel : -1;
 }
 
-int KnightValue(const Position& p, int c, int sq, int averagePawns, int rooksOnBoard) {
+template <int c>
+int KnightValue(const Position& p, int sq, int averagePawns, int rooksOnBoard) {
   int v = KnightSquareTable[c][sq] + KnightPawnAdjust[averagePawns] - p.endgameHalf;
-  const int rel = Outpost(p, c, sq);
+  const int rel = Outpost<c>(p, sq);
   if (rel >= 0) {
     int o = CentreWeight[sq];
     if (p.attackTable[c][sq].counts & CountMaskPawn) o += CentreWeight[sq] >> 1;
@@ -81,14 +94,19 @@ int KnightValue(const Position& p, int c, int sq, int averagePawns, int rooksOnB
   return v;
 }
 
-int BishopValue(const Position& p, int c, int sq, int averagePawns) {
+template <int c>
+int BishopMobility(int sq);
+
+template <int c>
+int BishopValue(const Position& p, int sq, int averagePawns) {
   int v = BishopSquareTable[c][sq] - pawnMass[c][Geo.shade[sq]] + p.endgameQuarter + p.phaseHalf;
-  if (Outpost(p, c, sq) >= 0) v += CentreWeight[sq] >> 1;
+  if (Outpost<c>(p, sq) >= 0) v += CentreWeight[sq] >> 1;
   if (p.bishops(c) & (p.bishops(c) - 1)) v += BishopPairBase - averagePawns;
-  return v + BishopScore(sq, c);
+  return v + BishopMobility<c>(sq);
 }
 
-int RookValue(const Position& p, int c, int sq) {
+template <int c>
+int RookValue(const Position& p, int sq) {
   const int them = c ^ 1, f = FileOf(sq), rel = RelativeRank(c, sq);
   const AttackEntry* own = p.attackTable[c];
   int v = RookSquareTable[c][sq] + p.endgameHalf;
@@ -109,15 +127,14 @@ int RookValue(const Position& p, int c, int sq) {
   if (rel > 2 && rel == enemyKingRank - 1 && !p.pawnsOnRank[them][RankOf(sq)]) v += RankBeforeKingWeight * rel;
   if (rel == SeventhRank && enemyKingRank >= SeventhRank) v += SeventhRankBonus + p.endgameHalf;
 
-  // Mobility: rooks and queens of either colour do not end a line.
+  // Mobility: rooks and queens of either colour do not end a line. The rook's four rays are
+  // walked as one list; a piece that ends a line skips the rest of its ray.
   int count = 0;
-  for (int d : RookDirections) {
-    const uint8_t* next = Geo.nextSquare[d];
-    for (int s = next[sq]; s != OffBoard; s = next[s]) {
-      const int type = p.pieceType[s];
-      if (type && type != Rook && type != Queen) break;
-      count++;
-    }
+  const uint8_t* ray = Geo.rays[Rook][sq];
+  const uint8_t* skip = Geo.raySkip[Rook][sq];
+  for (int i = 0; ray[i] != EndOfList; i++) {
+    if (EndsRookLine >> p.pieceType[ray[i]] & 1) i += skip[i];
+    else count++;
   }
   v += RookMobility[count];
 
@@ -129,9 +146,9 @@ int RookValue(const Position& p, int c, int sq) {
   return v;
 }
 
-}  // namespace
-
-int BishopScore(int sq, int c) {
+// The mobility part of a bishop's value (see BishopScore).
+template <int c>
+int BishopMobility(int sq) {
   const Position& p = Pos;
   const int them = c ^ 1, forward = c == White ? 8 : -8;
   const AttackEntry* enemy = p.attackTable[them];
@@ -190,22 +207,31 @@ int BishopScore(int sq, int c) {
   }
 
   // Step 6: directions, mobility and the diagonal terms.
-  return BishopDirections[BitCount(free)] + BishopMobility[count] + sum;
+  return BishopFreeDirections[free >> FirstDiagonal] + BishopMobilityBonus[count] + sum;
 }
+
+// The pieces of colour c, kind by kind (the sum does not depend on the order); the king and the
+// pawns are skipped.
+template <int c>
+int PiecesOf(const Position& p, int averagePawns, int rooksOnBoard) {
+  auto square = [&](uint32_t set) { return p.pieceList[c][LowestSlot(set)]; };
+  int sum = 0;
+  for (uint32_t set = p.knights(c); set; set &= set - 1) sum += KnightValue<c>(p, square(set), averagePawns, rooksOnBoard);
+  for (uint32_t set = p.bishops(c); set; set &= set - 1) sum += BishopValue<c>(p, square(set), averagePawns);
+  for (uint32_t set = p.rooks(c); set; set &= set - 1) sum += RookValue<c>(p, square(set));
+  for (uint32_t set = p.queens(c); set; set &= set - 1) sum += QueenSquareTable[c][square(set)];
+  return sum;
+}
+
+}  // namespace
+
+int BishopScore(int sq, int c) { return c == White ? BishopMobility<White>(sq) : BishopMobility<Black>(sq); }
 
 int PieceScore(int* perColour) {
   const Position& p = Pos;
   const int averagePawns = (SignaturePawns(p.materialSignature[White]) + SignaturePawns(p.materialSignature[Black])) >> 1;
   const int rooksOnBoard = BitCount(p.rooks(White)) + BitCount(p.rooks(Black));
-  int sums[2] = {0, 0};
-  for (int c = 0; c < 2; c++) {
-    // Kind by kind (the sum does not depend on the order); the king and the pawns are skipped.
-    auto square = [&](uint32_t set) { return p.pieceList[c][LowestSlot(set)]; };
-    for (uint32_t set = p.knights(c); set; set &= set - 1) sums[c] += KnightValue(p, c, square(set), averagePawns, rooksOnBoard);
-    for (uint32_t set = p.bishops(c); set; set &= set - 1) sums[c] += BishopValue(p, c, square(set), averagePawns);
-    for (uint32_t set = p.rooks(c); set; set &= set - 1) sums[c] += RookValue(p, c, square(set));
-    for (uint32_t set = p.queens(c); set; set &= set - 1) sums[c] += QueenSquareTable[c][square(set)];
-  }
+  const int sums[2] = {PiecesOf<White>(p, averagePawns, rooksOnBoard), PiecesOf<Black>(p, averagePawns, rooksOnBoard)};
   if (perColour) {
     perColour[White] = sums[White];
     perColour[Black] = sums[Black];

@@ -128,16 +128,18 @@ int OverloadSum(Position& p, int c, int sq, OverloadMarks& marks, int* score) {
   return sum;
 }
 
-// The threats against the pieces of colour c, in c's own view.
-int ThreatsAgainst(Position& p, int c) {
+// The threats against the pieces of colour c, in c's own view. The colour is a template argument
+// so that the tables of the scan over all pieces (most of them not attacked) are at fixed places.
+template <int c>
+int ThreatsAgainst(Position& p) {
   const int shift = ThreatShift[c];
   const AttackEntry* enemy = p.attackTable[c ^ 1];
   OverloadMarks marks;
   int score = 0;
   for (uint32_t set = p.usedSlots[c] & ~1u; set; set &= set - 1) {
     const int sq = p.pieceList[c][LowestSlot(set)];
-    const int type = p.pieceType[sq];
     if (!enemy[sq].counts) continue;
+    const int type = p.pieceType[sq];
     int t = p.threatValue[sq];
 
     // Step 1: overloaded defenders.
@@ -207,7 +209,7 @@ int PinScore(int c, int sq, int* penalty) {
 
 int ThreatScore(int* perColour) {
   Position& p = Pos;
-  const int white = ThreatsAgainst(p, White), black = ThreatsAgainst(p, Black);
+  const int white = ThreatsAgainst<White>(p), black = ThreatsAgainst<Black>(p);
   if (perColour) {
     perColour[White] = white;
     perColour[Black] = black;
