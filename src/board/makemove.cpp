@@ -310,17 +310,41 @@ void MakeMove(Move m) {
 
 namespace {
 
-// Puts the pieces of a move without saved attack tables back (a move restored from the game
-// history), walking its rays and marking every piece they reach for threat recomputation.
+// Puts an occupant on a square without touching the attack tables.
+inline void PlaceOnly(Position& p, int sq, int type, int c, uint32_t bit) {
+  p.pieceType[sq] = uint8_t(type);
+  p.colour[sq] = uint8_t(c);
+  p.slotBit[sq] = bit;
+}
+
+// Puts the pieces of the move on top of the undo stack back. With Walk the attack tables are
+// brought back by walking the rays again, marking every piece they reach for threat
+// recomputation (a move restored from the game history); without, only the piece records
+// change and the caller copies the tables saved by MakeMove back.
+template <bool Walk>
 void UnmakePieces(Position& p, const UndoRecord& u) {
   const Move m = u.move;
   const int s = u.mover, o = s ^ 1;
   const int f = MoveFrom(m), t = MoveTo(m);
   const Move kind = MoveKind(m);
+  auto occupy = [&p](int sq, int type, int c, uint32_t bit) {
+    if constexpr (Walk) SetOccupant(p, sq, type, c, bit); else PlaceOnly(p, sq, type, c, bit);
+  };
 
   if (kind == KindCastle) {
     CastleSquares cs = CastlingGeometry(m, s);
-    ShiftCastlingPieces<true>(p, s, cs.kingTo, cs.rookTo, cs.king, cs.rook, true, nullptr);
+    if constexpr (Walk) {
+      ShiftCastlingPieces<true>(p, s, cs.kingTo, cs.rookTo, cs.king, cs.rook, true, nullptr);
+    } else {
+      uint32_t kingBit = p.slotBit[cs.kingTo], rookBit = p.slotBit[cs.rookTo];
+      // Both leave before either arrives: in Chess960 the squares may overlap.
+      PlaceOnly(p, cs.kingTo, Empty, NoColour, 0);
+      PlaceOnly(p, cs.rookTo, Empty, NoColour, 0);
+      PlaceOnly(p, cs.king, King, s, kingBit);
+      PlaceOnly(p, cs.rook, Rook, s, rookBit);
+      MovePieceSlot(p, s, kingBit, cs.king);
+      MovePieceSlot(p, s, rookBit, cs.rook);
+    }
     p.moveCount[cs.king] = 0;
     p.moveCount[cs.rook] = 0;
     p.changedSlots[s] |= 1;
@@ -332,9 +356,11 @@ void UnmakePieces(Position& p, const UndoRecord& u) {
   p.moveCount[f] = uint8_t(p.moveCount[t] - 1);
   if (kind != KindEnPassant) p.moveCount[t] = u.capturedMoveCount;
 
-  ClearThreat(p, t, s, nullptr);
-  PieceAttacks<-1>(p, t);
-  SetOccupant(p, f, moverType, s, bit);
+  if constexpr (Walk) {
+    ClearThreat(p, t, s, nullptr);
+    PieceAttacks<-1>(p, t);
+  }
+  occupy(f, moverType, s, bit);
   MovePieceSlot(p, s, bit, f);
 
   if (moverType == Pawn) {
@@ -352,88 +378,27 @@ void UnmakePieces(Position& p, const UndoRecord& u) {
   if (kind == KindEnPassant) {
     int e = s == White ? t - 8 : t + 8;
     uint32_t vbit = u.capturedSlotBit;
-    SetOccupant(p, e, Pawn, o, vbit);
+    occupy(e, Pawn, o, vbit);
     RestorePiece(p, e, Pawn, o, vbit);
     p.moveCount[e] = u.capturedMoveCount;
-    PieceAttacks<1>(p, e);
+    if constexpr (Walk) PieceAttacks<1>(p, e);
     p.changedSlots[o] |= vbit;
-    SetOccupant(p, t, Empty, NoColour, 0);
+    occupy(t, Empty, NoColour, 0);
   } else if (u.capturedType) {
     uint32_t vbit = u.capturedSlotBit;
     RestorePiece(p, t, u.capturedType, o, vbit);
-    ReplaceOccupant(p, t, u.capturedType, o, vbit);
-    PieceAttacks<1>(p, t);
+    if constexpr (Walk) {
+      ReplaceOccupant(p, t, u.capturedType, o, vbit);
+      PieceAttacks<1>(p, t);
+    } else {
+      PlaceOnly(p, t, u.capturedType, o, vbit);
+    }
     p.changedSlots[o] |= vbit;
   } else {
-    SetOccupant(p, t, Empty, NoColour, 0);
+    occupy(t, Empty, NoColour, 0);
   }
-  PieceAttacks<1>(p, f);
+  if constexpr (Walk) PieceAttacks<1>(p, f);
   p.changedSlots[s] |= bit;
-}
-
-// Puts an occupant on a square without touching the attack tables.
-inline void PlaceOnly(Position& p, int sq, int type, int c, uint32_t bit) {
-  p.pieceType[sq] = uint8_t(type);
-  p.colour[sq] = uint8_t(c);
-  p.slotBit[sq] = bit;
-}
-
-// Puts the pieces of the move on top of the undo stack back when its attack tables were saved:
-// only the piece records change here, the tables are copied back by the caller.
-void UnmakeSquares(Position& p, const UndoRecord& u) {
-  const Move m = u.move;
-  const int s = u.mover, o = s ^ 1;
-  const int f = MoveFrom(m), t = MoveTo(m);
-  const Move kind = MoveKind(m);
-
-  if (kind == KindCastle) {
-    CastleSquares cs = CastlingGeometry(m, s);
-    uint32_t kingBit = p.slotBit[cs.kingTo], rookBit = p.slotBit[cs.rookTo];
-    // Both leave before either arrives: in Chess960 the squares may overlap.
-    PlaceOnly(p, cs.kingTo, Empty, NoColour, 0);
-    PlaceOnly(p, cs.rookTo, Empty, NoColour, 0);
-    PlaceOnly(p, cs.king, King, s, kingBit);
-    PlaceOnly(p, cs.rook, Rook, s, rookBit);
-    MovePieceSlot(p, s, kingBit, cs.king);
-    MovePieceSlot(p, s, rookBit, cs.rook);
-    p.moveCount[cs.king] = 0;
-    p.moveCount[cs.rook] = 0;
-    return;
-  }
-  const int arriving = p.pieceType[t];
-  const int moverType = IsPromotion(m) ? int(Pawn) : arriving;
-  const uint32_t bit = p.slotBit[t];
-  p.moveCount[f] = uint8_t(p.moveCount[t] - 1);
-  if (kind != KindEnPassant) p.moveCount[t] = u.capturedMoveCount;
-  PlaceOnly(p, f, moverType, s, bit);
-  MovePieceSlot(p, s, bit, f);
-
-  if (moverType == Pawn) {
-    SetPawnBits(p, s, f, bit, true);
-    if (arriving != Pawn) {
-      p.material[s] -= pieceValue[arriving] - pieceValue[Pawn];
-      p.materialSignature[s] -= SignatureIncrement[arriving] - SignatureIncrement[Pawn];
-      SetTypeBits(p, arriving, s, bit, false);
-      SetTypeBits(p, Pawn, s, bit, true);
-    } else {
-      SetPawnBits(p, s, t, bit, false);
-    }
-  }
-
-  if (kind == KindEnPassant) {
-    int e = s == White ? t - 8 : t + 8;
-    uint32_t vbit = u.capturedSlotBit;
-    PlaceOnly(p, e, Pawn, o, vbit);
-    RestorePiece(p, e, Pawn, o, vbit);
-    p.moveCount[e] = u.capturedMoveCount;
-    PlaceOnly(p, t, Empty, NoColour, 0);
-  } else if (u.capturedType) {
-    uint32_t vbit = u.capturedSlotBit;
-    RestorePiece(p, t, u.capturedType, o, vbit);
-    PlaceOnly(p, t, u.capturedType, o, vbit);
-  } else {
-    PlaceOnly(p, t, Empty, NoColour, 0);
-  }
 }
 
 }  // namespace
@@ -447,10 +412,10 @@ void UnmakeMove() {
   // the game history has none, and its threat values are recomputed instead.
   const bool journaled = u.journalCount != NoJournal;
   if (journaled) {
-    UnmakeSquares(p, u);
+    UnmakePieces<false>(p, u);
     std::memcpy(p.attackTable, savedAttacks[p.undoTop - 1], sizeof p.attackTable);
   } else {
-    UnmakePieces(p, u);
+    UnmakePieces<true>(p, u);
   }
 
   // Pop the record and restore the saved fields.
