@@ -192,9 +192,10 @@ void StoreEntry(int side, uint16_t flags, int score, int pinValue, int depth, in
     uint64_t data = e.word1;
     const uint16_t oldFlags = FlagsOf(data);
     // 3.1: only a deeper search replaces the move, and never a pinned entry's. A learned
-    // position that takes over the entry brings its own move and learning age, which the
-    // learning file keeps with it.
-    if ((newFlags & EntryPinned) && newFlags >= oldFlags)
+    // position that takes over the entry (a learning store: pinned, without age bits) brings
+    // its own move and learning age, which the learning file keeps with it. The search's own
+    // re-store of a pinned node carries an age and must leave the learned move and age alone.
+    if ((newFlags & EntryPinned) && AgeOf(newFlags) == 0 && newFlags >= oldFlags)
       data = (data & LowHalf) | (uint64_t(uint16_t(pinValue)) << 48) | (uint64_t(move) << 32);
     else if (move && depth > MoveDepthOf(data) && !(oldFlags & EntryPinned))
       data = (data & LowHalf) | (uint64_t(depth) << 48) | (uint64_t(move) << 32);

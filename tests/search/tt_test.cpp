@@ -192,4 +192,19 @@ TEST_F(Table, PinnedEntriesSurviveSoftClearsAndReplacement) {
   NewSearchAge();
   RetainHash(false);
   EXPECT_EQ(Fields(Probe()), std::tuple(EntryPinned | BoundLower, 77, 4, E2E4));
+
+  // The search re-storing a pinned node (with its age, no move) keeps the learned move and
+  // learning age, which the learning file saves.
+  Store(53, 1, EntryPinned | BoundUpper, 6, 12, G1F3, 90);
+  Store(53, 1, Age() | EntryPinned | BoundExact, 8, 0, 0);
+  SetKey(53, 1);
+  EXPECT_EQ(Probe().move, G1F3);
+  const TableEntry* entries = TableEntries(White);
+  bool found = false;
+  for (uint32_t i = 0; i < EntryCount; ++i)
+    if ((entries[i].word1 >> 32 & 0xFFFF) == G1F3 && (entries[i].word1 & EntryPinned)) {
+      EXPECT_EQ(entries[i].word1 >> 48, 90u);
+      found = true;
+    }
+  EXPECT_TRUE(found);
 }
