@@ -497,8 +497,10 @@ int Search(int ply, int depth, int budget, int alpha, int beta, int flags) {
           childBudget += SingleReplyExtension;
         score = -Search(ply + 1, depth - 1, childBudget, -beta, -alpha, base ^ NodeNullWindow);
       } else {
-        bool reduce = searched >= MinMovesBeforeReduction && !inCheck && !givesCheck && IsQuietMove(m) && !pvNode &&
-                      cutoffRatio < ReductionThreshold &&
+        // The node flags lost the PV mark after the first move: late moves of a PV node are
+        // reduced like any other.
+        bool reduce = searched >= MinMovesBeforeReduction && !inCheck && !givesCheck && IsQuietMove(m) &&
+                      !(flags & NodePv) && cutoffRatio < ReductionThreshold &&
                       !(p.pieceType[MoveTo(m)] == Pawn && RelativeRank(side, MoveTo(m)) >= 5 &&
                         RelativeRank(side, MoveTo(m)) <= 6 &&
                         p.pieceType[MoveTo(m) + (side == White ? 8 : -8)] != Pawn);
