@@ -77,26 +77,21 @@ void AddSupportBehind(const Position& p, int side, int from, int to, unsigned& o
   }
 }
 
-// What a move to an attacked square is expected to lose: the value of the arriving piece minus
-// what its side wins back in the exchange. The exchange table is the one the threat values use
-// (ExchangeCost, built from the exchange rule: the enemy takes first with its cheapest attacker,
-// then both sides recapture cheapest first and either may stop); it gives the value the moving
-// side keeps, in units of 8, from both sides' attack words (counts plus x-rays). The mover's own
-// attack on the square is taken out first, since it cannot defend itself; a pawn moving straight
-// has none. A promotion risks the promoted piece, and for a queen promotion (or any promotion in
-// the king-zone pass) the sliders behind the pawn join in.
-int ExchangeLoss(const Position& p, int side, Move m, int from, int to, int moverType, bool supportBehind) {
+// What a move to an attacked square is expected to lose: the stake (the value the move puts at
+// risk) minus what its side wins back in the exchange. The exchange table is the one the threat
+// values use (ExchangeCost, built from the exchange rule: the enemy takes first with its cheapest
+// attacker, then both sides recapture cheapest first and either may stop); it gives the value the
+// moving side keeps, in units of 8, from both sides' attack words (counts plus x-rays). The
+// mover's own attack on the square is taken out first, since it cannot defend itself; a pawn
+// moving straight has none. For a promotion the sliders behind the pawn may join in, since they
+// bear on the square once the pawn has gone.
+int ExchangeLoss(const Position& p, int side, int from, int to, int moverType, int stake, bool supportBehind) {
   const AttackEntry& ownAt = p.attackTable[side][to];
   const AttackEntry& enemyAt = p.attackTable[side ^ 1][to];
   unsigned own = ownAt.counts + ownAt.xrayCounts;
   unsigned enemy = enemyAt.counts + enemyAt.xrayCounts;
   if (ownAt.attackers & p.slotBit[from]) own -= CountUnit[moverType];
-  int stake = pieceValue[moverType];
-  if (IsPromotion(m)) {
-    // The promoted piece is what can be lost; a knight promotion risks a knight, not a queen.
-    stake = pieceValue[PromotedType[MoveKind(m) >> 12]];
-    if (supportBehind) AddSupportBehind(p, side, from, to, own, enemy);
-  }
+  if (supportBehind) AddSupportBehind(p, side, from, to, own, enemy);
   int kept = 8 * ExchangeCost[AttackCode[enemy & AttackCodeMask]][AttackCode[own & AttackCodeMask]];
   return kept < stake ? stake - kept : 0;
 }
@@ -161,9 +156,11 @@ void OrderMoves(int side, int ply) {
       h = x == killer1 ? Killer1History : x == killer2 ? Killer2History : history[x];
     }
     // Step 1-2: an exchange estimate when the destination is attacked, except for quiet moves
-    // with a history (they have proved themselves) and castling (the king's path is safe).
+    // with a history (they have proved themselves) and castling (the king's path is safe). The
+    // stake is the moving piece, for a promotion the pawn; only a queen promotion counts the
+    // sliders behind the pawn.
     if (enemyTable[to].counts && (tactical || h == 0) && MoveKind(m) != KindCastle)
-      v -= ExchangeLoss(p, side, m, from, to, type, MoveKind(m) == KindPromoQueen);
+      v -= ExchangeLoss(p, side, from, to, type, pieceValue[type], MoveKind(m) == KindPromoQueen);
     // Step 3: the final score.
     if (tactical)
       v = v >= 0 ? v + NoLossBase : v - LossBase;
@@ -220,9 +217,13 @@ void OrderMovesKingZone(int side, int ply, int mode) {
     Move m = e->move;
     const int from = MoveFrom(m), to = MoveTo(m), type = p.pieceType[from];
     int v = e->score;
-    // Step 2: the exchange estimate on an attacked destination.
+    // Step 2: the exchange estimate on an attacked destination. Every promotion stakes a queen
+    // and counts the sliders behind the pawn.
     int loss = 0;
-    if (enemyTable[to].counts && MoveKind(m) != KindCastle) loss = ExchangeLoss(p, side, m, from, to, type, true);
+    if (enemyTable[to].counts && MoveKind(m) != KindCastle) {
+      const bool promotion = IsPromotion(m);
+      loss = ExchangeLoss(p, side, from, to, type, pieceValue[promotion ? Queen : type], promotion);
+    }
     v -= loss;
     // Step 3: checks. A move the generator marked as checking has its code from its own
     // direction toward the king; the others ask GivesCheck.

@@ -124,10 +124,9 @@ void CountStatusCheck(bool print) {
   if (print && StatusCounter >= StatusLineChecks) PrintNodeLine();
 }
 
-// The time check. A node check measures the speed; a bookkeeping check (from
-// SetTimeLimit: at search start, between iterations, at a new best move) only
-// lowers the estimate to the calibrated speed.
-int RunCheck(bool fromNode) {
+// The time check. It measures the speed, except at search start, where nothing
+// has been searched yet and the estimate is only lowered to the calibrated speed.
+int RunCheck(bool startMode) {
   // Step 1: the hard limit.
   int elapsed = Elapsed();
   if (elapsed >= HardLimit) {
@@ -146,7 +145,7 @@ int RunCheck(bool fromNode) {
 
   // Step 4: the speed, counting the time spent pondering before a ponderhit.
   uint32_t budget = Options.strengthBudget;
-  if (fromNode) {
+  if (!startMode) {
     uint64_t speed = NodeCount * 1000 / (uint64_t(PonderTimeMs) + uint64_t(elapsed) + 1);
     if (budget == 0) speed = std::max<uint64_t>(speed, CalibratedSpeed / CalibratedFloorDivisor);
     SpeedEstimate = uint32_t(std::min<uint64_t>(speed, UINT32_MAX));
@@ -175,6 +174,28 @@ int RunCheck(bool fromNode) {
   NodeCountdown = int(budget / 8);
   CountStatusCheck(true);
   return Elapsed();
+}
+
+// Computes HardLimit, then runs the check (in start mode from SetupTimeControl).
+void SetTimeLimitAndCheck(bool startMode) {
+  // Step 1: a timed search: target plus bonus within the maximum and the move time.
+  if (SearchMode == SearchModeNormal) {
+    if (IterationDepth > SearchLimits.DepthLimit) {
+      Stop(StopDepthLimit);
+    } else {
+      int64_t limit = int64_t(TargetTime) + TimeBonus;
+      limit = std::min<int64_t>(limit, MaxTime);
+      limit = std::min<int64_t>(limit, SearchLimits.MoveTimeMs);
+      HardLimit = ClampToInt(limit);
+    }
+  } else if (SearchMode == SearchModeCalibration) {
+    // Step 2: the calibration runs for its move time; pondering and analysis without limit.
+    HardLimit = SearchLimits.MoveTimeMs;
+  } else {
+    HardLimit = Unlimited;
+  }
+  // Step 3: the check.
+  RunCheck(startMode);
 }
 
 }  // namespace
@@ -240,7 +261,7 @@ void SetupTimeControl(int movesToGo, int timeLeftMs, int incrementMs) {
   // Step 6: the first limit and check.
   StatusCounter = 0;
   NodeCountdown = 0;
-  SetTimeLimit();
+  SetTimeLimitAndCheck(true);
 }
 
 int NextIteration() {
@@ -329,27 +350,6 @@ void UpdateTimeBonus(int score) {
   TimeBonus = ClampToInt(int64_t(BonusTable[k]) * (TargetTime / 16));
 }
 
-void SetTimeLimit() {
-  // Step 1: a timed search: target plus bonus within the maximum and the move time.
-  if (SearchMode == SearchModeNormal) {
-    if (IterationDepth > SearchLimits.DepthLimit) {
-      Stop(StopDepthLimit);
-    } else {
-      int64_t limit = int64_t(TargetTime) + TimeBonus;
-      limit = std::min<int64_t>(limit, MaxTime);
-      limit = std::min<int64_t>(limit, SearchLimits.MoveTimeMs);
-      HardLimit = ClampToInt(limit);
-    }
-  } else if (SearchMode == SearchModeCalibration) {
-    // Step 2: the calibration runs for its move time; pondering and analysis without limit.
-    HardLimit = SearchLimits.MoveTimeMs;
-  } else {
-    HardLimit = Unlimited;
-  }
-  // Step 3: the check.
-  RunCheck(false);
-}
+void SetTimeLimit() { SetTimeLimitAndCheck(false); }
 
-int CheckTime() { return RunCheck(true); }
-
-
+int CheckTime() { return RunCheck(false); }

@@ -47,7 +47,7 @@ int NextIteration();
 void UpdateTimeBonus(int score);
 
 // Computes HardLimit from the target, the bonus and the limits of "go", then
-// makes an iteration-bookkeeping time check.
+// makes a time check (which measures the speed, as a node check does).
 void SetTimeLimit();
 
 // From the search nodes when NodeCountdown runs out: enforces the hard limit,

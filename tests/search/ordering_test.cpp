@@ -1,5 +1,5 @@
-// Move ordering: the table move, captures and killers in the order the search takes them, and the
-// queen contact mate seen by the ordering and the quiescence mating net.
+// Move ordering: the table move, captures, promotions and killers in the order the search takes
+// them, and the queen contact mate seen by the ordering and the quiescence mating net.
 #include "search/ordering.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@ constexpr int Ply = 1;
 
 Move Quiet(const char* from, const char* to) { return MakeMoveWord(SquareOf(from), SquareOf(to)); }
 Move Capture(const char* from, const char* to) { return MakeMoveWord(SquareOf(from), SquareOf(to), KindCapture); }
+Move Promotion(const char* from, const char* to, Move kind) { return MakeMoveWord(SquareOf(from), SquareOf(to), kind); }
 
 class Ordering : public ::testing::Test {
  protected:
@@ -54,6 +55,59 @@ TEST_F(Ordering, TableMoveComesFirstEvenWhenItLosesAndKeepsItsCheckMark) {
   EXPECT_EQ(first->move, Move(qxd5 | CheckMark));
   EXPECT_EQ(first->score, TableMoveScore);
   EXPECT_FALSE(MarkTableMove(Ply, Quiet("d1", "d8")));  // not in the list
+}
+
+// A promotion onto a square the enemy guards, against the same promotion with the guard moved
+// away (the knight on c7 guards a8; on h1 it bears on nothing): the plain pass risks the pawn
+// that moves, the king-zone pass (mode 1) a queen, whatever the pawn becomes.
+TEST_F(Ordering, PromotionOntoAGuardedSquareRisks) {
+  const char* straightGuarded = "8/P1n5/6k1/8/8/8/8/4K3 w - - 0 1";
+  const char* straightFree = "8/P7/6k1/8/8/8/8/4K2n w - - 0 1";
+  const char* captureGuarded = "r7/1Pn5/6k1/8/8/8/8/4K3 w - - 0 1";
+  const char* captureFree = "r7/1P6/6k1/8/8/8/8/4K2n w - - 0 1";
+  const struct {
+    const char* what;
+    const char *guarded, *free;
+    Move move;
+    int kingZoneMode;
+    int risked;
+  } cases[] = {
+      {"queen promotion, plain pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoQueen), 0, 128},
+      {"knight promotion, plain pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoKnight), 0, 128},
+      {"capturing queen promotion, plain pass", captureGuarded, captureFree, Promotion("b7", "a8", KindPromoQueen), 0,
+       128},
+      {"queen promotion, king-zone pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoQueen), 1,
+       1248},
+      {"knight promotion, king-zone pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoKnight), 1,
+       1248},
+      {"capturing knight promotion, king-zone pass", captureGuarded, captureFree,
+       Promotion("b7", "a8", KindPromoKnight), 1, 1248},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(SetFen(c.free)) << c.what;
+    GenerateOrderedMoves(White, Ply, c.kingZoneMode);
+    const int unguarded = ScoreOf(c.move);
+    ASSERT_TRUE(SetFen(c.guarded)) << c.what;
+    GenerateOrderedMoves(White, Ply, c.kingZoneMode);
+    const int guarded = ScoreOf(c.move);
+    ASSERT_NE(unguarded, -99999) << c.what;
+    ASSERT_NE(guarded, -99999) << c.what;
+    EXPECT_EQ(unguarded - guarded, c.risked) << c.what;
+  }
+}
+
+// Risking only a pawn, a queen promotion onto a guarded square still comes before the killers
+// and every quiet move, however good their history.
+TEST_F(Ordering, GuardedQueenPromotionComesBeforeQuietMoves) {
+  ASSERT_TRUE(SetFen("8/P1n5/6k1/8/8/8/8/4K3 w - - 0 1"));
+  const Move kingUp = Quiet("e1", "e2"), kingLeft = Quiet("e1", "d1");
+  Killer1(Ply) = uint16_t(HistoryIndex(kingUp));
+  RootHistory[HistoryEntry(White, kingLeft)] = 60000;
+  GenerateOrderedMoves(White, Ply, 0);
+  const int promotion = ScoreOf(Promotion("a7", "a8", KindPromoQueen));
+  EXPECT_GT(promotion, ScoreOf(kingUp));
+  EXPECT_GT(promotion, ScoreOf(kingLeft));
+  EXPECT_EQ(First(), Promotion("a7", "a8", KindPromoQueen));
 }
 
 // Qb7 mates the king on a8 (the knight on d6 guards b7): the queen's contact mask must be the

@@ -150,4 +150,61 @@ TEST_F(TimeControlTest, CheckTimeStopsAtTheLimit) {
   EXPECT_EQ(StopReason, StopByGui);
 }
 
+// The speed estimate that paces the time checks. At search start it only drops to the calibrated
+// speed; after an iteration, a new best move or a ponderhit it is measured: nodes per second of
+// the search so far, the pondering before a ponderhit included, and without a strength budget
+// never below an eighth of the calibrated speed. Bounds allow a slow clock up to 200 ms behind.
+TEST_F(TimeControlTest, SpeedEstimateBetweenIterations) {
+  enum When { AtStart, AfterIteration, AtNewBestMove, AtPonderHit };
+  const struct {
+    const char* what;
+    When when;
+    uint32_t calibrated, budget, estimateBefore;
+    int ponderMs, elapsedMs;
+    uint64_t nodes;
+    uint32_t low, high;
+  } cases[] = {
+      {"search start keeps the lower one", AtStart, 2000000, 0, 5000000, 0, 1000, 3000000, 2000000, 2000000},
+      {"after an iteration, faster than calibrated", AfterIteration, 1000000, 0, 0, 0, 1000, 3000000, 2500000, 3000000},
+      {"at a new best move, slower than calibrated", AtNewBestMove, 2000000, 0, 5000000, 0, 1000, 1000000, 800000,
+       1000000},
+      {"far slower: an eighth of the calibrated speed", AfterIteration, 8000000, 0, 5000000, 0, 1000, 100000, 1000000,
+       1000000},
+      {"far slower under a strength budget", AfterIteration, 8000000, 1000000, 5000000, 0, 1000, 100000, 80000, 100000},
+      {"ponderhit counts the pondering", AtPonderHit, 1000000, 0, 0, 3000, 0, 6000000, 1800000, 2000000},
+  };
+  for (const auto& c : cases) {
+    CalibratedSpeed = c.calibrated;
+    Options.strengthBudget = c.budget;
+    SpeedEstimate = c.estimateBefore;
+    StopReason = StopNone;
+    ReportFlags = ReportStarted;  // the search has been running for a while
+    SearchMode = c.when == AtPonderHit ? SearchModePonder : SearchModeNormal;
+    IterationDepth = 1;
+    NodeCount = c.nodes;
+    PonderTimeMs = 0;
+    SearchClockStart = GetTickCount() - uint32_t(c.ponderMs + c.elapsedMs);
+    SixtySeconds();
+    switch (c.when) {
+      case AtStart:
+        break;
+      case AfterIteration:
+        ASSERT_EQ(NextIteration(), IterationContinue) << c.what;
+        break;
+      case AtNewBestMove:
+        RootBound = BoundKindExact;
+        UpdateTimeBonus(0);
+        SetTimeLimit();
+        break;
+      case AtPonderHit:
+        PonderTimeMs = GetTickCount() - SearchClockStart;  // as the shell does at ponderhit
+        PonderHit();
+        break;
+    }
+    EXPECT_EQ(StopReason, StopNone) << c.what;
+    EXPECT_GE(SpeedEstimate, c.low) << c.what;
+    EXPECT_LE(SpeedEstimate, c.high) << c.what;
+  }
+}
+
 }  // namespace
