@@ -358,11 +358,13 @@ restart:
     // 2.10: bookkeeping.
     rm->depth = int16_t(depth);
     if (candidate >= 0) {
-      // The settled move takes the searched move's place and is the one that counts.
+      // The settled move takes the searched move's place and is the one that counts: it is
+      // done at this depth, so it sets the score the later moves must beat.
       RootMove settled = RootMoves[candidate];
       RootMoves[candidate] = RootMoves[idx];
       RootMoves[idx] = settled;
       rm = &RootMoves[idx];
+      rm->depth = int16_t(depth);
       score = rm->score;
     }
     rm->shownScore = rm->score;
@@ -376,8 +378,7 @@ restart:
         if (score > alpha && score < beta) RootBound = BoundKindExact;
       }
       idx = PromoteRootMove(idx);
-      if (RootMoveCount >= multiPv && RootMoves[multiPv - 1].depth == depth &&
-          !(RootMoves[multiPv - 1].flags & RootSettled)) {
+      if (RootMoveCount >= multiPv && RootMoves[multiPv - 1].depth == depth) {
         kth = RootMoves[multiPv - 1].score;
         if (kth > alpha) alpha = kth;
       }
