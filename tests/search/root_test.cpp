@@ -172,3 +172,21 @@ TEST_F(RootIteration, SettledDrawThatReplacedTheFirstMoveIsNotOvertakenByWorseMo
     }
   }
 }
+
+// A move keeps its place in the sort by nodes only while its last score lay inside the window: a
+// mark left by an earlier iteration goes when the move now fails low, so that the moves behind
+// the best are ordered by the effort they took.
+TEST_F(RootIteration, MovesThatFailLowAreSortedByNodesDespiteEarlierMarks) {
+  for (int depth : {2, 3, 4}) {
+    ASSERT_TRUE(SetFen("4k3/8/8/3q4/8/8/8/3QK3 w - - 0 1"));   // Qxd5 wins the queen; the rest fail low
+    ReadyIteration(depth, -MateThreshold, MateThreshold);
+    for (int i = 0; i < RootMoveCount; i++) RootMoves[i].flags |= RootExactInWindow;   // as left before
+    testing::internal::CaptureStdout();
+    SearchRoot(depth);
+    testing::internal::GetCapturedStdout();
+    SortRootMovesByNodes();
+    ASSERT_EQ(Text(Move(RootMoves[0].line[1] & ~CheckMark)), "d1d5") << "depth " << depth;
+    for (int i = 2; i < RootMoveCount; i++)
+      EXPECT_GE(RootMoves[i - 1].nodes, RootMoves[i].nodes) << "depth " << depth << " place " << i;
+  }
+}
