@@ -358,17 +358,24 @@ restart:
     // 2.10: bookkeeping.
     rm->depth = int16_t(depth);
     if (candidate >= 0) {
-      // The settled move takes the searched move's place and is the one that counts.
+      // The settled move takes the searched move's place and is the one that counts: it is
+      // done at this depth, so it sets the score the later moves must beat. The searched
+      // move failed low, outside the window.
+      rm->flags &= uint16_t(~RootExactInWindow);
       RootMove settled = RootMoves[candidate];
       RootMoves[candidate] = RootMoves[idx];
       RootMoves[idx] = settled;
       rm = &RootMoves[idx];
+      rm->depth = int16_t(depth);
       score = rm->score;
     }
     rm->shownScore = rm->score;
+    // The mark tells whether the move's last score lay inside the window.
     if (score > alpha && score < beta) {
       rm->flags |= RootExactInWindow;
       if ((score > MateThreshold || score < -MateThreshold) && score > SettledBestScore) SettledBestScore = score;
+    } else {
+      rm->flags &= uint16_t(~RootExactInWindow);
     }
     if (score > kth) {
       if (score > best) {
@@ -376,8 +383,7 @@ restart:
         if (score > alpha && score < beta) RootBound = BoundKindExact;
       }
       idx = PromoteRootMove(idx);
-      if (RootMoveCount >= multiPv && RootMoves[multiPv - 1].depth == depth &&
-          !(RootMoves[multiPv - 1].flags & RootSettled)) {
+      if (RootMoveCount >= multiPv && RootMoves[multiPv - 1].depth == depth) {
         kth = RootMoves[multiPv - 1].score;
         if (kth > alpha) alpha = kth;
       }

@@ -1,6 +1,8 @@
 // The root search in-process: promotion of a new best move and the root-move preparation.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <sstream>
 #include <string>
 
 #include "../board/board_helpers.h"
@@ -11,8 +13,12 @@
 #include "search/search_state.h"
 #include "search/tt.h"
 #include "shell/engine.h"
+#include "shell/options.h"
+#include "core/platform.h"
 #include "core/settings.h"
 #include "search/report.h"
+#include "search/timecontrol.h"
+#include "tool/tool_search.h"
 
 namespace {
 
@@ -58,6 +64,50 @@ class RootList : public ::testing::Test {
   }
 };
 
+// Single iterations of a real search: the root list comes from a search to depth 1, and every
+// change of the best move is shown as a PV line, as the GUI sees it once output has started.
+class RootIteration : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    BoardReady();
+    InitEvaluation();
+    ASSERT_TRUE(PrepareToolSearches(4096, 1000000));
+  }
+  void TearDown() override {
+    SetOption("Corvid Draw Value value 0");
+    SearchMode = SearchModeIdle;
+  }
+  // The game position searched to depth 1, then readied for one iteration at `depth` within
+  // the root window (alpha, beta).
+  static void ReadyIteration(int depth, int alpha, int beta) {
+    ToolSearchResult r;
+    SearchGameQuietly(1, 0, 0, &r);
+    SearchMode = SearchModeNormal;
+    StopReason = StopNone;
+    SearchLimits.DepthLimit = SearchMaxDepth;
+    IterationDepth = depth;
+    RootAlpha = alpha;
+    RootBeta = beta;
+    RootBound = BoundKindRunning;
+    RootUnstable = 0;
+    ReportFlags = ReportStarted;
+    SearchClockStart = GetTickCount();
+  }
+  // The best moves announced by the PV lines of `output`, with their scores in centipawns.
+  static std::vector<std::pair<std::string, int>> Announced(const std::string& output) {
+    std::vector<std::pair<std::string, int>> lines;
+    std::istringstream in(output);
+    std::string line;
+    while (std::getline(in, line)) {
+      size_t cp = line.find(" score cp "), pv = line.find(" pv ");
+      if (cp == std::string::npos || pv == std::string::npos) continue;
+      std::string move = line.substr(pv + 4);
+      lines.push_back({move.substr(0, move.find(' ')), std::atoi(line.c_str() + cp + 10)});
+    }
+    return lines;
+  }
+};
+
 }  // namespace
 
 // A move that becomes best moves up: to the top with one line; with MultiPV lines to the first
@@ -99,4 +149,44 @@ TEST_F(RootList, PreparationSettlesMateInOneAndSortsItFirst) {
   EXPECT_TRUE(RootMoves[0].line[1] & CheckMark);
   EXPECT_EQ(SettledBestScore, 8191);
   for (int i = 1; i < RootMoveCount; i++) EXPECT_LE(RootMoves[i].score, RootMoves[i - 1].score);
+}
+
+// Once a settled draw has taken the place of a first move that failed below it, the draw is the
+// score to beat: no move that scores less is announced as best after it (nor would be played if
+// the iteration were cut off there).
+TEST_F(RootIteration, SettledDrawThatReplacedTheFirstMoveIsNotOvertakenByWorseMoves) {
+  for (int depth : {2, 4, 6, 8}) {
+    ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
+    for (const char* mv : {"g1f3", "g8f6", "f3g1", "f6g8"}) ASSERT_TRUE(Play(mv)) << mv;
+    SetOption("Corvid Draw Value value 20");   // g1f3 repeats: a settled draw the engine likes
+    ReadyIteration(depth, DrawScore[White], DrawScore[White] + 64);
+    testing::internal::CaptureStdout();
+    SearchRoot(depth);
+    auto lines = Announced(testing::internal::GetCapturedStdout());
+    size_t draw = 0;
+    while (draw < lines.size() && lines[draw].first != "g1f3") draw++;
+    ASSERT_LT(draw, lines.size()) << "depth " << depth << ": the first move did not fail below the draw";
+    for (size_t i = draw + 1; i < lines.size(); i++) {
+      if (lines[i].first == "g1f3") continue;   // the draw itself, shown again
+      EXPECT_GT(lines[i].second, lines[draw].second) << "depth " << depth << ": " << lines[i].first;
+    }
+  }
+}
+
+// A move keeps its place in the sort by nodes only while its last score lay inside the window: a
+// mark left by an earlier iteration goes when the move now fails low, so that the moves behind
+// the best are ordered by the effort they took.
+TEST_F(RootIteration, MovesThatFailLowAreSortedByNodesDespiteEarlierMarks) {
+  for (int depth : {2, 3, 4}) {
+    ASSERT_TRUE(SetFen("4k3/8/8/3q4/8/8/8/3QK3 w - - 0 1"));   // Qxd5 wins the queen; the rest fail low
+    ReadyIteration(depth, -MateThreshold, MateThreshold);
+    for (int i = 0; i < RootMoveCount; i++) RootMoves[i].flags |= RootExactInWindow;   // as left before
+    testing::internal::CaptureStdout();
+    SearchRoot(depth);
+    testing::internal::GetCapturedStdout();
+    SortRootMovesByNodes();
+    ASSERT_EQ(Text(Move(RootMoves[0].line[1] & ~CheckMark)), "d1d5") << "depth " << depth;
+    for (int i = 2; i < RootMoveCount; i++)
+      EXPECT_GE(RootMoves[i - 1].nodes, RootMoves[i].nodes) << "depth " << depth << " place " << i;
+  }
 }
