@@ -1,6 +1,4 @@
-// Every test process works in a scratch directory of its own, so that the
-// files the engine writes in its working directory (the autosave game file,
-// books) stay out of the build tree; it is removed at the end.
+// Every test process works in a scratch directory of its own, removed at the end.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

@@ -25,12 +25,6 @@ bool SetFen(const std::string& fen) {
 
 std::string Text(Move m) { return MoveToText(m, TextCoordinate | TextNoPadding); }
 
-std::vector<std::string> ListText(int count) {
-  std::vector<std::string> out;
-  for (int i = 0; i < count; i++) out.push_back(Text(MoveListBegin(0)[i].move));
-  return out;
-}
-
 std::vector<Move> LegalMoves(int ply) {
   const int side = Pos.sideToMove;
   const int n = Pos.InCheck() ? GenerateEvasions(side, ply, 0, nullptr) : GenerateMoves(side, ply, 0);
@@ -51,13 +45,10 @@ bool Play(const std::string& text) {
   return true;
 }
 
-std::string DataPath(const std::string& name) { return std::string(CORVID_TEST_DATA_DIR) + "/" + name; }
-
 std::vector<std::string> ReadLines(const std::string& name) {
-  std::ifstream in(DataPath(name));
+  std::ifstream in(std::string(CORVID_TEST_DATA_DIR) + "/" + name);
   std::vector<std::string> lines;
-  std::string line;
-  while (std::getline(in, line))
+  for (std::string line; std::getline(in, line);)
     if (!line.empty()) lines.push_back(line);
   return lines;
 }

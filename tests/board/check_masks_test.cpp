@@ -1,5 +1,4 @@
-// The check masks against the board: a checker standing in direction d of a king on e4 covers
-// the neighbours it attacks (through the king, not through a piece; its own square left out).
+// Check masks: a checker in direction d of a king on e4 covers the neighbours it attacks past the king.
 #include <gtest/gtest.h>
 
 #include "board/check_masks.h"

@@ -46,7 +46,6 @@ TEST_F(GameHistory, LongReversibleGameNeverOverflowsTheHistory) {
   EXPECT_STREQ(CheckPositionConsistency(), "");
   EXPECT_EQ(IsRepetition(), 1);
   EXPECT_GT(CountGameRepetitions(), 0);
-  // Taking back four moves gives the same position again.
   const uint64_t key = Pos.key;
   for (int i = 0; i < 4; i++) TakeBackGameMove();
   EXPECT_EQ(Pos.key, key);

@@ -13,8 +13,7 @@ using MoveGen = BoardTest;
 // The evasion generator's information word: these bits and the number of king moves in the low byte.
 constexpr int DoubleCheck = 0x2000, KingMoveCount = 0xFF;
 
-// Cross-checks of the generators against each other, against IsPseudoLegal and against the check
-// flag that MakeMove records, on every position of the perft files and every position one move on.
+// The generators against each other, IsPseudoLegal and MakeMove's check flag on perft positions and children.
 class GeneratorAgreement : public MoveGen {
  protected:
   struct Tally {

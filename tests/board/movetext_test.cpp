@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "board_helpers.h"
 
@@ -15,11 +16,7 @@ const char* const Promotion = "k7/4P3/8/8/8/8/8/4K3 w - - 0 1";
 
 // The move word a text reads as for the side to move (0: none); the kind is completed later.
 TEST_F(MoveText, ReadingCoordinatesAndSan) {
-  const struct {
-    const char* fen;
-    const char* text;
-    Move move;
-  } cases[] = {
+  const std::tuple<const char*, const char*, Move> cases[] = {
       {Start, "Nf3", MakeMoveWord(6, 21)},
       {Start, "Bg1f3", 0},  // the piece on g1 is no bishop
       {TwoKnights, "Nbd2", MakeMoveWord(1, 11)},
@@ -29,9 +26,9 @@ TEST_F(MoveText, ReadingCoordinatesAndSan) {
       {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "O-O", 0},  // castling only in coordinates
       {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "e1g1", MakeMoveWord(4, 6)},
   };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(SetFen(c.fen));
-    EXPECT_EQ(ParseMoveText(c.text), c.move) << c.fen << " " << c.text;
+  for (const auto& [fen, text, move] : cases) {
+    ASSERT_TRUE(SetFen(fen));
+    EXPECT_EQ(ParseMoveText(text), move) << fen << " " << text;
   }
   ASSERT_TRUE(SetFen(Start));
   for (const char* text : {"e2e4", "e4", "Pe4", "e2-e4", "e4+", "e4!?"})

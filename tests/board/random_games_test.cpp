@@ -1,5 +1,4 @@
-// Make and unmake along random games: after every step each derived field must equal a
-// rebuild from scratch, and every unmake must restore the position it started from.
+// Make and unmake along random games: derived fields equal a rebuild, unmake restores the position.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,6 +1,4 @@
-// Compares two board records field by field, leaving out the scratch fields that a
-// make/unmake pair may leave changed: the move lists, the undo records above the top,
-// threatSwing, lastGain, savedThreatSum, the changed-slot sets and move counts on empty squares.
+// Compares two board records field by field, leaving out the scratch a make/unmake pair may change.
 #pragma once
 
 #include <cstring>
@@ -14,42 +12,23 @@ bool Same(const T& x, const T& y) {
   return std::memcmp(&x, &y, sizeof x) == 0;
 }
 
-// `withMoveScratch` false also leaves out threatSwingScaled and gainScaled, which describe
-// the move that led to the position rather than the position itself.
+// `withMoveScratch` false also leaves out threatSwingScaled and gainScaled (they describe the last move).
 inline std::string FirstDifference(const Position& a, const Position& b, bool withMoveScratch = true) {
+// clang-format off
+#define FIELD(f) {#f, Same(a.f, b.f)}
   const std::pair<const char*, bool> fields[] = {
-      {"sideToMove", Same(a.sideToMove, b.sideToMove)},
-      {"pieceType", Same(a.pieceType, b.pieceType)},
-      {"colour", Same(a.colour, b.colour)},
-      {"pieceList", Same(a.pieceList, b.pieceList)},
-      {"usedSlots", Same(a.usedSlots, b.usedSlots)},
-      {"diagonalSliders", Same(a.diagonalSliders, b.diagonalSliders)},
-      {"orthogonalSliders", Same(a.orthogonalSliders, b.orthogonalSliders)},
-      {"allSliders", Same(a.allSliders, b.allSliders)},
-      {"pawnsOnRank", Same(a.pawnsOnRank, b.pawnsOnRank)},
-      {"undoTop", Same(a.undoTop, b.undoTop)},
-      {"ply", Same(a.ply, b.ply)},
-      {"lastIrreversiblePly", Same(a.lastIrreversiblePly, b.lastIrreversiblePly)},
+      FIELD(sideToMove), FIELD(pieceType), FIELD(colour), FIELD(pieceList), FIELD(usedSlots), FIELD(diagonalSliders),
+      FIELD(orthogonalSliders), FIELD(allSliders), FIELD(pawnsOnRank), FIELD(undoTop), FIELD(ply),
+      FIELD(lastIrreversiblePly),
       {"threatSwingScaled", !withMoveScratch || Same(a.threatSwingScaled, b.threatSwingScaled)},
-      {"gainScaled", !withMoveScratch || Same(a.gainScaled, b.gainScaled)},
-      {"key", Same(a.key, b.key)},
-      {"lastTo", Same(a.lastTo, b.lastTo)},
-      {"epSquare", Same(a.epSquare, b.epSquare)},
-      {"typeSlots", Same(a.typeSlots, b.typeSlots)},
-      {"materialSignature", Same(a.materialSignature, b.materialSignature)},
-      {"threatenedSlots", Same(a.threatenedSlots, b.threatenedSlots)},
-      {"slotBit", Same(a.slotBit, b.slotBit)},
-      {"threatValue", Same(a.threatValue, b.threatValue)},
-      {"pawnFiles", Same(a.pawnFiles, b.pawnFiles)},
-      {"threatSum", Same(a.threatSum, b.threatSum)},
-      {"material", Same(a.material, b.material)},
-      {"killers", Same(a.killers, b.killers)},
-      {"attackTable", Same(a.attackTable, b.attackTable)},
-  };
+      {"gainScaled", !withMoveScratch || Same(a.gainScaled, b.gainScaled)}, FIELD(key), FIELD(lastTo),
+      FIELD(epSquare), FIELD(typeSlots), FIELD(materialSignature), FIELD(threatenedSlots), FIELD(slotBit),
+      FIELD(threatValue), FIELD(pawnFiles), FIELD(threatSum), FIELD(material), FIELD(killers), FIELD(attackTable)};
+#undef FIELD
+  // clang-format on
   for (const auto& [name, same] : fields)
     if (!same) return name;
-  for (int sq = 0; sq < 64; sq++) {
+  for (int sq = 0; sq < 64; sq++)
     if (a.pieceType[sq] && a.moveCount[sq] != b.moveCount[sq]) return "moveCount[" + std::to_string(sq) + "]";
-  }
   return "";
 }

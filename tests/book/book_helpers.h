@@ -12,18 +12,15 @@ struct TestBookMove {
   std::string move;  // the book move, coordinate text
   int staticWeight;
   int learned;
-  // XORed into the record's info word: BookWonMark, BookLostMark, or
-  // 1 << BookCheckShift for a record of another position with the same key.
+  // XORed into the info word: BookWonMark, BookLostMark, or 1 << BookCheckShift (another position's record).
   uint16_t marks = 0;
 };
 
-// Builds the static tables once and sets up the start position with the default settings.
-void BookTestReady();
+void BookTestReady();  // builds the static tables once and sets up the start position with the default settings
 // Sets up the start position (or a FEN) and plays `line` into the game (false when a move fails).
 bool PlayLine(const std::string& line, const std::string& fen = "");
 // Writes the records sorted by key and opens the book; the game is left at the start position.
 void WriteTestBook(const std::string& path, const std::vector<TestBookMove>& moves);
 // The record of `move` after `line` in a book file (bookKey 0 when there is none).
 BookRecord RecordIn(const std::string& path, const std::string& line, const std::string& move);
-// The little-endian record count that opens a book file.
-std::string BookHeader(uint32_t count);
+std::string BookHeader(uint32_t count);  // the little-endian record count that opens a book file

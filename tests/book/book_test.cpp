@@ -3,6 +3,7 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "board/board.h"
@@ -70,29 +71,27 @@ TEST_F(Book, TheChoiceOfABookMove) {
 
 TEST_F(Book, TheWindowHoldsTwentyRecordsBeforeTheHitAndNineteenAfter) {
   // The binary search first hits record (before + count + after) / 2.
-  const struct {
-    int before, count, after;
-    int firstIndex, visible;  // of key 1000 in the window
-  } cases[] = {
+  // Records before key 1000, of it and after it; the index of its first record and how many are in the window.
+  const std::tuple<int, int, int, int, int> cases[] = {
       {0, 21, 0, 0, 21},  {0, 40, 0, 0, 40},  // hit 20: 20 before, 19 after
       {0, 41, 0, 0, 40},                      // the 41st is 20 after the hit
       {0, 42, 0, 1, 40},                      // hit 21: the first is 21 before it
       {0, 60, 0, 10, 40}, {30, 10, 30, 30, 10}, {5, 3, 0, 5, 3},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.before << "/" << c.count << "/" << c.after);
+  for (const auto& [before, count, after, firstIndex, visibleRecords] : cases) {
+    SCOPED_TRACE(testing::Message() << before << "/" << count << "/" << after);
     std::vector<BookRecord> records;
-    for (int i = 0; i < c.before; i++) records.push_back({uint32_t(10 + i), 0, 0});
-    for (int i = 0; i < c.count; i++) records.push_back({1000, uint16_t(i + 1), 0});
-    for (int i = 0; i < c.after; i++) records.push_back({uint32_t(2000 + i), 0, 0});
+    for (int i = 0; i < before; i++) records.push_back({uint32_t(10 + i), 0, 0});
+    for (int i = 0; i < count; i++) records.push_back({1000, uint16_t(i + 1), 0});
+    for (int i = 0; i < after; i++) records.push_back({uint32_t(2000 + i), 0, 0});
     WriteBookFile("window.cbk", records);
     ASSERT_EQ(OpenBook("window.cbk"), 1);
     int index = -1, first = -1, visible = 0;
     ASSERT_EQ(FindBookKey(1000, &index, &first), 1);
-    EXPECT_EQ(index, c.firstIndex);
+    EXPECT_EQ(index, firstIndex);
     for (int slot = first; slot < BookWindowEnd && BookWindow[slot].bookKey == 1000; slot++) visible++;
-    EXPECT_EQ(visible, c.visible);
-    EXPECT_EQ(BookWindow[first].bookMove, c.firstIndex - c.before + 1);  // the records really are the file's
+    EXPECT_EQ(visible, visibleRecords);
+    EXPECT_EQ(BookWindow[first].bookMove, firstIndex - before + 1);  // the records really are the file's
   }
 }
 

@@ -6,9 +6,9 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "board/board.h"
 #include "book/book_helpers.h"
 #include "core/settings.h"
 #include "record/record.h"
@@ -96,27 +96,23 @@ TEST_F(Learning, AFinishedGameAdjustsTheEngineBookMoves) {
 }
 
 TEST_F(Learning, NothingIsLearnedUnderAStrengthLimitOrOutsideTheTournamentStyle) {
-  const struct {
-    const char* name;
-    uint32_t clear, set;  // settings flags
-    int forwardPruning;   // in sixteenths, -1 for the default
-    bool learned;
-  } cases[] = {
+  // The settings flags cleared and set, Forward Pruning in sixteenths (-1: the default), whether learned.
+  const std::tuple<const char*, uint32_t, uint32_t, int, bool> cases[] = {
       {"defaults", 0, 0, -1, true},
       {"UCI_LimitStrength", 0, FlagLimitStrength, -1, false},
       {"Book Style Wild", BookStyleMask, BookStyleWild << BookStyleShift, -1, false},
       {"Selectivity 1", SelectivityMask, 1 << SelectivityShift, -1, false},
       {"Forward Pruning 7", 0, 0, 7 * 16, false},
   };
-  for (const auto& c : cases) {
+  for (const auto& [name, clear, set, forwardPruning, learned] : cases) {
     SetUp();
     RecordGame(9, {2, 4}, {}, 20, 20);
     const std::string before = ReadFile("game.cbk");
-    SettingsFlags = (SettingsFlags & ~c.clear) | c.set;
-    if (c.forwardPruning >= 0) Options.forwardPruning = c.forwardPruning;
+    SettingsFlags = (SettingsFlags & ~clear) | set;
+    if (forwardPruning >= 0) Options.forwardPruning = forwardPruning;
     LearnFromGame(White, 2, 9);
     CloseBook();
-    EXPECT_EQ(ReadFile("game.cbk") != before, c.learned) << c.name;
+    EXPECT_EQ(ReadFile("game.cbk") != before, learned) << name;
   }
 }
 
@@ -129,8 +125,7 @@ TEST_F(Learning, AReadOnlyBookIsNeverChanged) {
   const std::string path = dir.File("readonly.cbk");
   WriteFile(path, book);
   chmod(path.c_str(), 0444);
-  // In a child without superuser rights.
-  pid_t child = fork();
+  pid_t child = fork();  // a child without superuser rights
   ASSERT_GE(child, 0);
   if (child == 0) {
     if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(4);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "../board/board_helpers.h"
@@ -70,41 +72,31 @@ TEST_F(Endgame, RookAgainstBareKingDrivesTheKingToTheEdge) {
 }
 
 TEST_F(Endgame, WrongBishopWithRookPawns) {
-  const struct {
-    const char* fen;
-    int scale, kind;
-  } cases[] = {
+  const std::tuple<const char*, int, int> cases[] = {  // fen, scale, kind
       {"k7/8/8/8/8/8/P7/2B1K3 w - - 0 1", 1, RecordKindCertainDraw},  // dark bishop, king on a8
-      {"k7/8/8/8/8/8/P7/4KB2 w - - 0 1", 16, 0},    // the right bishop
-      {"8/8/4k3/8/P7/8/8/2B1K3 w - - 0 1", 3, 0},   // the king arrives just in time
+      {"k7/8/8/8/8/8/P7/4KB2 w - - 0 1", 16, 0},                      // the right bishop
+      {"8/8/4k3/8/P7/8/8/2B1K3 w - - 0 1", 3, 0},                     // the king arrives just in time
   };
-  for (const auto& c : cases)
+  for (const auto& [fen, scale, kind] : cases)
     for (int turn : Turns) {
-      ASSERT_TRUE(Set(c.fen, turn)) << c.fen;
-      EvalTrace t = Trace();
-      EXPECT_EQ(t.scale, c.scale) << c.fen << " turned " << turn;
-      EXPECT_EQ(t.kind, c.kind) << c.fen << " turned " << turn;
+      ASSERT_TRUE(Set(fen, turn)) << fen;
+      const EvalTrace t = Trace();
+      EXPECT_EQ(std::pair(t.scale, t.kind), std::pair(scale, kind)) << fen << " turned " << turn;
     }
 }
 
 TEST_F(Endgame, QueenAgainstPawnOnTheSeventh) {
-  const struct {
-    const char* fen;
-    int kind;
-    int score;  // strong side's view
-  } cases[] = {
+  const std::tuple<const char*, int, int> cases[] = {  // fen, kind, score in the strong side's view
       {"7K/8/8/8/6Q1/8/1kp5/8 w - - 0 1", RecordKindCertainDraw, 0},  // bishop pawn, king beside c1, White king far
       {"7K/8/8/8/6Q1/8/1p6/2k5 w - - 0 1", 0, 2 * (1 - 13)},         // knight pawn: the queen wins
   };
-  for (const auto& c : cases)
+  for (const auto& [fen, kind, score] : cases)
     for (int turn : Turns) {
-      ASSERT_TRUE(Set(c.fen, turn)) << c.fen;
-      const int strong = Colour(White, turn);
+      ASSERT_TRUE(Set(fen, turn)) << fen;
       int flags = 0;
-      int score = QueenPawnScore(Pos.sideToMove, strong, &flags);
-      EXPECT_EQ(flags, c.kind) << c.fen << " turned " << turn;
-      EXPECT_EQ(score, c.score) << c.fen << " turned " << turn;
-      EXPECT_EQ(Trace().kind, c.kind) << c.fen << " turned " << turn;
+      EXPECT_EQ(QueenPawnScore(Pos.sideToMove, Colour(White, turn), &flags), score) << fen << " turned " << turn;
+      EXPECT_EQ(flags, kind) << fen << " turned " << turn;
+      EXPECT_EQ(Trace().kind, kind) << fen << " turned " << turn;
     }
 }
 

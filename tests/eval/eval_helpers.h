@@ -6,10 +6,8 @@
 
 #include "../board/board_helpers.h"
 
-// Builds the static tables the first time (settings reset then, never again).
-void EvalTablesReady();
-// Sets the FEN up as a search from it would: the engine is the side to move, `style` 0 Normal,
-// 1 Aggressive, 2 Solid; the root tables and the phase are ready.
+void EvalTablesReady();  // builds the static tables the first time (settings reset then, never again)
+// Sets the FEN up as a search would, the engine to move, `style` 0 Normal, 1 Aggressive, 2 Solid.
 void SetUpForSearch(const std::string& fen, int style = 0);
 // The board turned over with the colours exchanged (and the other side to move).
 std::string MirrorFen(const std::string& fen);

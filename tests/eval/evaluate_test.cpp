@@ -4,7 +4,6 @@
 #include "../board/board_helpers.h"
 #include "core/settings.h"
 #include "eval/eval.h"
-#include "search/search_state.h"
 
 namespace {
 
@@ -25,22 +24,15 @@ class Evaluation : public ::testing::Test {
   }
 };
 
-int EvalAfterNull(int depth, uint16_t* flags, int alpha = -16384, int beta = 16384) {
-  MakeNullMove();
-  const int score = Evaluate(Pos.sideToMove, 2, depth, alpha, beta);
-  *flags = Pos.undoStack[Pos.undoTop - 1].checkFlag;
-  UnmakeNullMove();
-  return score;
-}
-
 TEST_F(Evaluation, LazyEstimateAfterANullMoveCountsNoCapture) {
   // White has just taken the queen: after the null move, the parent turned round, no capture taken twice.
   SetFen("r3k3/8/8/3q4/8/8/8/3QK2R w - - 0 1");
   ASSERT_TRUE(Play("d1d5"));
   const int parent = Evaluate(Black, 1, 1, -16384, 16384);
-  uint16_t flags;
-  EXPECT_EQ(EvalAfterNull(0, &flags, 10000, 10001), 16 - parent);
-  EXPECT_FALSE(flags & RecordFullEvaluation);
+  MakeNullMove();
+  EXPECT_EQ(Evaluate(Pos.sideToMove, 2, 0, 10000, 10001), 16 - parent);
+  EXPECT_FALSE(Pos.undoStack[Pos.undoTop - 1].checkFlag & RecordFullEvaluation);
+  UnmakeNullMove();
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // The king term: the playing style's amplification and the bare endgame's king activity.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "../board/board_helpers.h"
-#include "eval/eval.h"
 #include "eval/eval_internal.h"
 #include "eval/tables.h"
 #include "eval_helpers.h"
@@ -26,22 +27,19 @@ TEST(KingTerm, OnlyTheStyledColourKeepsItsKingTermPlain) {
 }
 
 TEST(KingTerm, BareEndgameAveragesTheKingSquareAndItsBestSafeStep) {
-  struct Case {
-    const char* fen;
-    int colour;
-    const char *king, *best;   // the best of the king's square and its safe neighbours
-  } cases[] = {
+  // The colour, its king's square and the best of that square and its safe neighbours.
+  const std::tuple<const char*, int, const char*, const char*> cases[] = {
       {"7k/8/8/8/8/8/8/4K3 w - - 0 1", White, "e1", "e2"},
-      {"7k/8/8/8/8/8/r7/4K3 w - - 0 1", White, "e1", "e1"},   // the rook holds the second rank
+      {"7k/8/8/8/8/8/r7/4K3 w - - 0 1", White, "e1", "e1"},  // the rook holds the second rank
       {"7k/8/8/8/8/8/r7/4K3 w - - 0 1", Black, "h8", "g7"},
   };
-  for (const Case& c : cases) {
-    SetUpForSearch(c.fen);
-    ASSERT_EQ(Pos.Phase, 1) << c.fen;
+  for (const auto& [fen, colour, king, best] : cases) {
+    SetUpForSearch(fen);
+    ASSERT_EQ(Pos.Phase, 1) << fen;
     int terms[2];
     KingSafety(terms);
-    const int16_t* table = KingSquareTable[c.colour];
-    EXPECT_EQ(terms[c.colour], (table[SquareOf(c.king)] + table[SquareOf(c.best)]) / 2) << c.fen;
+    const int16_t* table = KingSquareTable[colour];
+    EXPECT_EQ(terms[colour], (table[SquareOf(king)] + table[SquareOf(best)]) / 2) << fen;
   }
 }
 

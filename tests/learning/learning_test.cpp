@@ -142,12 +142,8 @@ TEST_F(PositionLearning, SavingMergesThePinnedEntriesIntoTheFile) {
   const LearnRecord b = Rec(KeyB, Black, -5, 66), young = Rec(KeyC, White, 1, 110), younger = Rec(KeyC, White, 1, 140);
   replaced = full;
   replaced[7] = young;   // the largest age (130) among those not younger than 110, the first of two
-  struct Case {
-    const char* what;
-    std::string file;
-    std::vector<LearnRecord> table;
-    std::string after;
-  } cases[] = {
+  // The file before, the pinned entries, the file after.
+  const std::tuple<const char*, std::string, std::vector<LearnRecord>, std::string> cases[] = {
       {"updated in place", FileImage({a}), {aNew}, FileImage({aNew})},
       {"the other side's record stays", FileImage({aBlack}), {aNew}, FileImage({aBlack, aNew})},
       {"appended", FileImage({a, b}), {young}, FileImage({a, b, young})},
@@ -157,13 +153,13 @@ TEST_F(PositionLearning, SavingMergesThePinnedEntriesIntoTheFile) {
       {"full: the oldest not younger gives way", FileImage(full), {young}, FileImage(replaced)},
       {"full: every record younger, dropped", FileImage(full), {younger}, FileImage(full)},
   };
-  for (const Case& c : cases) {
+  for (const auto& [what, file, table, after] : cases) {
     std::remove(LearnFileName);
-    if (!c.file.empty()) WriteFile(LearnFileName, c.file);
+    if (!file.empty()) WriteFile(LearnFileName, file);
     ClearTable(1);
-    for (const LearnRecord& r : c.table) Pin(r);
+    for (const LearnRecord& r : table) Pin(r);
     SaveLearning();
-    EXPECT_TRUE(LearnFileBytes() == c.after) << c.what;   // a full file keeps its size
+    EXPECT_TRUE(LearnFileBytes() == after) << what;   // a full file keeps its size
   }
 }
 
@@ -188,12 +184,8 @@ TEST_F(PositionLearning, DamagedFilesLoadTheirWholeRecordsAndAreWrittenSoundAgai
   std::string random(3000, '\0');
   std::mt19937 generator(15);
   for (char& ch : random) ch = char(generator());
-  struct Case {
-    const char* what;
-    std::string bytes;
-    std::vector<uint64_t> loaded;
-    std::string saved;   // after c is learned; empty: not checked
-  } cases[] = {
+  // The bytes, the keys loaded and the file saved after c is learned (empty: not checked).
+  const std::tuple<const char*, std::string, std::vector<uint64_t>, std::string> cases[] = {
       {"wrong magic", FileImage({a, b}, 0x354F854A), {}, FileImage({c})},
       {"a truncated record", FileImage({a, b}) + FileImage({c}).substr(LearnMagicBytes, 10), {KeyA, KeyB}, FileImage({a, b, c})},
       {"random bytes", random, {}, FileImage({c})},
@@ -201,19 +193,19 @@ TEST_F(PositionLearning, DamagedFilesLoadTheirWholeRecordsAndAreWrittenSoundAgai
       {"a score beyond mate", FileImage({a, wild}), {KeyA}, FileImage({a, wild, c})},
       {"empty", "", {}, FileImage({c})},
   };
-  for (const Case& k : cases) {
-    WriteFile(LearnFileName, k.bytes);
+  for (const auto& [what, bytes, loaded, saved] : cases) {
+    WriteFile(LearnFileName, bytes);
     ClearTable(1);
     LoadLearning();
     for (uint64_t key : {KeyA, KeyB, KeyC, wild.key}) {
-      bool expected = std::find(k.loaded.begin(), k.loaded.end(), key) != k.loaded.end();
-      EXPECT_EQ(std::get<0>(Probe(key, White)) || std::get<0>(Probe(key, Black)), expected) << k.what;
+      bool expected = std::find(loaded.begin(), loaded.end(), key) != loaded.end();
+      EXPECT_EQ(std::get<0>(Probe(key, White)) || std::get<0>(Probe(key, Black)), expected) << what;
     }
-    if (k.saved.empty()) continue;
+    if (saved.empty()) continue;
     ClearTable(1);
     Pin(c);
     SaveLearning();
-    EXPECT_TRUE(LearnFileBytes() == k.saved) << k.what;
+    EXPECT_TRUE(LearnFileBytes() == saved) << what;
   }
 }
 
@@ -291,17 +283,9 @@ TEST_F(PositionLearning, AnInterruptedSaveLeavesTheOldFile) {
 constexpr int WaitMs = 30000;
 
 // The engine's move for `fen` at `depth`.
-std::string BestMove(EngineProcess& engine, const std::string& fen, int depth, const std::string& before = "") {
-  size_t from = engine.Output().size();
-  engine.Send(before + "position fen " + fen + "\ngo depth " + std::to_string(depth) + "\n");
-  EXPECT_TRUE(engine.ReadUntil("bestmove ", WaitMs, from));
-  size_t at = engine.Output().find("bestmove ", from) + 9;
-  return engine.Output().substr(at, engine.Output().find_first_of(" \n", at) - at);
-}
-
-void Quit(EngineProcess& engine) {
-  engine.Send("quit\n");
-  EXPECT_EQ(engine.WaitExit(WaitMs), 0);
+std::string BestMove(EngineSession& s, const std::string& fen, int depth, const std::string& before = "") {
+  EXPECT_TRUE(s.Search(before + "position fen " + fen + "\ngo depth " + std::to_string(depth) + "\n", WaitMs));
+  return s.BestMove();
 }
 
 // The first choice leads to a position learned as lost: another move, after any reset.
@@ -310,10 +294,9 @@ TEST(LearningSession, ALearnedRefutationChangesTheEnginesMove) {
   TempDir plain, learned;
   std::string first;
   {
-    EngineProcess engine(plain.Path());
-    engine.Send("uci\n");
-    first = BestMove(engine, fen, 6);
-    Quit(engine);
+    EngineSession s(true, plain.Path());
+    first = BestMove(s, fen, 6);
+    s.Quit();
   }
   BoardReady();
   ASSERT_TRUE(SetFen(fen));
@@ -321,11 +304,10 @@ TEST(LearningSession, ALearnedRefutationChangesTheEnginesMove) {
   const uint16_t flags = uint16_t(EntryPinned | BoundExact | 40 << EntryDepthShift | (Game.side ? LearnSideBit : 0));
   WriteFile(learned.File(LearnFileName), FileImage({{Pos.key, 0, 640, 100, flags}}));
   for (const char* restart : {"", "restarted "}) {
-    EngineProcess engine(learned.Path());
-    engine.Send("uci\n");
+    EngineSession s(true, learned.Path());
     for (const char* before : {"", "ucinewgame\n", "setoption name Clear Hash\n", "setoption name Hash value 4\n"})
-      EXPECT_NE(BestMove(engine, fen, 6, before), first) << restart << before;
-    Quit(engine);
+      EXPECT_NE(BestMove(s, fen, 6, before), first) << restart << before;
+    s.Quit();
   }
 }
 
@@ -338,10 +320,9 @@ TEST(LearningSession, QuitSavesWhatWasLearnedAFatalErrorDoesNot) {
   TempDir dir;
   const std::string learnFile = dir.File(LearnFileName), autoSave = dir.File("Corvid11SPAutoSave.pgn");
   {
-    EngineProcess engine(dir.Path());
-    engine.Send("uci\n");
-    EXPECT_EQ(BestMove(engine, RookToE1, 5), "e3e1");
-    Quit(engine);
+    EngineSession s(true, dir.Path());
+    EXPECT_EQ(BestMove(s, RookToE1, 5), "e3e1");
+    s.Quit();
   }
   BoardReady();
   ASSERT_TRUE(SetFen(RookToE1));
@@ -356,11 +337,10 @@ TEST(LearningSession, QuitSavesWhatWasLearnedAFatalErrorDoesNot) {
   WriteFile(dir.File("tb/kqk.nbw"), table.substr(0, table.size() - 1));
   WriteFile(dir.File("debug.txt"), "earlier\n");
   WriteFile(autoSave, "earlier\n");
-  EngineProcess engine(dir.Path());
-  engine.Send("uci\n");
-  BestMove(engine, QueenToD1, 5);   // learned, not saved
-  engine.Send("position startpos moves e2e4 e7e5\nsetoption name NalimovPath value " + dir.File("tb") + "\n");
-  EXPECT_EQ(engine.WaitExit(WaitMs), 1);
+  EngineSession s(true, dir.Path());
+  BestMove(s, QueenToD1, 5);   // learned, not saved
+  s.engine.Send("position startpos moves e2e4 e7e5\nsetoption name NalimovPath value " + dir.File("tb") + "\n");
+  EXPECT_EQ(s.engine.WaitExit(WaitMs), 1);
   const std::string message = "*** " + dir.File("tb/kqk.nbw") + " corrupted ";
   EXPECT_EQ(ReadFile(dir.File("debug.txt")), "earlier\n" + message);
   const std::string games = ReadFile(autoSave);
@@ -379,15 +359,14 @@ TEST(LearningTool, ShowListsTheLearnedPositions) {
                                     "0123456789abcdef  white  e2e4     cp 60      lower     12    70\n"
                                     "1111222233334444  black  e7e5     mate 4     exact      7   140\n"
                                     "5 bytes after the last whole record ignored\n";
-  struct Case {
-    std::string file, output;
+  const std::tuple<std::string, std::string, int> cases[] = {  // file, output, exit status
+      {file, listed, 0},
+      {wrong, "learn show: " + wrong + " is not a learning file\n", 1},
+      {dir.File("none.lrn"), "learn show: cannot open " + dir.File("none.lrn") + "\n", 1}};
+  for (const auto& [path, output, exitStatus] : cases) {
     int status;
-  } cases[] = {{file, listed, 0}, {wrong, "learn show: " + wrong + " is not a learning file\n", 1},
-               {dir.File("none.lrn"), "learn show: cannot open " + dir.File("none.lrn") + "\n", 1}};
-  for (const Case& c : cases) {
-    int status;
-    EXPECT_EQ(RunTool("learn show " + c.file, &status), c.output);
-    EXPECT_EQ(WEXITSTATUS(status), c.status);
+    EXPECT_EQ(RunTool("learn show " + path, &status), output);
+    EXPECT_EQ(WEXITSTATUS(status), exitStatus);
   }
 }
 

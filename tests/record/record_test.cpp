@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "board/board.h"
@@ -160,25 +161,20 @@ TEST_F(Record, TheTimeOfAPlyAndTheEnginesScoreFromWhitesView) {
 }
 
 TEST_F(Record, EveryGameCountsARoundAndGamesOfThreePliesAreSaved) {
-  const struct {
-    const char* line;
-    int plies;
-    bool autoSave, saved;
-  } cases[] = {
-      {"", 1, true, false},
-      {"e2e4", 2, true, false},
-      {"e2e4 e7e5", 3, true, true},
-      {"e2e4 e7e5 g1f3", 4, false, false},  // counted, not saved
-      {"e2e4 e7e5 g1f3", 4, true, true},
-  };
-  for (const auto& c : cases) {
-    PlayLine(c.line);
-    Options.settingsFlags2 = c.autoSave ? Flag2AutoSavePgn : 0;
+  // The moves, AutoSave PGN, whether saved; a game of three moves without AutoSave is counted, not saved.
+  const std::tuple<const char*, bool, bool> cases[] = {{"", true, false},
+                                                       {"e2e4", true, false},
+                                                       {"e2e4 e7e5", true, true},
+                                                       {"e2e4 e7e5 g1f3", false, false},
+                                                       {"e2e4 e7e5 g1f3", true, true}};
+  for (const auto& [line, autoSave, saved] : cases) {
+    PlayLine(line);
+    Options.settingsFlags2 = autoSave ? Flag2AutoSavePgn : 0;
     const int rounds = RoundCount;
-    GameFinished({"CORVID 11.2 SP", "", c.plies});
+    GameFinished({"CORVID 11.2 SP", "", Game.index});
     EXPECT_EQ(RoundCount, rounds + 1);
     const std::string round = "[Round \"" + std::to_string(RoundCount) + "\"]\n";
-    EXPECT_EQ(ReadFile(AutoSaveFileName).find(round) != std::string::npos, c.saved) << c.plies << " " << c.autoSave;
+    EXPECT_EQ(ReadFile(AutoSaveFileName).find(round) != std::string::npos, saved) << line << " " << autoSave;
   }
 }
 

@@ -1,5 +1,4 @@
-// Search extensions: checks, mate threats, recaptures, threats, pawns on the sixth rank, the
-// extension budget, and the window and depth limits.
+// Search extensions: checks, mate threats, recaptures, threats, pawns on the sixth, window and depth limits.
 #include "search/extensions.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +38,6 @@ class Extensions : public ::testing::Test {
   }
 };
 
-// Positions of the cases below.
 const char* const Pawns = "4k3/pppppppp/8/8/8/8/PPPPPPPP/4K3 w - - 0 1";
 const char* const Rook = "4k3/8/8/8/8/8/8/R3K3 w - - 0 1";
 const char* const RookB = "4k3/8/8/8/8/8/8/R3K3 b - - 0 1";
@@ -64,8 +62,7 @@ TEST_F(Extensions, EachRuleExtendsWhereItCanDecideTheNode) {
       {"beyond", RookB, "e8d8 a1a8", 1, Off, 0, -W, W, 0, -W, W, Unset, 16},
       // Estimates outside the window give nothing.
       {"lower >= beta", Rook, "a1a8", 10, Off, 0, -50, 50, Threat, 50, 400, Unset, 0},
-      // Threats (the accumulator) off the PV only where the evaluation stands at or above alpha and
-      // losing the threatened piece would take it down to alpha.
+      // Threats off the PV only where the evaluation is at or above alpha and the loss would reach alpha.
       {"threat on the PV", Pawns, "e2e3", 10, Pv, 0, -W, W, 0, -W, W, 12, 12},
       {"threat below alpha", Pawns, "e2e3", 10, Off, -100, -50, 50, 0, -W, W, 12, 0},
       {"Ra1-d1 on the loose knight", Knight, "a1d1", 10, Off, 100, 0, 200, 0, -W, W, Unset, 6},

@@ -1,5 +1,4 @@
-// Move ordering: the table move, captures, promotions and killers in the order the search takes
-// them, and the queen contact mate seen by the ordering and the quiescence mating net.
+// Move ordering: the table move, captures, promotions and the queen contact mate.
 #include "search/ordering.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +6,7 @@
 #include <string>
 
 #include "board/board_helpers.h"
-#include "core/settings.h"
 #include "search/search_glue.h"
-#include "search/search_state.h"
 
 namespace {
 
@@ -35,7 +32,6 @@ class Ordering : public ::testing::Test {
     MoveEntry* e = Find(m);
     return e ? e->score : -99999;
   }
-  // The move the search would take first.
   static Move First() { return SelectNextMove(MoveListBegin(Ply), MoveListEnd(Ply))->move; }
 };
 
@@ -57,9 +53,8 @@ TEST_F(Ordering, TableMoveComesFirstEvenWhenItLosesAndKeepsItsCheckMark) {
   EXPECT_FALSE(MarkTableMove(Ply, Quiet("d1", "d8")));  // not in the list
 }
 
-// A promotion onto a square the enemy guards, against the same promotion with the guard moved
-// away (the knight on c7 guards a8; on h1 it bears on nothing): the plain pass risks the pawn
-// that moves, the king-zone pass (mode 1) a queen, whatever the pawn becomes.
+// A promotion onto a guarded square (knight c7, or h1 guarding nothing): the plain pass risks the
+// pawn, the king-zone pass (mode 1) a queen, whatever the pawn becomes.
 TEST_F(Ordering, PromotionOntoAGuardedSquareRisks) {
   const char* straightGuarded = "8/P1n5/6k1/8/8/8/8/4K3 w - - 0 1";
   const char* straightFree = "8/P7/6k1/8/8/8/8/4K2n w - - 0 1";
@@ -72,13 +67,10 @@ TEST_F(Ordering, PromotionOntoAGuardedSquareRisks) {
     int kingZoneMode;
     int risked;
   } cases[] = {
-      {"queen promotion, plain pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoQueen), 0, 128},
-      {"queen promotion, king-zone pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoQueen), 1,
-       1248},
-      {"knight promotion, king-zone pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoKnight), 1,
-       1248},
-      {"capturing knight promotion, king-zone pass", captureGuarded, captureFree,
-       Promotion("b7", "a8", KindPromoKnight), 1, 1248},
+      {"queen, plain pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoQueen), 0, 128},
+      {"queen, king-zone pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoQueen), 1, 1248},
+      {"knight, king-zone pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoKnight), 1, 1248},
+      {"capture to a knight, king zone", captureGuarded, captureFree, Promotion("b7", "a8", KindPromoKnight), 1, 1248},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(SetFen(c.free)) << c.what;
@@ -87,8 +79,7 @@ TEST_F(Ordering, PromotionOntoAGuardedSquareRisks) {
     ASSERT_TRUE(SetFen(c.guarded)) << c.what;
     GenerateOrderedMoves(White, Ply, c.kingZoneMode);
     const int guarded = ScoreOf(c.move);
-    ASSERT_NE(unguarded, -99999) << c.what;
-    ASSERT_NE(guarded, -99999) << c.what;
+    ASSERT_TRUE(unguarded != -99999 && guarded != -99999) << c.what;
     EXPECT_EQ(unguarded - guarded, c.risked) << c.what;
   }
   // Risking only a pawn, the guarded queen promotion still comes first in the plain pass.
@@ -97,17 +88,13 @@ TEST_F(Ordering, PromotionOntoAGuardedSquareRisks) {
   EXPECT_EQ(First(), Promotion("a7", "a8", KindPromoQueen));
 }
 
-// Qb7 mates the king on a8 (the knight on d6 guards b7): the queen's contact mask must be the
-// one for a queen standing south-east of the king.
+// Qb7 mates the king on a8 (Nd6 guards b7): the contact mask of a queen south-east of the king,
+// in the ordering and, from the defender's side (Qb2 against Ka1), in the quiescence mating net.
 TEST_F(Ordering, QueenContactMateGetsTheNoFlightBonus) {
   ASSERT_TRUE(SetFen("k7/8/1Q1N4/8/8/8/8/4K3 w - - 0 1"));
   QuiescenceCheckMargin = 0;
   GenerateOrderedQuiescenceMoves(White, Ply, 2);
   EXPECT_GE(ScoreOf(Quiet("b6", "b7")), 2000);
-}
-
-// The same mate seen from the defender: Black threatens Qb2 against the king on a1.
-TEST_F(Ordering, QuiescenceMateNetSeesTheQueenContactMate) {
   ASSERT_TRUE(SetFen("4k3/8/8/8/8/1q1n4/8/K7 b - - 0 1"));
   MakeNullMove();
   EXPECT_EQ(QuiescenceMateNet(White), 1);

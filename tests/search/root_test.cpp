@@ -11,13 +11,10 @@
 #include "search/root.h"
 #include "search/search.h"
 #include "search/search_state.h"
-#include "search/tt.h"
-#include "shell/engine.h"
 #include "shell/options.h"
 #include "core/platform.h"
 #include "core/settings.h"
 #include "search/report.h"
-#include "search/timecontrol.h"
 #include "tool/tool_search.h"
 
 namespace {
@@ -64,8 +61,7 @@ class RootList : public ::testing::Test {
   }
 };
 
-// Single iterations of a real search: the root list comes from a search to depth 1, and every
-// change of the best move is shown as a PV line, as the GUI sees it once output has started.
+// Single iterations of a real search after one to depth 1; each new best move shows as a PV line.
 class RootIteration : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -77,8 +73,7 @@ class RootIteration : public ::testing::Test {
     SetOption("Corvid Draw Value value 0");
     SearchMode = SearchModeIdle;
   }
-  // The game position searched to depth 1, then readied for one iteration at `depth` within
-  // the root window (alpha, beta).
+  // The game position searched to depth 1, then readied for one iteration in the window (alpha, beta).
   static void ReadyIteration(int depth, int alpha, int beta) {
     ToolSearchResult r;
     SearchGameQuietly(1, 0, 0, &r);
@@ -110,8 +105,7 @@ class RootIteration : public ::testing::Test {
 
 }  // namespace
 
-// A move that becomes best moves up: to the top with one line; with MultiPV lines to the first
-// of the first min(index, MultiPV - 1) places with a lower score, else to place MultiPV - 1.
+// A move that becomes best moves up: to the top with one line, with MultiPV to its place by score.
 TEST_F(RootList, PromotedMoveFindsItsPlace) {
   const struct {
     int multiPv;
@@ -151,9 +145,7 @@ TEST_F(RootList, PreparationSettlesMateInOneAndSortsItFirst) {
   for (int i = 1; i < RootMoveCount; i++) EXPECT_LE(RootMoves[i].score, RootMoves[i - 1].score);
 }
 
-// Once a settled draw has taken the place of a first move that failed below it, the draw is the
-// score to beat: no move that scores less is announced as best after it (nor would be played if
-// the iteration were cut off there).
+// A settled draw that replaced a first move failing below it is the score to beat for later moves.
 TEST_F(RootIteration, SettledDrawThatReplacedTheFirstMoveIsNotOvertakenByWorseMoves) {
   for (int depth : {2, 4, 6, 8}) {
     ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
@@ -173,9 +165,7 @@ TEST_F(RootIteration, SettledDrawThatReplacedTheFirstMoveIsNotOvertakenByWorseMo
   }
 }
 
-// A move keeps its place in the sort by nodes only while its last score lay inside the window: a
-// mark left by an earlier iteration goes when the move now fails low, so that the moves behind
-// the best are ordered by the effort they took.
+// A move failing low loses an earlier iteration's in-window mark and is sorted by its nodes.
 TEST_F(RootIteration, MovesThatFailLowAreSortedByNodesDespiteEarlierMarks) {
   for (int depth : {2, 3, 4}) {
     ASSERT_TRUE(SetFen("4k3/8/8/3q4/8/8/8/3QK3 w - - 0 1"));   // Qxd5 wins the queen; the rest fail low

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 
 #include "../board/board_helpers.h"
 #include "eval/eval.h"
@@ -26,18 +27,14 @@ TEST_F(WholeSearch, MateInTwoEndsTheSearchOnceTheDepthCoversIt) {
   EXPECT_EQ(std::tuple(int(r.stopReason), r.score), std::tuple(int(StopMateFound), 8192 - 3));
 }
 
-// Quiet sacrifices that leave a lone bishop in zugzwang: the null-move cut must be verified, and
-// the verification must not be answered by the unverified bound stored in an earlier iteration.
+// Zugzwang mates in two: the null-move cut is verified, not answered by an earlier unverified bound.
 TEST_F(WholeSearch, ZugzwangMatesInTwoAreFoundThroughTheNullMoveVerification) {
-  const struct {
-    const char* fen;
-    const char* move;
-  } cases[] = {{"5Kbk/6pp/6P1/8/8/8/8/7R w - - 0 1", "h1h6"}, {"r7/8/8/8/8/1p6/PP6/KBk5 b - - 0 1", "a8a3"}};
-  for (const auto& c : cases) {
+  for (const auto& [fen, move] : {std::pair{"5Kbk/6pp/6P1/8/8/8/8/7R w - - 0 1", "h1h6"},
+                                  std::pair{"r7/8/8/8/8/1p6/PP6/KBk5 b - - 0 1", "a8a3"}}) {
     ToolSearchResult r;
-    EXPECT_EQ(Text(SearchFenQuietly(c.fen, 8, 0, 0, &r)), c.move) << c.fen;
-    EXPECT_EQ(r.score, MateValue - 3) << c.fen;  // mate in two
-    EXPECT_GT(VerificationSearches, 0u) << c.fen;
+    EXPECT_EQ(Text(SearchFenQuietly(fen, 8, 0, 0, &r)), move) << fen;
+    EXPECT_EQ(r.score, MateValue - 3) << fen;  // mate in two
+    EXPECT_GT(VerificationSearches, 0u) << fen;
   }
 }
 

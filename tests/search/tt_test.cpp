@@ -1,5 +1,4 @@
-// The transposition table: the allocation fall-back, the replacement rule, mate scores across
-// plies, ages with Retain Hash and pinned entries.
+// The transposition table: allocation fall-back, replacement, mate scores across plies, pinned entries.
 #include "search/tt.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +6,6 @@
 #include <cstdlib>
 #include <tuple>
 
-#include "board/board.h"
 #include "board/board_helpers.h"
 #include "core/settings.h"
 #include "search/root.h"
@@ -16,7 +14,6 @@
 
 namespace {
 
-// Test allocator: refuses requests above a limit.
 std::size_t AllocLimit;
 void* LimitedAlloc(std::size_t bytes) { return bytes > AllocLimit ? nullptr : std::calloc(bytes, 1); }
 
@@ -83,21 +80,20 @@ class Table : public ::testing::Test {
 }  // namespace
 
 TEST_F(Table, FailedAllocationFallsBackToASizeThatFits) {
-  const struct {
-    std::size_t limit;  // largest block granted
-    long request, obtained;
-  } cases[] = {{2048 * 1024, 16384, 8192}, {256 * 1024, 3072, 1024}, {0, 16384, 0}};
+  // The largest block granted, the size asked for and the size obtained (KB).
+  const std::tuple<std::size_t, long, long> cases[] = {
+      {2048 * 1024, 16384, 8192}, {256 * 1024, 3072, 1024}, {0, 16384, 0}};
   TableAllocHook = LimitedAlloc;
-  for (const auto& c : cases) {
-    AllocLimit = c.limit;
+  for (const auto& [limit, request, obtained] : cases) {
+    AllocLimit = limit;
     ResizeTable(0);
-    EXPECT_EQ(ResizeTable(c.request), c.obtained) << c.request;
-    EXPECT_EQ(Options.hashSizeKB, c.obtained) << c.request;
+    EXPECT_EQ(ResizeTable(request), obtained) << request;
+    EXPECT_EQ(Options.hashSizeKB, obtained) << request;
     // The smaller table works; without one every operation is skipped.
     Store(0xABCDEF01, 5, Age() | BoundLower, 7, -42, E7E5, 0, Black);
     const TableHit hit = Probe(Black);
-    EXPECT_EQ(hit.flags, c.obtained ? Age() | BoundLower : 0) << c.request;
-    EXPECT_EQ(hit.move, c.obtained ? E7E5 : 0) << c.request;
+    EXPECT_EQ(hit.flags, obtained ? Age() | BoundLower : 0) << request;
+    EXPECT_EQ(hit.move, obtained ? E7E5 : 0) << request;
   }
   EXPECT_FALSE(TableExists());
   int score = 0, depth = 0;
@@ -193,8 +189,7 @@ TEST_F(Table, PinnedEntriesSurviveSoftClearsAndReplacement) {
   RetainHash(false);
   EXPECT_EQ(Fields(Probe()), std::tuple(EntryPinned | BoundLower, 77, 4, E2E4));
 
-  // The search re-storing a pinned node (with its age, no move) keeps the learned move and
-  // learning age, which the learning file saves.
+  // The search re-storing a pinned node (its age, no move) keeps the learned move and learning age.
   Store(53, 1, EntryPinned | BoundUpper, 6, 12, G1F3, 90);
   Store(53, 1, Age() | EntryPinned | BoundExact, 8, 0, 0);
   SetKey(53, 1);

@@ -1,11 +1,9 @@
-// A game over UCI against a second engine process: the engine plays instant
-// book moves, leaves the book and searches; after quit the autosave file holds
-// the game and book learning has changed the learned weights of its book
-// moves. Searches without a clock never use the book.
+// A game against a second engine: instant book moves, then searches; the saved game and the book learned from it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 #include "book/book_helpers.h"
 
@@ -57,21 +55,16 @@ TEST(BookGame, BookMovesOpenTheGameAndBookLearningJudgesIt) {
   const size_t movetext = saved.find("}\n1.e4 {0 0.00/0} e5 {0} 2.Nf3 {0 0.00/0} Qg5 {0} 3.");
   ASSERT_NE(movetext, std::string::npos) << saved;
   EXPECT_EQ(std::count(saved.begin() + movetext, saved.end(), '{'), 7) << "the seven plies of the game";
-  // Nf3 takes +2 for the win and +1 for each of the two winning scores after it, e4 one less passed back;
-  // both are marked won. The opponent's moves in the engine's book stay as they were.
+  // Won: Nf3 +2 and +1 per winning score after it, e4 one less; the opponent's moves stay.
   WriteFile("after.cbk", ReadFile(engine.dir.File("Corvid11Book2.cbk")));
-  const struct {
-    const char *line, *move;
-    int weight;
-    uint16_t marks;
-  } records[] = {{"", "e2e4", 23, BookWonMark},
-                 {"e2e4", "e7e5", 20, 0},
-                 {"e2e4 e7e5", "g1f3", 24, BookWonMark},
-                 {"e2e4 e7e5 g1f3", "d8g5", 20, 0}};
-  for (const auto& r : records) {
-    BookRecord after = RecordIn("after.cbk", r.line, r.move);
-    EXPECT_EQ(LearnedWeight(after), r.weight) << r.move;
-    EXPECT_EQ(after.bookInfo & (BookWonMark | BookLostMark), r.marks) << r.move;
+  const std::tuple<const char*, const char*, int, int> records[] = {{"", "e2e4", 23, BookWonMark},
+                                                                    {"e2e4", "e7e5", 20, 0},
+                                                                    {"e2e4 e7e5", "g1f3", 24, BookWonMark},
+                                                                    {"e2e4 e7e5 g1f3", "d8g5", 20, 0}};
+  for (const auto& [line, move, weight, marks] : records) {
+    BookRecord after = RecordIn("after.cbk", line, move);
+    EXPECT_EQ(LearnedWeight(after), weight) << move;
+    EXPECT_EQ(after.bookInfo & (BookWonMark | BookLostMark), marks) << move;
   }
 }
 

@@ -17,10 +17,8 @@
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "shell/engine.h"
-#include "shell/keyword.h"
 #include "shell/options.h"
 #include "core/platform.h"
-#include "shell/uci_rules.h"
 
 namespace {
 
@@ -98,8 +96,7 @@ class Dispatch : public ::testing::Test {
 
 }  // namespace
 
-// Every go resets its limits but keeps TimeMode, which the side to move's clock sets and a
-// depth, a move time or infinite clears.
+// Every go resets its limits; the mover's clock sets TimeMode, depth, movetime or infinite clear it.
 TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
   const int Max = SearchMaxDepth;
   const struct {
@@ -134,8 +131,7 @@ TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
   EXPECT_EQ(SearchLimits.SearchMoveCount, MaxSearchMoves);
 }
 
-// A legal game of `plies` random moves from the start position, played into the game
-// history; a move that would leave the opponent without a move is taken back and another tried.
+// A random game of `plies` moves into the game history that never leaves the opponent without a move.
 std::vector<std::string> PlayRandomGame(int plies, unsigned seed) {
   std::mt19937 random(seed);
   std::vector<std::string> moves;

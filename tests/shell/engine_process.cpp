@@ -47,7 +47,7 @@ std::string RunTool(const std::string& arguments, int* status) {
   return text;
 }
 
-EngineSession::EngineSession(bool uci) {
+EngineSession::EngineSession(bool uci, const std::string& workDir) : engine(workDir.empty() ? dir.Path() : workDir) {
   if (uci) {
     engine.Send("uci\n");
     EXPECT_TRUE(engine.ReadUntil("uciok\n", 15000)) << engine.Output();

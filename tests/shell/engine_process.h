@@ -43,11 +43,11 @@ class TempDir {
   std::string path_;
 };
 
-// An engine in a fresh directory, past "uci" unless asked otherwise; Fresh() is its output since Mark().
+// An engine in a fresh directory (or `workDir`), past "uci" unless asked otherwise; Fresh() is its output since Mark().
 struct EngineSession {
-  explicit EngineSession(bool uci = true);
+  explicit EngineSession(bool uci = true, const std::string& workDir = "");
   TempDir dir;
-  EngineProcess engine{dir.Path()};
+  EngineProcess engine;
   size_t mark = 0;
 
   void Mark() { mark = engine.Output().size(); }

@@ -3,13 +3,13 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "board/board.h"
 #include "book/book_helpers.h"
 #include "record/record.h"
 #include "shell/engine.h"
-#include "shell/options.h"
 
 namespace {
 
@@ -38,24 +38,20 @@ class GameEnd : public ::testing::Test {
   static uint16_t& Flags(int ply) { return Game.history[ply].shellWords[RecordFlagsWord]; }
 };
 
-// A game ends at ucinewgame, at a position of another game or at quit, and is saved once.
 TEST_F(GameEnd, EachGameIsSavedOnce) {
   const std::string game = "position startpos moves e2e4 e7e5 g1f3";
-  const struct {
-    std::vector<std::string> lines;
-    size_t saved;
-  } cases[] = {
+  const std::pair<std::vector<std::string>, size_t> cases[] = {
       {{game, "ucinewgame", "quit"}, 1},
       {{game, "position startpos moves e2e4 e7e5 g1f3 b8c6"}, 0},  // the same game goes on
       {{game, "position startpos moves d2d4", "quit"}, 1},         // another game, of one ply at quit
   };
-  for (const auto& c : cases) {
+  for (const auto& [lines, saved] : cases) {
     SetUp();
-    Run(c.lines);
-    const std::string saved = ReadFile(AutoSaveFileName);
+    Run(lines);
+    const std::string text = ReadFile(AutoSaveFileName);
     size_t games = 0;
-    for (size_t at = saved.find("[Event "); at != std::string::npos; at = saved.find("[Event ", at + 1)) games++;
-    EXPECT_EQ(games, c.saved) << c.lines.back();
+    for (size_t at = text.find("[Event "); at != std::string::npos; at = text.find("[Event ", at + 1)) games++;
+    EXPECT_EQ(games, saved) << lines.back();
   }
 }
 
@@ -83,16 +79,11 @@ TEST_F(GameEnd, UcinewgameThenQuitLearnsOnceWithoutAutoSave) {
 }
 
 TEST_F(GameEnd, SetUpsResetTheLearnBaseAndReplayedBookMovesMoveIt) {
-  const struct {
-    const char* line;
-    int before, after;
-  } setUps[] = {{"position startpos", 5, -1},
-                {"position fen this is no fen", 5, 5}};  // refused: nothing set up
-  for (const auto& c : setUps) {
-    LearnBase = c.before;
-    Run({c.line});
-    EXPECT_EQ(LearnBase, c.after) << c.line;
-  }
+  LearnBase = 5;
+  Run({"position fen this is no fen"});  // refused: nothing set up
+  EXPECT_EQ(LearnBase, 5);
+  Run({"position startpos"});
+  EXPECT_EQ(LearnBase, -1);
   // The engine played e2e4 from the book at ply 2; the GUI plays it back.
   Run({"ucinewgame", "position startpos"});
   Game.history[2].move = ParseMoveText("e2e4");
@@ -106,8 +97,7 @@ TEST_F(GameEnd, SetUpsResetTheLearnBaseAndReplayedBookMovesMoveIt) {
 }
 
 TEST_F(GameEnd, AShortGameLeavesNoMarksForTheNextOne) {
-  // The engine's book move of a game abandoned after two plies must not count
-  // as the engine's move when the next game has the same move by the opponent.
+  // The engine's book move of an abandoned game must not count as its move in the next game.
   Run({"position startpos moves e2e4"});
   Flags(2) = EngineBookMove;
   Run({"position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"});

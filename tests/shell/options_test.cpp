@@ -8,55 +8,30 @@
 #include <vector>
 
 #include "../board/board_helpers.h"
-#include "board/board.h"
-#include "search/search_state.h"
-#include "search/strength.h"
 #include "search/tt.h"
-#include "shell/engine.h"
 #include "shell/engine_process.h"
 
 namespace {
 
-class SetOptionTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    BoardReady();
-    saved_ = Options;
-    SettingsFlags = 0;
-    ResetSettings();
-    Options.multiPv = 1;
-    Options.eloMin = 1250;
-    Options.eloValue = 2270;
-    Options.eloMax = 2800;
-    Options.strengthBudget = 0;
-  }
-  void TearDown() override {
-    ResizeTable(0);
-    Options = saved_;
-  }
-  static void Set(const std::string& text) { SetOption(text.c_str()); }
-
-  OptionTable saved_;
-};
-
-TEST_F(SetOptionTest, ClearHashAndRetainHashOffSoftClear) {
+TEST(SetOption, ClearHashAndRetainHashOffSoftClear) {
+  BoardReady();
+  const OptionTable saved = Options;
   ASSERT_NE(ResizeTable(1024), 0);
   TableHit hit;
-  auto storeBoth = [] {
-    StoreEntry(White, uint16_t(CurrentAge | BoundExact), 10, 0, 5, 1, 0);
-    StoreEntry(Black, uint16_t(BoundExact | EntryPinned), 20, 70, 5, 1, 0);
-  };
   // Each line, and whether the ordinary entry survives it (a learned entry always does).
   const std::pair<const char*, bool> lines[] = {{"Clear Hash", false},
                                                 {"Retain Hash value true", true},
                                                 {"Retain Hash value false", false},
                                                 {"Retain Hash value false", true}};  // already off: no clear
   for (const auto& [line, kept] : lines) {
-    storeBoth();
-    Set(line);
+    StoreEntry(White, uint16_t(CurrentAge | BoundExact), 10, 0, 5, 1, 0);
+    StoreEntry(Black, uint16_t(BoundExact | EntryPinned), 20, 70, 5, 1, 0);
+    SetOption(line);
     EXPECT_EQ(ProbeEntry(White, 1, &hit) != 0, kept) << line;
     EXPECT_NE(ProbeEntry(Black, 1, &hit), 0) << line;
   }
+  ResizeTable(0);
+  Options = saved;
 }
 
 // The option list of a new "uci".
@@ -73,8 +48,7 @@ std::string OptionLine(EngineSession& s, const std::string& name) {
   return "";
 }
 
-// Each setoption line, run on what the earlier lines left, and the default the next "uci" shows
-// (nullptr: the list stays as it was): case, words, ranges, draw units of 128 a pawn, long paths.
+// Cumulative setoption lines and the default the next "uci" shows (nullptr: the list unchanged).
 struct OptionCase {
   std::string line;
   const char* option;

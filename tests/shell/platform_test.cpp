@@ -70,8 +70,7 @@ TEST_F(InputTest, BytesInThePipeAndLinesAlreadyReadFromItCount) {
   EXPECT_EQ(InputWaiting(), 0);
 }
 
-// A closed pipe counts as input from the eighth failed peek on; a successful peek or a new
-// descriptor starts the count again.
+// A closed pipe is input from the eighth failed peek on; a good peek or a new descriptor restarts the count.
 TEST_F(InputTest, BrokenInputAnswersFromTheEighthFailedPeek) {
   Send("quit\n");
   CloseWriter();

@@ -16,8 +16,7 @@ const std::string Banner =
     "CORVID by Avery Quill\n"
     "Copyright (c) Avery Quill. All rights reserved.\n";
 
-// The UCI_Elo maximum follows from the speed measured at start-up: the
-// expected answers carry this mark in its place, filled in from the output.
+// The UCI_Elo maximum follows from the speed measured at start-up: filled in from the output.
 const std::string EloMaxMark = "@ELOMAX@";
 const std::string EloLineStart = "option name UCI_Elo type spin min 1250 max ";
 
@@ -76,20 +75,17 @@ std::string UciAnswer(const std::string& ownBook, const std::string& bookStatus,
 
 const std::string NoBookAnswer = UciAnswer("false", "NO BOOK FOUND", 0);
 
-// The engine's output so far must be exactly `expected`: the banner, then the
-// answers of the lines sent.
+// The engine's output so far must be exactly `expected`: the banner, then the answers.
 struct ExactSession : EngineSession {
   std::string expected = Banner;
   ExactSession() : EngineSession(false) {}
 
-  // Sends "uci" and waits for "uciok".
   void StartUci() {
     engine.Send("uci\n");
     ASSERT_TRUE(engine.ReadUntil("uciok\n", WaitMs, expected.size())) << engine.Output();
     expected += FillEloMax(NoBookAnswer, engine.Output());
     ASSERT_EQ(engine.Output(), expected);
   }
-  // Sends the lines followed by isready and checks the output up to "readyok".
   void Expect(const std::string& lines, const std::string& answer) {
     engine.Send(lines + "isready\n");
     expected += answer + "readyok\n";

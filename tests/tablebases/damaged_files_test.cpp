@@ -1,4 +1,4 @@
-// Damaged table files end the engine through the fatal-error routine: the message goes to
+// Damaged table files end the engine through the fatal-error routine, logged and saved once each.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,11 +32,8 @@ class DamagedTables : public ::testing::Test {
 TEST_F(DamagedTables, EndTheEngineWithTheirMessages) {
   const std::string plain = ReadFile(ThreeManDir("uncompressed/kqk.nbw"));
   const std::string packed = ReadFile(ThreeManDir("emd/kqk.nbw.emd"));
-  struct Case {
-    const char* name;
-    std::string bytes;
-    std::string printed, message;
-  } cases[] = {
+  // The file's name and bytes, what the scan prints and the message logged.
+  const std::tuple<const char*, std::string, std::string, std::string> cases[] = {
       {"kqk.nbw", plain.substr(0, plain.size() - 1), "*** kqk.nbw corrupted 25629 25629 25628\n",
        "*** kqk.nbw corrupted "},
       {"kqk.nbw.emd", ReadFile(ThreeManDir("emd/kqk.nbb.emd")), "*** kqk.nbw.emd corrupted 25629 25629 28644\n",
@@ -46,19 +43,19 @@ TEST_F(DamagedTables, EndTheEngineWithTheirMessages) {
       {"kqk_nbw.emd", Patched(packed, 0, 'c', true), "read error\n", "*** Unable to read kqk_nbw.emd - 2 "},
       {"kqknbw.emd", WithBlockBits(packed, 14), "", "*** kqknbw.emd: Unsupported block size 16384\n"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [name, bytes, printed, message] : cases) {
     TempDir dir;
     InDirectory inside(dir.Path());
-    WriteFile(c.name, c.bytes);
+    WriteFile(name, bytes);
     for (int round = 1; round <= 2; round++) {
       ExitStatus = -1;
       testing::internal::CaptureStdout();
-      EXPECT_EQ(UseTables(""), 0) << c.name;
-      EXPECT_EQ(testing::internal::GetCapturedStdout(), c.printed);
-      EXPECT_EQ(std::tuple(ExitStatus, SavedGames), std::tuple(1, round)) << c.name;
-      const std::string logged = round == 2 ? c.message + c.message : c.message;
-      EXPECT_EQ(ReadFile("debug.txt"), logged) << c.name;
-      EXPECT_EQ(ReadFile("Corvid11SPAutoSave.pgn"), logged) << c.name;
+      EXPECT_EQ(UseTables(""), 0) << name;
+      EXPECT_EQ(testing::internal::GetCapturedStdout(), printed);
+      EXPECT_EQ(std::tuple(ExitStatus, SavedGames), std::tuple(1, round)) << name;
+      const std::string logged = round == 2 ? message + message : message;
+      EXPECT_EQ(ReadFile("debug.txt"), logged) << name;
+      EXPECT_EQ(ReadFile("Corvid11SPAutoSave.pgn"), logged) << name;
     }
     SavedGames = 0;
   }

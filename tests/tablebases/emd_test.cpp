@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "tablebase_helpers.h"
 
@@ -55,11 +56,8 @@ TEST(TablebaseContainer, RebuiltTablesMatchThePlainFiles) {
 
 TEST(TablebaseContainer, DamagedHeaders) {
   const std::string good = ReadFile(NalimovData("container/t1.emd"));
-  struct Case {
-    const char* what;
-    std::string bytes;
-    int error;
-  } cases[] = {
+  const std::tuple<const char*, std::string, int> cases[] = {
+      // what is damaged, the bytes, the error
       {"signature", Patched(good, 3, 'X', true), EmdReadError},
       {"header checksum", Patched(good, 100, uint8_t(good[100] ^ 1), false), EmdBroken},
       {"distance count", Patched(good, 71, 23, true), EmdBroken},
@@ -72,12 +70,12 @@ TEST(TablebaseContainer, DamagedHeaders) {
        EmdBroken},
   };
   TempDir dir;
-  for (const Case& c : cases) {
-    WriteFile(dir.File("t.emd"), c.bytes);
+  for (const auto& [what, bytes, error] : cases) {
+    WriteFile(dir.File("t.emd"), bytes);
     FILE* file = std::fopen(dir.File("t.emd").c_str(), "rb");
     ASSERT_TRUE(file);
     EmdFile emd;
-    EXPECT_EQ(EmdReadHeader(file, &emd), c.error) << c.what;
+    EXPECT_EQ(EmdReadHeader(file, &emd), error) << what;
     std::fclose(file);
   }
 }

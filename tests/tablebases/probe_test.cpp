@@ -1,10 +1,11 @@
-// Registering table files and probing them: the rebuilt three-man tables, the scan's edge
+// Registering table files and probing them: names, paths, cache, damaged blocks, evaluation scores.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "../board/board_helpers.h"
 #include "core/settings.h"
@@ -48,19 +49,18 @@ TEST_F(Tablebases, EveryDistanceVectorInBothForms) {
 }
 
 TEST_F(Tablebases, NameFormsAndPath) {
-  struct Form {
-    const char* source;  // under regenerated-3piece
-    const char* target;  // in the temporary directory
-  } forms[] = {
-      {"uncompressed/kqk.nbw", "kqk.nbw"}, {"emd/kqk.nbw.emd", "kqk.nbw.emd"}, {"emd/kqk.nbw.emd", "kqk_nbw.emd"},
-      {"emd/kqk.nbw.emd", "kqk_nbw_emd"},  {"emd/kqk.nbw.emd", "kqknbw.emd"},
-  };
-  for (const Form& form : forms) {
+  // The file under regenerated-3piece, and its name in the temporary directory.
+  const std::pair<const char*, const char*> forms[] = {{"uncompressed/kqk.nbw", "kqk.nbw"},
+                                                       {"emd/kqk.nbw.emd", "kqk.nbw.emd"},
+                                                       {"emd/kqk.nbw.emd", "kqk_nbw.emd"},
+                                                       {"emd/kqk.nbw.emd", "kqk_nbw_emd"},
+                                                       {"emd/kqk.nbw.emd", "kqknbw.emd"}};
+  for (const auto& [source, target] : forms) {
     TempDir dir;
-    std::filesystem::copy_file(ThreeManDir(form.source), dir.File(form.target));
-    EXPECT_EQ(UseTables("/no/such/dir;" + dir.Path() + "/"), 3) << form.target;
-    EXPECT_EQ(Probe(KqkWin), "mate_in_8") << form.target;
-    EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/8 b - - 0 1"), "none") << form.target;  // only White's file
+    std::filesystem::copy_file(ThreeManDir(source), dir.File(target));
+    EXPECT_EQ(UseTables("/no/such/dir;" + dir.Path() + "/"), 3) << target;
+    EXPECT_EQ(Probe(KqkWin), "mate_in_8") << target;
+    EXPECT_EQ(Probe("8/8/8/4k3/8/8/1KQ5/8 b - - 0 1"), "none") << target;  // only White's file
   }
   TempDir broken;
   WriteFile(broken.File("kqk.nbw"), "short");
@@ -90,18 +90,17 @@ TEST_F(Tablebases, CacheHalvesWhenMemoryIsShort) {
   struct Case {
     long cacheMB, limit, allocated;
     int pieces;
-  } cases[] = {{256, 3 * MB, 2 * MB, 3}, {256, 256 * MB, 256 * MB, 3}, {4, MB, MB, 3}, {5, MB, 0, 0}, {1, MB - 1, 0, 0},
-               {3, MB - 1, 0, 0}};
+    long lastTried;  // the size the failure message names
+  } cases[] = {{256, 3 * MB, 2 * MB, 3, 0}, {256, 256 * MB, 256 * MB, 3, 0}, {4, MB, MB, 3, 0},
+               {5, MB, 0, 0, 5 * MB / 4},   {1, MB - 1, 0, 0, MB},           {3, MB - 1, 0, 0, 3 * MB / 2}};
   for (const Case& c : cases) {
     limit = c.limit;
     testing::internal::CaptureStdout();
     int ok = InitTablebases(1, ThreeManDir("emd").c_str(), c.cacheMB * MB);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(std::tuple(ok, tbMaxPieces, TablebaseCacheBytes()), std::tuple(c.pieces ? 1 : 0, c.pieces, c.allocated));
-    long last = c.cacheMB * MB;
-    while (last / 2 >= MB) last /= 2;
-    std::string message = "info string *** Cannot allocate " + std::to_string(last) + " bytes of memory\n";
-    EXPECT_EQ(out, c.pieces ? "" : message);
+    const std::string message = "info string *** Cannot allocate " + std::to_string(c.lastTried) + " bytes of memory\n";
+    EXPECT_EQ(out, c.pieces ? "" : message) << c.cacheMB;
   }
   limit = 256 * MB;
   EXPECT_EQ(InitTablebases(0, ThreeManDir("emd").c_str(), 8 * MB), 1);
@@ -132,11 +131,8 @@ TEST_F(Tablebases, EvaluationScores) {
   ASSERT_EQ(UseTables(ThreeManDir("emd")), 3);
   Options.drawValue = -(20 * 128 / 100);
   SetDrawScores(Black);  // the engine plays Black: a draw is worth 25 to Black, -25 to White
-  struct Case {
-    const char* fen;
-    int swindle, score;
-    uint16_t kind;
-  } cases[] = {
+  const std::tuple<const char*, int, int, uint16_t> cases[] = {
+      // fen, swindle marker, score, kind
       {KqkWin, 0, 8194 - 2 * 8 - 2, RecordKindWon},
       {"8/8/8/4k3/8/8/1KQ5/8 b - - 0 1", 0, 2 + 2 * 8 - 8193, RecordKindLost},
       {"8/8/5K2/6Qk/8/8/8/8 b - - 0 1", 0, 2 - 8193, RecordKindLost},  // checkmated on the board
@@ -145,15 +141,15 @@ TEST_F(Tablebases, EvaluationScores) {
       {"8/8/8/8/8/8/1kR5/7K b - - 0 1", 0, (-640 >> 7) + 25, RecordKindCertainDraw},  // the rook falls
       {"8/8/8/8/8/8/1kR5/7K b - - 0 1", 1, 0, 0},  // the swindle marker ignores a table draw
   };
-  for (const Case& c : cases) {
-    ASSERT_TRUE(SetFen(c.fen));
+  for (const auto& [fen, swindle, expected, kind] : cases) {
+    ASSERT_TRUE(SetFen(fen));
     PrepareEvaluationForSearch(Black, 0);
-    SwindleMarker = c.swindle;
+    SwindleMarker = swindle;
     EvalTrace trace{};
     ActiveEvalTrace = &trace;
     int score = Evaluate(Pos.sideToMove, 2, FullEvalDepth, -16384, 16384);
     ActiveEvalTrace = nullptr;
-    EXPECT_EQ(std::tuple(trace.kind, c.kind ? score : 0), std::tuple(c.kind, c.score)) << c.fen;
+    EXPECT_EQ(std::tuple(trace.kind, kind ? score : 0), std::tuple(kind, expected)) << fen;
   }
   SwindleMarker = 0;
   Options.drawValue = 0;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "tablebase_helpers.h"
 
@@ -10,23 +11,20 @@ namespace {
 TEST(TablebaseSession, AnnouncesTheTablesMates) {
   EngineSession s;
   s.Answer("setoption name NalimovPath value " + ThreeManDir("emd") + "\n");
-  const struct {
-    const char* fen;
-    const char* score;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"8/8/8/4k3/8/8/1KQ5/8 w - - 0 1", "mate 8"},   // table: White mates in 8
       {"8/8/8/4k3/8/8/1KQ5/8 b - - 0 1", "mate -8"},  // table: Black is mated in 8
       {"7K/8/8/3k4/8/8/8/1R6 w - - 0 1", "mate 16"},  // the longest rook mate
       {"8/7K/8/8/5k2/8/8/7R b - - 0 1", "mate -15"},
       {"q7/8/5k2/8/8/3K4/8/8 w - - 0 1", "mate -7"},  // colours exchanged
   };
-  for (const auto& c : cases) {
+  for (const auto& [fen, score] : cases) {
     const int64_t start = NowMs();
-    ASSERT_TRUE(s.Search(std::string("position fen ") + c.fen + "\ngo movetime 1000\n")) << c.fen;
-    EXPECT_LT(NowMs() - start, 1000 + 500) << c.fen;  // the tables settle every root move at once
+    ASSERT_TRUE(s.Search(std::string("position fen ") + fen + "\ngo movetime 1000\n")) << fen;
+    EXPECT_LT(NowMs() - start, 1000 + 500) << fen;  // the tables settle every root move at once
     auto info = s.Starting("info depth ");
     ASSERT_FALSE(info.empty()) << s.Fresh();
-    EXPECT_NE(info.back().find(std::string(" score ") + c.score + " tbhits "), std::string::npos) << info.back();
+    EXPECT_NE(info.back().find(std::string(" score ") + score + " tbhits "), std::string::npos) << info.back();
   }
   s.Quit();
 }

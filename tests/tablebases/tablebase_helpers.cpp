@@ -18,14 +18,11 @@ std::string ThreeManDir(const std::string& form) { return NalimovData("regenerat
 std::vector<std::vector<std::string>> ReadCsv(const std::string& path) {
   std::ifstream in(path);
   std::vector<std::vector<std::string>> rows;
-  std::string line;
-  while (std::getline(in, line)) {
+  for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> fields;
+    rows.emplace_back();
     std::istringstream split(line);
-    std::string field;
-    while (std::getline(split, field, ';')) fields.push_back(field);
-    rows.push_back(fields);
+    for (std::string field; std::getline(split, field, ';');) rows.back().push_back(field);
   }
   return rows;
 }

@@ -1,5 +1,4 @@
-// Shared helpers of the tablebase tests: the project's Nalimov test data, temporary table
-// directories, and the engine state a test leaves behind.
+// Shared helpers of the tablebase tests.
 #pragma once
 
 #include <cstddef>
@@ -9,22 +8,18 @@
 
 #include "shell/engine_process.h"
 
-// A path under tests/data/nalimov.
-std::string NalimovData(const std::string& relative);
-// The rebuilt three-man tables: "uncompressed" or "emd".
-std::string ThreeManDir(const std::string& form);
+std::string NalimovData(const std::string& relative);  // a path under tests/data/nalimov
+std::string ThreeManDir(const std::string& form);      // the rebuilt three-man tables: "uncompressed" or "emd"
 // The fields of each data line of a ';'-separated file (comment lines skipped).
 std::vector<std::vector<std::string>> ReadCsv(const std::string& path);
 // A compressed file with one header byte changed; with `resum` its header checksum is written anew.
 std::string Patched(std::string file, size_t at, uint8_t value, bool resum);
-// The same compressed file with its bit fields (block sizes, distances) written `bits` wide:
-// a sound file that declares blocks of 2^bits bytes.
+// The compressed file with its bit fields written `bits` wide: a sound file of 2^bits-byte blocks.
 std::string WithBlockBits(const std::string& file, int bits);
 
 // Registers the tables of `path` (a rescan) with a 1 MB cache; returns tbMaxPieces.
 int UseTables(const std::string& path);
-// Forgets every table (a scan of a directory that does not exist).
-void NoTables();
+void NoTables();  // forgets every table (a scan of a directory that does not exist)
 
 // The working directory changed for the lifetime of the object.
 class InDirectory {

@@ -72,35 +72,28 @@ TEST_F(Builder, CountsEveryMoveOfThePliesAndWeighsIt) {
   EXPECT_EQ(At(records, "d2d4"), (std::vector<std::string>{"d7d5 5/20"}));  // Black lost the only game
   EXPECT_EQ(std::tuple(builder.Stats().games, builder.Stats().positions, builder.Stats().records), std::tuple(4, 5, 8));
   // Plies and minimum games limit the book.
-  const struct {
-    int plies, minGames;
-    size_t records;
-  } limits[] = {{2, 1, 5}, {4, 3, 1}, {4, 4, 0}};
-  for (const auto& c : limits) {
-    BookBuilder limited({c.plies, c.minGames});
+  for (const auto& [plies, minGames, records] : {std::tuple{2, 1, 5u}, std::tuple{4, 3, 1u}, std::tuple{4, 4, 0u}}) {
+    BookBuilder limited({plies, minGames});
     limited.AddGames(pgn);
-    EXPECT_EQ(limited.Records().size(), c.records) << c.plies << " plies, " << c.minGames << " games";
+    EXPECT_EQ(limited.Records().size(), records) << plies << " plies, " << minGames << " games";
   }
 }
 
 TEST_F(Builder, AGameStopsAtAMoveThatCannotBePlayed) {
-  const struct {
-    const char* pgn;
-    long games, skipped;
-    size_t records;
-  } cases[] = {
+  const std::tuple<const char*, long, long, size_t> cases[] = {
+      // games, games skipped, records
       // Nf6 is no move of White's, O-O not possible at the start, the FEN unreadable; no result counts as a draw.
       {"1. e4 e5 2. Nf6 Nc6 *\n1. O-O *\n[FEN \"not a fen\"]\n1. e4 *\n1. e4 c5 *\n", 4, 3, 3},
       {"[FEN \"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1\"]\n1. O-O O-O-O 2. Rfe1 *\n"
        "[FEN \"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1\"]\n1. 0-0-0 0-0 *\n",
        2, 0, 5},
   };
-  for (const auto& c : cases) {
+  for (const auto& [pgn, games, skipped, records] : cases) {
     BookBuilder builder({10, 1});
-    builder.AddGames(c.pgn);
-    EXPECT_EQ(std::tuple(builder.Records().size(), builder.Stats().games, builder.Stats().skipped),
-              std::tuple(c.records, c.games, c.skipped))
-        << c.pgn;
+    builder.AddGames(pgn);
+    EXPECT_EQ(std::tuple(builder.Stats().games, builder.Stats().skipped, builder.Records().size()),
+              std::tuple(games, skipped, records))
+        << pgn;
   }
 }
 
