@@ -35,14 +35,8 @@ TEST_F(Book, TheChoiceOfABookMove) {
   const uint16_t Lost = BookLostMark, Foreign = 1 << BookCheckShift;
   const std::string repeats = "g1f3 g8f6 f3g1 f6g8 g1f3 g8f6";  // Ng1 would repeat the position after move 3
   const int Wild = BookStyleWild, Wide = BookStyleWide, Varied = BookStyleVaried, Tournament = BookStyleTournament;
-  const struct {
-    const char* name;
-    std::vector<TestBookMove> book;
-    std::string line;  // played before the probe
-    int style;
-    bool learning;
-    std::set<std::string> chosen;  // over 40 seeds
-  } cases[] = {
+  // The book, the line played before the probe, style, Book Learning, the moves chosen over 40 seeds.
+  const std::tuple<const char*, std::vector<TestBookMove>, std::string, int, bool, std::set<std::string>> cases[] = {
       {"Wild, 0", {{"", "e2e4", 0, 31}}, "", Wild, false, {"none"}},
       {"Wild plays 1", {{"", "e2e4", 1, 31}}, "", Wild, false, {"e2e4"}},
       {"Wide plays 2", {{"", "e2e4", 2, 31}}, "", Wide, false, {"e2e4"}},
@@ -56,16 +50,16 @@ TEST_F(Book, TheChoiceOfABookMove) {
       {"foreign", {{"", "d2d4", 7, 31, Foreign}, {"", "c2c4", 3, 12}}, "", Tournament, true, {"c2c4"}},
       {"check", {{"f2f3 e7e5 g2g4", "d8h4", 7, 31}}, "f2f3 e7e5 g2g4", Tournament, true, {"d8h4+"}},
   };
-  for (const auto& c : cases) {
-    WriteTestBook("choice.cbk", c.book);
-    ASSERT_TRUE(PlayLine(c.line));
+  for (const auto& [name, book, line, style, learning, expected] : cases) {
+    WriteTestBook("choice.cbk", book);
+    ASSERT_TRUE(PlayLine(line));
     std::set<std::string> chosen;
     for (int i = 0; i < 40; i++) {
       BookSeed = uint32_t(1000 + i * 7919);
       LearnBase = -1;
-      chosen.insert(Probe(c.style, c.learning));
+      chosen.insert(Probe(style, learning));
     }
-    EXPECT_EQ(chosen, c.chosen) << c.name;
+    EXPECT_EQ(chosen, expected) << name;
   }
 }
 

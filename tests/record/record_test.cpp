@@ -65,15 +65,9 @@ class Record : public ::testing::Test {
 // Without a result record the header used to name the engine as Black.
 TEST_F(Record, TheResultAndTheHeaderFollowTheEnginesLastMove) {
   const char *Three = "e2e4 e7e5 g1f3", *Four = "e2e4 e7e5 g1f3 b8c6";
-  const struct {
-    const char* name;
-    const char* line;
-    int engine, score;
-    uint16_t flags;   // of every move of the engine
-    bool playedBack;  // the GUI has played the last move back
-    bool limited;
-    const char* result;
-  } cases[] = {
+  // The moves, the engine's colour, its score and flags on each of its moves, whether the GUI has played
+  // the last move back, whether the strength is limited, and the result.
+  const std::tuple<const char*, const char*, int, int, uint16_t, bool, bool, const char*> cases[] = {
       {"+250 is not decisive", Three, White, 250, Result | Own, false, false, "*"},
       {"+257 wins", Three, White, 257, Result | Own, false, false, "1-0"},
       {"-95 is a draw", Three, White, -95, Result | Own, false, false, "1/2-1/2"},
@@ -83,31 +77,28 @@ TEST_F(Record, TheResultAndTheHeaderFollowTheEnginesLastMove) {
       {"ended on the opponent's move", Four, White, 257, Result | Own, true, false, "*"},
   };
   Options.eloValue = 1800;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    PlayLine(c.line);
+  for (const auto& [name, line, engine, score, flags, playedBack, limited, result] : cases) {
+    SCOPED_TRACE(name);
+    PlayLine(line);
     const int plies = Game.index;
-    for (int ply = 2 + c.engine; ply <= plies; ply += 2) Mark(ply, c.score, c.flags, 9);
-    if (!c.playedBack) TakeBackGameMove(), Game.side ^= 1;
-    Options.strengthBudget = c.limited ? 5000 : 0;
-    std::string header = c.engine == White ? "[White \"CORVID 11.2 SP\"]\n[Black \"Player\"]\n"
-                                           : "[White \"Player\"]\n[Black \"CORVID 11.2 SP\"]\n";
-    if (c.limited) header += "[WhiteElo \"1800\"]\n";
-    header += std::string("[Result \"") + c.result + "\"]\n";
+    for (int ply = 2 + engine; ply <= plies; ply += 2) Mark(ply, score, flags, 9);
+    if (!playedBack) TakeBackGameMove(), Game.side ^= 1;
+    Options.strengthBudget = limited ? 5000 : 0;
+    std::string header = engine == White ? "[White \"CORVID 11.2 SP\"]\n[Black \"Player\"]\n"
+                                         : "[White \"Player\"]\n[Black \"CORVID 11.2 SP\"]\n";
+    if (limited) header += "[WhiteElo \"1800\"]\n";
+    header += std::string("[Result \"") + result + "\"]\n";
     std::string pgn = Finish(plies);
     EXPECT_NE(pgn.find(header), std::string::npos) << pgn;
-    EXPECT_NE(pgn.find(std::string("\n") + c.result + "\n\n"), std::string::npos) << pgn;
+    EXPECT_NE(pgn.find(std::string("\n") + result + "\n\n"), std::string::npos) << pgn;
   }
   EXPECT_EQ(ReaderComplaints(int(std::size(cases))), "");
 }
 
 TEST_F(Record, TheMovesInStandardNotation) {
-  const struct {
-    const char *fen, *line;
-    int mateAt;   // the ply the engine marked as a mate
-    bool scored;  // the engine's score, depth and time on White's moves
-    const char* moves;
-  } cases[] = {
+  // The FEN, the moves, the ply the engine marked as a mate, whether White's moves carry the engine's score,
+  // depth and time, and the movetext.
+  const std::tuple<const char*, const char*, int, bool, const char*> cases[] = {
       {"4k3/8/8/8/8/8/4P3/R3K3 b Q - 0 40", "e8d7 e1c1 d7c6 e2e4", 0, false,
        "40...Kd7 {0} 41.O-O-O+ {0} Kc6 {0} 42.e4 {0} \n*\n\n"},
       // The engine's mate, not yet played back: the result kind it merged marks it.
@@ -118,14 +109,14 @@ TEST_F(Record, TheMovesInStandardNotation) {
        "6.Re1 {44 -0.03/12} b5 {0} 7.Bb3 {52 0.01/12} d6 {0} 8.c3 {1:00 0.06/12} \n"
        "O-O {0} 9.h3 {1:08 0.10/12} Na5 {0} \n*\n\n"},
   };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(PlayLine(c.line, c.fen)) << c.line;
+  for (const auto& [fen, line, mateAt, scored, moves] : cases) {
+    ASSERT_TRUE(PlayLine(line, fen)) << line;
     const int plies = Game.index;
-    for (int ply = 2; c.scored && ply <= plies; ply += 2) Mark(ply, ply * 3 - 40, Result, 12, ply * ply * 1000);
-    if (c.mateAt) Mark(c.mateAt, 8191, Result | Mated, 1), TakeBackGameMove(), Game.side ^= 1;
-    std::string pgn = Finish(plies, c.fen);
-    EXPECT_EQ(Moves(pgn), c.moves);
-    EXPECT_EQ(pgn.find("[SetUp \"1\"]\n[FEN \"" + std::string(c.fen) + "\"]\n") != std::string::npos, *c.fen != 0);
+    for (int ply = 2; scored && ply <= plies; ply += 2) Mark(ply, ply * 3 - 40, Result, 12, ply * ply * 1000);
+    if (mateAt) Mark(mateAt, 8191, Result | Mated, 1), TakeBackGameMove(), Game.side ^= 1;
+    std::string pgn = Finish(plies, fen);
+    EXPECT_EQ(Moves(pgn), moves);
+    EXPECT_EQ(pgn.find("[SetUp \"1\"]\n[FEN \"" + std::string(fen) + "\"]\n") != std::string::npos, *fen != 0);
   }
   WriteFile(AutoSaveFileName, ReadFile(AutoSaveFileName) + "FATAL ERROR: stdin pipe gone errno=0\n");
   EXPECT_EQ(ReaderComplaints(int(std::size(cases))), "");
@@ -133,30 +124,25 @@ TEST_F(Record, TheMovesInStandardNotation) {
 
 // A ply's own time (recorded cumulative), then the score from White's view and the depth.
 TEST_F(Record, TheTimeOfAPlyAndTheEnginesScoreFromWhitesView) {
-  const struct {
-    int mover, score, depth;
-    uint16_t flags;
-    uint32_t ms;  // the time recorded at the ply, 5 s after the mover's ply before it
-    const char* comment;
-  } cases[] = {
+  // Mover, score, depth, flags, the time recorded at the ply (5 s after the mover's ply before it), comment.
+  const std::tuple<int, int, int, uint16_t, uint32_t, const char*> cases[] = {
       // clang-format off
       {White, 0, 0, 0, 65000, "{1:00}"}, {Black, 0, 0, 0, 3605000, "{1:00:00}"},
-      {White, 7800, 9, Result, 5000, "{0 MATE N/9}"},
-      {Black, 32, 11, Result, 5000, "{0 -0.25/11}"},
+      {White, 7800, 9, Result, 5000, "{0 MATE N/9}"}, {Black, 32, 11, Result, 5000, "{0 -0.25/11}"},
       {White, -127, 3, Result, 5000, "{0 -0.99/3}"},  // toward zero
       // Mates: the sign names the side that mates; these used to read "-M0" and "-M-1".
       {White, 8191, 1, Result, 5000, "{0 +M1/1}"}, {Black, 8191, 1, Result, 5000, "{0 -M1/1}"},
       {White, -8190, 4, Result, 5000, "{0 -M1/4}"}, {Black, -8188, 6, Result, 5000, "{0 +M2/6}"},
   };
   // clang-format on
-  for (const auto& c : cases) {
+  for (const auto& [mover, score, depth, flags, ms, comment] : cases) {
     PlayLine("e2e4 e7e5 g1f3 b8c6");
     Mark(2, 0, 0, 0, 5000);
     Mark(3, 0, 0, 0, 5000);
-    Mark(4 + c.mover, c.score, c.flags, c.depth, c.ms);
-    const std::string white = c.mover == White ? c.comment : "{0}", black = c.mover == Black ? c.comment : "{0}";
+    Mark(4 + mover, score, flags, depth, ms);
+    const std::string white = mover == White ? comment : "{0}", black = mover == Black ? comment : "{0}";
     EXPECT_EQ(Moves(Finish(5)), "1.e4 {5} e5 {5} 2.Nf3 " + white + " Nc6 " + black + " \n*\n\n")
-        << c.mover << " " << c.score << " " << c.ms;
+        << mover << " " << score << " " << ms;
   }
 }
 

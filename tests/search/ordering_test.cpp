@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "board/board_helpers.h"
 #include "search/search_glue.h"
@@ -60,27 +61,22 @@ TEST_F(Ordering, PromotionOntoAGuardedSquareRisks) {
   const char* straightFree = "8/P7/6k1/8/8/8/8/4K2n w - - 0 1";
   const char* captureGuarded = "r7/1Pn5/6k1/8/8/8/8/4K3 w - - 0 1";
   const char* captureFree = "r7/1P6/6k1/8/8/8/8/4K2n w - - 0 1";
-  const struct {
-    const char* what;
-    const char *guarded, *free;
-    Move move;
-    int kingZoneMode;
-    int risked;
-  } cases[] = {
+  // The position with the square guarded and free, the promotion, the pass, the score risked.
+  const std::tuple<const char*, const char*, const char*, Move, int, int> cases[] = {
       {"queen, plain pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoQueen), 0, 128},
       {"queen, king-zone pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoQueen), 1, 1248},
       {"knight, king-zone pass", straightGuarded, straightFree, Promotion("a7", "a8", KindPromoKnight), 1, 1248},
       {"capture to a knight, king zone", captureGuarded, captureFree, Promotion("b7", "a8", KindPromoKnight), 1, 1248},
   };
-  for (const auto& c : cases) {
-    ASSERT_TRUE(SetFen(c.free)) << c.what;
-    GenerateOrderedMoves(White, Ply, c.kingZoneMode);
-    const int unguarded = ScoreOf(c.move);
-    ASSERT_TRUE(SetFen(c.guarded)) << c.what;
-    GenerateOrderedMoves(White, Ply, c.kingZoneMode);
-    const int guarded = ScoreOf(c.move);
-    ASSERT_TRUE(unguarded != -99999 && guarded != -99999) << c.what;
-    EXPECT_EQ(unguarded - guarded, c.risked) << c.what;
+  for (const auto& [what, guardedFen, freeFen, move, kingZoneMode, risked] : cases) {
+    ASSERT_TRUE(SetFen(freeFen)) << what;
+    GenerateOrderedMoves(White, Ply, kingZoneMode);
+    const int unguarded = ScoreOf(move);
+    ASSERT_TRUE(SetFen(guardedFen)) << what;
+    GenerateOrderedMoves(White, Ply, kingZoneMode);
+    const int guarded = ScoreOf(move);
+    ASSERT_TRUE(unguarded != -99999 && guarded != -99999) << what;
+    EXPECT_EQ(unguarded - guarded, risked) << what;
   }
   // Risking only a pawn, the guarded queen promotion still comes first in the plain pass.
   ASSERT_TRUE(SetFen(straightGuarded));

@@ -5,6 +5,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "book/book_helpers.h"
@@ -175,31 +176,26 @@ TEST(UciSession, EndOfInputIsLoggedAndQuits) {
 
 // The book the engine finds at start-up, and the lines of "uci" that report it.
 TEST(UciSession, TheBookFoundAtStartUp) {
-  const struct {
-    const char* name;
-    std::string bytes;  // "<directory>" for a directory
-    bool readOnly;
-    const char *ownBook, *status;
-    int positions;
-  } cases[] = {
-      {"a count", BookHeader(12345) + std::string(8, '\0'), false, "true", "Loaded OK", 12345},
-      {"read-only", BookHeader(77) + std::string(8, '\0'), true, "true", "READ ONLY BOOK - NO LEARNING", 77},
+  // The book bytes ("<directory>": a directory), read-only, Book Status, Book Positions; OwnBook is on with a book.
+  const std::tuple<const char*, std::string, bool, std::string, int> cases[] = {
+      {"a count", BookHeader(12345) + std::string(8, '\0'), false, "Loaded OK", 12345},
+      {"read-only", BookHeader(77) + std::string(8, '\0'), true, "READ ONLY BOOK - NO LEARNING", 77},
       // A directory opens for reading, also for the superuser, but has no count: no book.
-      {"a directory", "<directory>", false, "false", "NO BOOK FOUND", 0},
+      {"a directory", "<directory>", false, "NO BOOK FOUND", 0},
       // A file too short to hold the count is no book either (it used to be reported "Loaded OK").
-      {"too short for its count", "ab", false, "false", "NO BOOK FOUND", 0},
-      {"no records", BookHeader(0), false, "true", "Loaded OK", 0},
+      {"too short for its count", "ab", false, "NO BOOK FOUND", 0},
+      {"no records", BookHeader(0), false, "Loaded OK", 0},
   };
-  for (const auto& c : cases) {
-    if (c.readOnly && geteuid() == 0) continue;  // file permissions do not bind the superuser
+  for (const auto& [name, bytes, readOnly, status, positions] : cases) {
+    if (readOnly && geteuid() == 0) continue;  // file permissions do not bind the superuser
     TempDir dir;
     const std::string path = dir.File("Corvid11Book2.cbk");
-    c.bytes == "<directory>" ? void(mkdir(path.c_str(), 0755)) : WriteFile(path, c.bytes);
-    if (c.readOnly) chmod(path.c_str(), 0444);
+    bytes == "<directory>" ? void(mkdir(path.c_str(), 0755)) : WriteFile(path, bytes);
+    if (readOnly) chmod(path.c_str(), 0444);
     EngineProcess engine(dir.Path());
     engine.Send("uci\nquit\n");
-    EXPECT_EQ(engine.WaitExit(WaitMs), 0) << c.name;
-    EXPECT_EQ(engine.Output(), Banner + FillEloMax(UciAnswer(c.ownBook, c.status, c.positions), engine.Output()))
-        << c.name;
+    EXPECT_EQ(engine.WaitExit(WaitMs), 0) << name;
+    const std::string ownBook = status == "NO BOOK FOUND" ? "false" : "true";
+    EXPECT_EQ(engine.Output(), Banner + FillEloMax(UciAnswer(ownBook, status, positions), engine.Output())) << name;
   }
 }
