@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "../board/board_helpers.h"
 #include "board/board.h"
@@ -23,35 +25,26 @@ class RootList : public ::testing::Test {
  protected:
   void SetUp() override {
     BoardReady();
+    SearchStarting();
     SearchFlags = SettingsFlags;
     Options.multiPv = 1;
-    InputMode = 0;            // no polling, no output
-    SearchMode = SearchModeNormal;
-    StopReason = StopNone;
-    ReportFlags = 0;
     HardLimit = 2000000000;
     TargetTime = MaxTime = 1000000;
-    BestMoveChanges = 0;
-    StableIterations = 5;
-    RootBound = BoundKindRunning;
   }
   void TearDown() override {
     SearchMode = SearchModeIdle;
     Options.multiPv = 1;
   }
-  // Root moves with the given scores and node counts; the move word is the index + 1.
-  static void Fill(std::initializer_list<std::pair<int, uint32_t>> moves) {
+  // Root moves with the given scores; the move word is the index + 1.
+  static void Fill(const std::vector<int>& scores) {
     RootMoveCount = 0;
-    for (auto [score, nodes] : moves) {
+    for (int score : scores) {
       RootMove& rm = RootMoves[RootMoveCount];
       rm.line = RootLines[RootMoveCount];
-      rm.line[1] = Move(RootMoveCount + 1);
+      rm.line[1] = Move(++RootMoveCount);
       rm.line[2] = 0;
       rm.score = int16_t(score);
-      rm.nodes = nodes;
-      rm.depth = 0;
-      rm.flags = 0;
-      RootMoveCount++;
+      rm.nodes = rm.depth = rm.flags = 0;
     }
   }
   std::string Order() const {
@@ -77,16 +70,10 @@ class RootIteration : public ::testing::Test {
   static void ReadyIteration(int depth, int alpha, int beta) {
     ToolSearchResult r;
     SearchGameQuietly(1, 0, 0, &r);
-    SearchMode = SearchModeNormal;
-    StopReason = StopNone;
-    SearchLimits.DepthLimit = SearchMaxDepth;
+    SearchStarting(ReportStarted);
     IterationDepth = depth;
     RootAlpha = alpha;
     RootBeta = beta;
-    RootBound = BoundKindRunning;
-    RootUnstable = 0;
-    ReportFlags = ReportStarted;
-    SearchClockStart = GetTickCount();
   }
   // The best moves announced by the PV lines of `output`, with their scores in centipawns.
   static std::vector<std::pair<std::string, int>> Announced(const std::string& output) {
@@ -107,26 +94,21 @@ class RootIteration : public ::testing::Test {
 
 // A move that becomes best moves up: to the top with one line, with MultiPV to its place by score.
 TEST_F(RootList, PromotedMoveFindsItsPlace) {
-  const struct {
-    int multiPv;
-    std::initializer_list<std::pair<int, uint32_t>> moves;
-    int index, place;
-    const char* order;
-  } cases[] = {
-      {1, {{10, 0}, {5, 0}, {3, 0}, {40, 0}, {1, 0}}, 3, 0, "41235"},
-      {3, {{50, 0}, {20, 0}, {10, 0}, {5, 0}, {30, 0}}, 4, 1, "15234"},
-      {3, {{50, 0}, {20, 0}, {10, 0}, {5, 0}, {1, 0}}, 4, 2, "12534"},
+  // MultiPV, the scores of the root moves, the move promoted, the place it gets, the order after.
+  const std::tuple<int, std::vector<int>, int, int, const char*> cases[] = {
+      {1, {10, 5, 3, 40, 1}, 3, 0, "41235"},
+      {3, {50, 20, 10, 5, 30}, 4, 1, "15234"},
+      {3, {50, 20, 10, 5, 1}, 4, 2, "12534"},
   };
-  for (const auto& c : cases) {
-    Options.multiPv = c.multiPv;
-    Fill(c.moves);
+  for (const auto& [multiPv, scores, index, place, order] : cases) {
+    Options.multiPv = multiPv;
+    Fill(scores);
     BestMoveChanges = 0;
     StableIterations = 5;
-    EXPECT_EQ(PromoteRootMove(c.index), c.place) << c.order;
-    EXPECT_EQ(Order(), c.order);
-    if (c.multiPv == 1) {  // a new best move is a change of mind
-      EXPECT_EQ(BestMoveChanges, c.index ? 1 : 0) << c.order;
-      EXPECT_EQ(StableIterations, c.index ? 0 : 5) << c.order;
+    EXPECT_EQ(PromoteRootMove(index), place) << order;
+    EXPECT_EQ(Order(), order);
+    if (multiPv == 1) {  // a new best move is a change of mind
+      EXPECT_EQ(std::pair(BestMoveChanges, StableIterations), std::pair(index ? 1 : 0, index ? 0 : 5)) << order;
     }
   }
 }

@@ -21,30 +21,15 @@ class TimeControlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     BoardReady();
+    SearchStarting();
     SearchFlags = SettingsFlags & ~FlagPonder;
-    SearchMode = SearchModeNormal;
-    StopReason = StopNone;
-    InputMode = 0;
-    ReportFlags = 0;
     SearchLimits.TimeMode = TimeModeClock;
     SearchLimits.MoveTimeMs = NoMoveTime;
-    SearchLimits.DepthLimit = SearchMaxDepth;
-    Options.strengthBudget = 0;
-    CalibratedSpeed = 0;
-    SpeedEstimate = 0;
+    Options.strengthBudget = CalibratedSpeed = SpeedEstimate = PonderTimeMs = RootResultFlags = 0;
     NodeCount = 0;
-    PonderTimeMs = 0;
-    SearchClockStart = GetTickCount();
     LearnBase = -100;  // far from the start of the game
-    IterationDepth = 0;
-    RootMoveCount = 0;
-    RootBound = BoundKindRunning;
-    RootUnstable = 0;
-    RootResultFlags = 0;
-    BestMoveChanges = 0;
-    StableIterations = 0;
+    IterationDepth = RootMoveCount = BestMoveChanges = StableIterations = PreviousSearchScore = 0;
     EasyMove = false;
-    PreviousSearchScore = 0;
   }
   void TearDown() override {
     SearchMode = SearchModeIdle;
@@ -66,65 +51,52 @@ class TimeControlTest : public ::testing::Test {
 
 // 60 s without increment leave 60000 - 60000 / 16 - 1500 = 54750 ms to share out.
 TEST_F(TimeControlTest, ClockAllocation) {
-  const struct {
-    const char* what;
-    uint32_t flags;  // Ponder, GUI Time Lag
-    int plies;       // game plies since the first search of the game (0: none)
-    uint8_t timeMode;
-    int movesToGo, timeMs, incMs;
-    int target, min, max;
-  } cases[] = {
-      {"60 s", 0, 0, TimeModeClock, 30, 60000, 0, 1825, 1095, 27375},
-      {"GUI Time Lag with increment", FlagGuiTimeLag, 0, TimeModeClock, 30, 60000, 1000, 2731, 1638, 40976},
-      {"clock below the reserve", 0, 0, TimeModeClock, 30, 1000, 0, 2, 1, 30},
-      {"no clock", 0, 0, TimeModeNoClock, 30, 60000, 0, 238000000, 2000000000, 1524000000},
+  // What, flags (Ponder, GUI Time Lag), time mode, moves to go, clock, increment; target, minimum, maximum.
+  const std::tuple<const char*, uint32_t, uint8_t, int, int, int, int, int, int> cases[] = {
+      {"60 s", 0, TimeModeClock, 30, 60000, 0, 1825, 1095, 27375},
+      {"GUI Time Lag with increment", FlagGuiTimeLag, TimeModeClock, 30, 60000, 1000, 2731, 1638, 40976},
+      {"clock below the reserve", 0, TimeModeClock, 30, 1000, 0, 2, 1, 30},
+      {"no clock", 0, TimeModeNoClock, 30, 60000, 0, 238000000, 2000000000, 1524000000},
   };
-  for (const auto& c : cases) {
-    SearchFlags = (SettingsFlags & ~(FlagPonder | FlagGuiTimeLag)) | c.flags;
-    LearnBase = Game.index - c.plies;
-    SearchLimits.TimeMode = c.timeMode;
+  for (const auto& [what, flags, timeMode, movesToGo, timeMs, incMs, target, min, max] : cases) {
+    SearchFlags = (SettingsFlags & ~(FlagPonder | FlagGuiTimeLag)) | flags;
+    LearnBase = Game.index;
+    SearchLimits.TimeMode = timeMode;
     StopReason = StopNone;
     SearchClockStart = GetTickCount();
-    SetupTimeControl(c.movesToGo, c.timeMs, c.incMs);
-    EXPECT_EQ(std::tuple(TargetTime, MinTime, MaxTime, HardLimit), std::tuple(c.target, c.min, c.max, c.target))
-        << c.what;
+    SetupTimeControl(movesToGo, timeMs, incMs);
+    EXPECT_EQ(std::tuple(TargetTime, MinTime, MaxTime, HardLimit), std::tuple(target, min, max, target)) << what;
     // A target of a few milliseconds may already be used up on a slow machine.
-    EXPECT_TRUE(c.target <= 100 || StopReason == StopNone) << c.what;
+    EXPECT_TRUE(target <= 100 || StopReason == StopNone) << what;
   }
 }
 
 // Bonus time at 60 s (target 1825 ms, maximum 27375) after a fail low, a mate or a falling score.
 TEST_F(TimeControlTest, BonusTimeAndTheHardLimit) {
-  const struct {
-    const char* what;
-    int movesToGo, bound;
-    uint32_t result;
-    int changes, unstable, lastDelta, bonusBefore, score;
-    int bonus, hardLimit;
-  } cases[] = {
-      {"fail low", 30, BoundKindUpper, 0, 0, 0, 0, 0, -50, 14600, 16425},
-      {"being mated", 30, BoundKindRunning, 0, 0, 0, 0, 0, -8000, 27375, 27375},
-      {"known to be mated", 30, BoundKindRunning, ResultBeingMated | ResultMateSeen, 0, 0, 0, 0, -8000, 0, 1825},
-      {"falling score: entry 6", 30, BoundKindExact, 0, 1, 0, 0, 0, -40, 26 * 114, 1825 + 26 * 114},
-      {"steady score withdraws a bonus", 30, BoundKindExact, 0, 1, 0, 0, 500, 0, 0, 1825},
-      {"no fail and no score yet", 30, BoundKindRunning, 0, 1, 0, 0, 77, -400, 77, 1902},
+  // What, root bound, result flags, best-move changes, last score delta, bonus before, score; bonus, hard limit.
+  const std::tuple<const char*, int, uint32_t, int, int, int, int, int, int> cases[] = {
+      {"fail low", BoundKindUpper, 0, 0, 0, 0, -50, 14600, 16425},
+      {"being mated", BoundKindRunning, 0, 0, 0, 0, -8000, 27375, 27375},
+      {"known to be mated", BoundKindRunning, ResultBeingMated | ResultMateSeen, 0, 0, 0, -8000, 0, 1825},
+      {"falling score: entry 6", BoundKindExact, 0, 1, 0, 0, -40, 26 * 114, 1825 + 26 * 114},
+      {"steady score withdraws a bonus", BoundKindExact, 0, 1, 0, 500, 0, 0, 1825},
+      {"no fail and no score yet", BoundKindRunning, 0, 1, 0, 77, -400, 77, 1902},
   };
-  for (const auto& c : cases) {
-    SetupTimeControl(c.movesToGo, 60000, 0);
-    RootBound = c.bound;
-    RootResultFlags = c.result;
-    BestMoveChanges = c.changes;
-    RootUnstable = c.unstable;
-    LastScoreDelta = c.lastDelta;
-    TimeBonus = c.bonusBefore;
-    UpdateTimeBonus(c.score);
+  for (const auto& [what, bound, result, changes, lastDelta, bonusBefore, score, bonus, hardLimit] : cases) {
+    SixtySeconds();
+    RootBound = bound;
+    RootResultFlags = result;
+    BestMoveChanges = changes;
+    LastScoreDelta = lastDelta;
+    TimeBonus = bonusBefore;
+    UpdateTimeBonus(score);
     SetTimeLimit();
-    EXPECT_EQ(std::tuple(TimeBonus, HardLimit), std::tuple(c.bonus, c.hardLimit)) << c.what;
+    EXPECT_EQ(std::tuple(TimeBonus, HardLimit), std::tuple(bonus, hardLimit)) << what;
   }
   SearchLimits.MoveTimeMs = 10000;  // the move time limits as well
   SetTimeLimit();
   EXPECT_EQ(HardLimit, 1902);
-  SetupTimeControl(30, 60000, 0);
+  SixtySeconds();
   RootBound = BoundKindUpper;
   UpdateTimeBonus(-50);
   SetTimeLimit();
@@ -148,46 +120,38 @@ TEST_F(TimeControlTest, CheckTimeStopsAtTheLimit) {
 // after an iteration or a ponderhit (pondering included), never below an eighth of the calibrated speed.
 TEST_F(TimeControlTest, SpeedEstimateBetweenIterations) {
   enum When { AtStart, AfterIteration, AtPonderHit };
-  const struct {
-    const char* what;
-    When when;
-    uint32_t calibrated, budget, estimateBefore;
-    int ponderMs, elapsedMs;
-    uint64_t nodes;
-    uint32_t low, high;
-  } cases[] = {
-      {"search start keeps the lower one", AtStart, 2000000, 0, 5000000, 0, 1000, 3000000, 2000000, 2000000},
-      {"after an iteration, faster than calibrated", AfterIteration, 1000000, 0, 0, 0, 1000, 3000000, 2500000, 3000000},
-      {"far slower: an eighth of the calibrated speed", AfterIteration, 8000000, 0, 5000000, 0, 1000, 100000, 1000000,
-       1000000},
-      {"ponderhit counts the pondering", AtPonderHit, 1000000, 0, 0, 3000, 0, 6000000, 1800000, 2000000},
+  // What, when, calibrated speed, estimate before, ms pondered, ms searched, nodes; the estimate's bounds.
+  const std::tuple<const char*, When, uint32_t, uint32_t, int, int, uint64_t, uint32_t, uint32_t> cases[] = {
+      {"search start keeps the lower one", AtStart, 2000000, 5000000, 0, 1000, 3000000, 2000000, 2000000},
+      {"after an iteration, faster than calibrated", AfterIteration, 1000000, 0, 0, 1000, 3000000, 2500000, 3000000},
+      {"far slower: an eighth of the calibrated", AfterIteration, 8000000, 5000000, 0, 1000, 100000, 1000000, 1000000},
+      {"ponderhit counts the pondering", AtPonderHit, 1000000, 0, 3000, 0, 6000000, 1800000, 2000000},
   };
-  for (const auto& c : cases) {
-    CalibratedSpeed = c.calibrated;
-    Options.strengthBudget = c.budget;
-    SpeedEstimate = c.estimateBefore;
+  for (const auto& [what, when, calibrated, estimateBefore, ponderMs, elapsedMs, nodes, low, high] : cases) {
+    CalibratedSpeed = calibrated;
+    SpeedEstimate = estimateBefore;
     StopReason = StopNone;
     ReportFlags = ReportStarted;  // the search has been running for a while
-    SearchMode = c.when == AtPonderHit ? SearchModePonder : SearchModeNormal;
+    SearchMode = when == AtPonderHit ? SearchModePonder : SearchModeNormal;
     IterationDepth = 1;
-    NodeCount = c.nodes;
+    NodeCount = nodes;
     PonderTimeMs = 0;
-    SearchClockStart = GetTickCount() - uint32_t(c.ponderMs + c.elapsedMs);
+    SearchClockStart = GetTickCount() - uint32_t(ponderMs + elapsedMs);
     SixtySeconds();
-    switch (c.when) {
+    switch (when) {
       case AtStart:
         break;
       case AfterIteration:
-        ASSERT_EQ(NextIteration(), IterationContinue) << c.what;
+        ASSERT_EQ(NextIteration(), IterationContinue) << what;
         break;
       case AtPonderHit:
         PonderTimeMs = GetTickCount() - SearchClockStart;  // as the shell does at ponderhit
         PonderHit();
         break;
     }
-    EXPECT_EQ(StopReason, StopNone) << c.what;
-    EXPECT_GE(SpeedEstimate, c.low) << c.what;
-    EXPECT_LE(SpeedEstimate, c.high) << c.what;
+    EXPECT_EQ(StopReason, StopNone) << what;
+    EXPECT_GE(SpeedEstimate, low) << what;
+    EXPECT_LE(SpeedEstimate, high) << what;
   }
 }
 
