@@ -2,30 +2,27 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <string>
+#include <memory>
+
+#include "shell/engine_process.h"
 
 namespace {
 
 class ScratchDirectory : public ::testing::Environment {
  public:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "corvid-tests-XXXXXX").string();
-    if (char* made = mkdtemp(pattern.data())) {
-      path_ = made;
-      if (chdir(path_.c_str()) != 0) path_.clear();
-    }
+    dir_ = std::make_unique<TempDir>();
+    if (chdir(dir_->Path().c_str()) != 0) dir_.reset();
   }
   void TearDown() override {
-    if (path_.empty()) return;
     std::error_code ignored;
     std::filesystem::current_path(std::filesystem::temp_directory_path(), ignored);
-    std::filesystem::remove_all(path_, ignored);
+    dir_.reset();
   }
 
  private:
-  std::string path_;
+  std::unique_ptr<TempDir> dir_;
 };
 
 ::testing::Environment* const Scratch = ::testing::AddGlobalTestEnvironment(new ScratchDirectory);

@@ -58,39 +58,32 @@ class Learning : public ::testing::Test {
 
 TEST_F(Learning, AFinishedGameAdjustsTheEngineBookMoves) {
   const std::vector<int> good(6, 200), poor(6, -200);  // above and below the rising band
-  const struct {
-    const char* name;
-    int engineColour;
-    int result;  // 0 none, 1 draw, 2 White won, 3 Black won
-    int newestPly;
-    std::vector<int> bookPlies, scores;  // scores: the engine's after its last book move
-    int own, other;                      // learned weights in the book before the game
-    std::vector<int> weights;            // of the book moves after the game
-    uint16_t marks;
-    uint16_t ownMarks = 0;  // before the game
-  } cases[] = {
-      {"won", White, 2, 17, {2, 4}, good, 28, 20, {31, 31}, Won},
-      {"won, from below the floor", White, 2, 9, {2, 4}, {}, 5, 20, {12, 12}, Won},
-      {"lost, competitors", White, 3, 9, {2, 4, 6, 8}, {}, 20, 20, {19, 18, 17, 16}, Lost},
-      {"lost, weak competitors", White, 3, 9, {2, 4, 6, 8}, {}, 20, 8, {16, 16, 16, 16}, Lost},
+  // Name, engine colour, result (0 none, 1 draw, 2 White won, 3 Black won), newest ply, book plies, the engine's
+  // scores after its last book move, learned weights before (own, rival) and after, marks after and before.
+  using Plies = std::vector<int>;
+  const std::tuple<const char*, int, int, int, Plies, Plies, int, int, Plies, uint16_t, uint16_t> cases[] = {
+      {"won", White, 2, 17, {2, 4}, good, 28, 20, {31, 31}, Won, 0},
+      {"won, from below the floor", White, 2, 9, {2, 4}, {}, 5, 20, {12, 12}, Won, 0},
+      {"lost, competitors", White, 3, 9, {2, 4, 6, 8}, {}, 20, 20, {19, 18, 17, 16}, Lost, 0},
+      {"lost, weak competitors", White, 3, 9, {2, 4, 6, 8}, {}, 20, 8, {16, 16, 16, 16}, Lost, 0},
       {"lost, marked won before", White, 3, 9, {2, 4}, {}, 24, 20, {21, 20}, Won | Lost, Won},
-      {"draw, good play after", White, 1, 17, {2, 4}, good, 20, 20, {25, 26}, 0},
-      {"draw, poor play after", White, 1, 17, {2, 4}, poor, 20, 20, {12, 12}, 0},
-      {"Black, scores above its band", Black, 0, 16, {3}, {-100, -100}, 20, 20, {20}, 0},
+      {"draw, good play after", White, 1, 17, {2, 4}, good, 20, 20, {25, 26}, 0, 0},
+      {"draw, poor play after", White, 1, 17, {2, 4}, poor, 20, 20, {12, 12}, 0, 0},
+      {"Black, scores above its band", Black, 0, 16, {3}, {-100, -100}, 20, 20, {20}, 0, 0},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    RecordGame(c.newestPly, c.bookPlies, c.scores, c.own, c.other, c.ownMarks);
+  for (const auto& [name, engineColour, result, newestPly, bookPlies, scores, own, other, weights, marks, ownMarks] :
+       cases) {
+    SCOPED_TRACE(name);
+    RecordGame(newestPly, bookPlies, scores, own, other, ownMarks);
     const size_t size = ReadFile("game.cbk").size();
-    LearnFromGame(c.engineColour, c.result, c.newestPly);
+    LearnFromGame(engineColour, result, newestPly);
     CloseBook();
     EXPECT_EQ(ReadFile("game.cbk").size(), size);  // records are rewritten in place
-    for (size_t i = 0; i < c.bookPlies.size(); i++) {
-      const int ply = c.bookPlies[i];
+    for (size_t i = 0; i < bookPlies.size(); i++) {
+      const int ply = bookPlies[i];
       BookRecord r = RecordIn("game.cbk", Prefix(ply - 2), MoveAt(ply));
-      EXPECT_EQ(LearnedWeight(r), c.weights[i]) << "ply " << ply;
-      EXPECT_EQ(r.bookInfo & (Won | Lost), c.marks) << "ply " << ply;
-      EXPECT_EQ(LearnedWeight(RecordIn("game.cbk", Prefix(ply - 2), ply % 2 ? "h7h6" : "a2a3")), c.other);
+      EXPECT_EQ(std::pair(LearnedWeight(r), r.bookInfo & (Won | Lost)), std::pair(weights[i], int(marks))) << ply;
+      EXPECT_EQ(LearnedWeight(RecordIn("game.cbk", Prefix(ply - 2), ply % 2 ? "h7h6" : "a2a3")), other);
     }
   }
 }

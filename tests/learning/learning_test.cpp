@@ -96,13 +96,9 @@ class PositionLearning : public ::testing::Test {
 
 TEST_F(PositionLearning, ASearchWhoseScoreSwungIsPinnedWithItsBoundDraftAndAge) {
   constexpr uint32_t Both = FlagPositionLearning | FlagRetainHash;
-  struct Case {
-    const char* what;
-    int depth, highest, lowest, score, rootBound, pliesFromBase;
-    uint32_t options;
-    bool fen;
-    uint16_t bound;   // 0: nothing learned
-  } cases[] = {
+  // What, depth, highest, lowest and last score, root bound, plies from the base, options, from a FEN;
+  // the bound learned (0: nothing).
+  const std::tuple<const char*, int, int, int, int, int, int, uint32_t, bool, uint16_t> cases[] = {
       {"+30 to -40, failed low", 5, 30, -40, -40, BoundKindUpper, 10, Both, false, BoundUpper},
       {"+30 to -40, iteration running", 5, 30, -40, -40, BoundKindRunning, 10, Both, false, BoundExact},
       {"+30 to -40, exact", 5, 30, -40, -40, BoundKindExact, 10, Both, false, BoundExact},
@@ -117,21 +113,21 @@ TEST_F(PositionLearning, ASearchWhoseScoreSwungIsPinnedWithItsBoundDraftAndAge) 
       {"neither option", 5, 30, -40, -40, BoundKindExact, 10, 0, false, 0},
       {"a game from a FEN", 5, 30, -40, -40, BoundKindExact, 10, Both, true, BoundExact},
   };
-  for (const Case& c : cases) {
-    if (c.fen) ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
+  for (const auto& [what, depth, highest, lowest, score, rootBound, pliesFromBase, options, fen, bound] : cases) {
+    if (fen) ASSERT_TRUE(SetFen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1"));
     else BoardReady();
     ClearTable(1);
     std::remove(LearnFileName);
     LearnDirty = false;
     // The root is in the table already, deeper and with another move: the learned entry brings its own.
     StoreEntry(White, uint16_t(BoundLower | CurrentAge), 20, 0, 30, 1, G1F3);
-    LearnBase = Game.index - c.pliesFromBase;
-    SearchFlags = c.options;
-    SearchEnded(c.depth, c.score, c.lowest, c.highest, c.rootBound);
-    EXPECT_EQ(LearnDirty, c.bound != 0) << c.what;
+    LearnBase = Game.index - pliesFromBase;
+    SearchFlags = options;
+    SearchEnded(depth, score, lowest, highest, rootBound);
+    EXPECT_EQ(LearnDirty, bound != 0) << what;
     SaveLearning();
-    const int age = Game.index - c.depth + (c.fen ? 144 : 64);
-    EXPECT_EQ(LearnFileBytes(), c.bound ? FileImage({Rec(Pos.key, White, c.score, age, c.depth, c.bound)}) : "") << c.what;
+    const int age = Game.index - depth + (fen ? 144 : 64);
+    EXPECT_EQ(LearnFileBytes(), bound ? FileImage({Rec(Pos.key, White, score, age, depth, bound)}) : "") << what;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "board/board_helpers.h"
 #include "core/settings.h"
@@ -48,14 +49,9 @@ constexpr int Pv = NodePv, Off = NodeNullWindow, Threat = EntryMateThreat, W = W
 
 // The extension of the node after the moves, in 1/32 ply.
 TEST_F(Extensions, EachRuleExtendsWhereItCanDecideTheNode) {
-  const struct {
-    const char* what;
-    const char* fen;
-    const char* moves;
-    int iteration, flags, eval, alpha, beta, tableFlags, lower, upper;
-    int swing;  // the threat accumulator set before, or Unset
-    int extension;
-  } cases[] = {
+  // What, FEN, moves, iteration, node flags, eval, alpha, beta, table flags, lower and upper estimates,
+  // the threat accumulator set before (or Unset), the extension.
+  const std::tuple<const char*, const char*, const char*, int, int, int, int, int, int, int, int, int, int> cases[] = {
       {"check", Rook, "a1a8", 10, Off, 0, -W, W, 0, -W, W, Unset, 32},
       {"mate threat", Pawns, "e2e3", 10, Off, 0, -W, W, Threat, -W, W, Unset, 16},
       // Beyond twice the iteration depth extensions count half; a check and a mate threat do not add up.
@@ -72,13 +68,12 @@ TEST_F(Extensions, EachRuleExtendsWhereItCanDecideTheNode) {
       {"pawn to the sixth", "4k3/8/8/4P3/8/8/8/4K3 w - - 0 1", "e5e6", 10, Off, 0, -W, W, 0, -W, W, Unset, 16},
       {"blocked", "4k3/4p3/8/4P3/1B6/8/8/4K3 w - - 0 1", "e5e6", 10, Off, 0, -W, W, 0, -W, W, Unset, 0},
   };
-  for (const auto& c : cases) {
-    Reach(c.fen, c.moves);
-    IterationDepth = c.iteration;
-    if (c.swing != Unset) Pos.threatSwingScaled = c.swing;
-    EXPECT_EQ(ComputeExtension(Pos.ply, c.flags, c.eval, c.alpha, c.beta, c.tableFlags, 0, c.lower, c.upper),
-              c.extension)
-        << c.what;
+  for (const auto& [what, fen, moves, iteration, flags, eval, alpha, beta, tableFlags, lower, upper, swing, extension] :
+       cases) {
+    Reach(fen, moves);
+    IterationDepth = iteration;
+    if (swing != Unset) Pos.threatSwingScaled = swing;
+    EXPECT_EQ(ComputeExtension(Pos.ply, flags, eval, alpha, beta, tableFlags, 0, lower, upper), extension) << what;
   }
   // A recapture off the PV far below the window is not worth the full ply.
   Reach(Exchange, "e4d5 d8d5");

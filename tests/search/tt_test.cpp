@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <tuple>
+#include <utility>
 
 #include "board/board_helpers.h"
 #include "core/settings.h"
@@ -39,6 +40,13 @@ TableHit Probe(int side = White, int ply = 1, bool mateSeen = true) {
 
 // What a hit holds: flags, score, depth, move.
 std::tuple<int, int, int, int> Fields(const TableHit& hit) { return {hit.flags, hit.score, hit.depth, hit.move}; }
+
+// What a root probe finds: its result and move.
+std::pair<int, Move> RootEntry(int side) {
+  int score = 0, depth = 0;
+  Move move = 1;
+  return {ProbeRootEntry(side, &score, &depth, 1, &move), move};
+}
 
 bool Present(uint32_t high, uint32_t low, int side = White) {
   SetKey(high, low);
@@ -96,10 +104,7 @@ TEST_F(Table, FailedAllocationFallsBackToASizeThatFits) {
     EXPECT_EQ(hit.move, obtained ? E7E5 : 0) << request;
   }
   EXPECT_FALSE(TableExists());
-  int score = 0, depth = 0;
-  Move move = 1;
-  EXPECT_EQ(ProbeRootEntry(Black, &score, &depth, 1, &move), 0);
-  EXPECT_EQ(move, 0);
+  EXPECT_EQ(RootEntry(Black), std::pair(0, Move(0)));
   ClearTable(0);
   ClearTable(1);
   EXPECT_EQ(HashFull(), 0);
@@ -118,34 +123,25 @@ TEST_F(Table, FailedAllocationFallsBackToASizeThatFits) {
 
 // Two stores at one key, and what a probe finds: the deeper result wins, an exact one at equal depth.
 TEST_F(Table, TheDeeperStoreWinsAndAStoreWithoutMoveKeepsTheMove) {
-  struct StoreArgs {
-    uint16_t bound;
-    int score, depth;
-    Move move;
-  };
-  const struct {
-    StoreArgs first, second, found;
-  } cases[] = {
+  using Stored = std::tuple<uint16_t, int, int, Move>;  // bound, score, depth, move
+  const std::tuple<Stored, Stored, Stored> cases[] = {  // first store, second store, found
       {{BoundExact, 100, 8, E2E4}, {BoundLower, -50, 4, G1F3}, {BoundExact, 100, 8, E2E4}},
       {{BoundExact, 100, 8, E2E4}, {BoundLower, -50, 9, G1F3}, {BoundLower, -50, 9, G1F3}},
       {{BoundLower, 30, 5, E2E4}, {BoundExact, 40, 6, 0}, {BoundExact, 40, 6, E2E4}},
       {{BoundLower, 60, 6, E2E4}, {BoundExact, 20, 6, E2E4}, {BoundExact, 20, 6, E2E4}},
   };
   uint32_t low = 0;
-  for (const auto& c : cases) {
+  for (const auto& [first, second, found] : cases) {
     ++low;
-    Store(20, low, Age() | c.first.bound, c.first.depth, c.first.score, c.first.move);
-    Store(20, low, Age() | c.second.bound, c.second.depth, c.second.score, c.second.move);
-    EXPECT_EQ(Fields(Probe()), std::tuple(Age() | c.found.bound, c.found.score, c.found.depth, c.found.move)) << low;
+    for (const auto& [bound, score, depth, move] : {first, second}) Store(20, low, Age() | bound, depth, score, move);
+    const auto& [bound, score, depth, move] = found;
+    EXPECT_EQ(Fields(Probe()), std::tuple(Age() | bound, score, depth, move)) << low;
     EXPECT_EQ(Probe(Black).flags, 0) << low;  // the side tables are separate
   }
   // A stored move that is not pseudo-legal makes the probe miss.
   Store(23, 1, Age() | BoundExact, 3, 10, E2E5);
   EXPECT_EQ(Probe().flags, 0);
-  int score = 0, depth = 0;
-  Move move = 1;
-  EXPECT_EQ(ProbeRootEntry(White, &score, &depth, 1, &move), 0);
-  EXPECT_EQ(move, 0);
+  EXPECT_EQ(RootEntry(White), std::pair(0, Move(0)));
 }
 
 TEST_F(Table, MateScoresAreKeptRelativeToTheNode) {

@@ -99,27 +99,24 @@ class Dispatch : public ::testing::Test {
 // Every go resets its limits; the mover's clock sets TimeMode, depth, movetime or infinite clear it.
 TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
   const int Max = SearchMaxDepth;
-  const struct {
-    int side;
-    std::string line;
-    uint8_t timeMode;
-    int depth, moveTime, clock[2], inc[2], movesToGo, mode;
-  } cases[] = {
-      {White, "go ponder wtime 1000 btime 2000 winc 10 binc 20 movestogo 30 nodes 5 mate 2 movetime 700",
-       TimeModeClock, Max, 700, {1000, 2000}, {10, 20}, 30, SearchModePonder},
-      {White, "go depth 12abc movetime x", TimeModeNoClock, 12, 0, {0, 0}, {0, 0}, 0, SearchModeNormal},
-      {White, "go wtime -50 btime 99999999999999999999", TimeModeClock, Max, NoMoveTime, {1, 2147483647}, {0, 0}, 0,
+  using Two = std::pair<int, int>;  // White's and Black's
+  // The line as White to move; time mode, depth, movetime, clocks, increments, moves to go, search mode.
+  const std::tuple<std::string, uint8_t, int, int, Two, Two, int, int> cases[] = {
+      {"go ponder wtime 1000 btime 2000 winc 10 binc 20 movestogo 30 nodes 5 mate 2 movetime 700", TimeModeClock, Max,
+       700, {1000, 2000}, {10, 20}, 30, SearchModePonder},
+      {"go depth 12abc movetime x", TimeModeNoClock, 12, 0, {0, 0}, {0, 0}, 0, SearchModeNormal},
+      {"go wtime -50 btime 99999999999999999999", TimeModeClock, Max, NoMoveTime, {1, 2147483647}, {0, 0}, 0,
        SearchModeNormal},
   };
-  for (const auto& c : cases) {
-    Game.side = c.side;
-    EXPECT_EQ(Run(c.line), "") << c.line;
+  for (const auto& [line, timeMode, depth, moveTime, clock, inc, movesToGo, mode] : cases) {
+    EXPECT_EQ(Run(line), "") << line;
     const SearchLimitsRecord& l = SearchLimits;
     EXPECT_EQ(std::tuple(int(l.TimeMode), l.DepthLimit, l.MoveTimeMs, l.movesToGo, HookMode, HookSide, OpponentColour),
-              std::tuple(int(c.timeMode), c.depth, c.moveTime, c.movesToGo, c.mode, c.side, c.side ^ 1))
-        << c.line;
-    EXPECT_EQ(std::vector(std::begin(l.clockTimeMs), std::end(l.clockTimeMs)), std::vector(c.clock, c.clock + 2));
-    EXPECT_EQ(std::vector(std::begin(l.clockIncMs), std::end(l.clockIncMs)), std::vector(c.inc, c.inc + 2));
+              std::tuple(int(timeMode), depth, moveTime, movesToGo, mode, int(White), int(Black)))
+        << line;
+    EXPECT_EQ(std::tuple(Two(l.clockTimeMs[0], l.clockTimeMs[1]), Two(l.clockIncMs[0], l.clockIncMs[1])),
+              std::tuple(clock, inc))
+        << line;
   }
   EXPECT_EQ(HookCalls, int(std::size(cases)));
 

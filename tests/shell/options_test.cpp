@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../board/board_helpers.h"
@@ -49,14 +50,9 @@ std::string OptionLine(EngineSession& s, const std::string& name) {
 }
 
 // Cumulative setoption lines and the default the next "uci" shows (nullptr: the list unchanged).
-struct OptionCase {
-  std::string line;
-  const char* option;
-  std::string value;
-};
 const std::string Path = "C:\\tb one;D:\\tb two ";
 // clang-format off
-const OptionCase OptionCases[] = {
+const std::tuple<std::string, const char*, std::string> OptionCases[] = {
     {"Steady Search value TRUE", "Steady Search", "true"}, {"Steady Search value yes", "Steady Search", "true"},
     {"steady search value False", "Steady Search", "false"},
     {"Selectivity value 3", "Selectivity", "3"}, {"Selectivity value 8", "Selectivity", "3"},
@@ -82,16 +78,16 @@ const OptionCase OptionCases[] = {
 TEST(OptionSession, EachLineChangesOnlyItsOwnEntryWithinItsRangeAndWords) {
   EngineSession s;
   std::string expected = Uci(s);
-  for (const OptionCase& c : OptionCases) {
-    EXPECT_EQ(s.Answer("setoption name " + c.line + "\n"), "") << c.line;
-    if (c.option) {
-      const size_t entry = expected.find(std::string("option name ") + c.option + " type ");
-      const size_t value = expected.find(" default ", entry) + 9;
-      const size_t end = std::min(expected.find(" var ", value), expected.find('\n', value));
-      ASSERT_NE(entry, std::string::npos) << c.option;
-      expected.replace(value, end - value, c.value);
+  for (const auto& [line, option, value] : OptionCases) {
+    EXPECT_EQ(s.Answer("setoption name " + line + "\n"), "") << line;
+    if (option) {
+      const size_t entry = expected.find(std::string("option name ") + option + " type ");
+      const size_t at = expected.find(" default ", entry) + 9;
+      const size_t end = std::min(expected.find(" var ", at), expected.find('\n', at));
+      ASSERT_NE(entry, std::string::npos) << option;
+      expected.replace(at, end - at, value);
     }
-    ASSERT_EQ(Uci(s), expected) << c.line;
+    ASSERT_EQ(Uci(s), expected) << line;
   }
   s.Quit();
 }

@@ -51,10 +51,8 @@ TEST_F(Tablebases, EveryDistanceVectorInBothForms) {
 TEST_F(Tablebases, NameFormsAndPath) {
   // The file under regenerated-3piece, and its name in the temporary directory.
   const std::pair<const char*, const char*> forms[] = {{"uncompressed/kqk.nbw", "kqk.nbw"},
-                                                       {"emd/kqk.nbw.emd", "kqk.nbw.emd"},
-                                                       {"emd/kqk.nbw.emd", "kqk_nbw.emd"},
-                                                       {"emd/kqk.nbw.emd", "kqk_nbw_emd"},
-                                                       {"emd/kqk.nbw.emd", "kqknbw.emd"}};
+      {"emd/kqk.nbw.emd", "kqk.nbw.emd"}, {"emd/kqk.nbw.emd", "kqk_nbw.emd"}, {"emd/kqk.nbw.emd", "kqk_nbw_emd"},
+      {"emd/kqk.nbw.emd", "kqknbw.emd"}};
   for (const auto& [source, target] : forms) {
     TempDir dir;
     std::filesystem::copy_file(ThreeManDir(source), dir.File(target));
@@ -87,20 +85,17 @@ TEST_F(Tablebases, LargestTableFound) {
 TEST_F(Tablebases, CacheHalvesWhenMemoryIsShort) {
   static long limit;
   TablebaseAllocate = [](size_t bytes) { return long(bytes) <= limit ? std::malloc(bytes) : nullptr; };
-  struct Case {
-    long cacheMB, limit, allocated;
-    int pieces;
-    long lastTried;  // the size the failure message names
-  } cases[] = {{256, 3 * MB, 2 * MB, 3, 0}, {256, 256 * MB, 256 * MB, 3, 0}, {4, MB, MB, 3, 0},
-               {5, MB, 0, 0, 5 * MB / 4},   {1, MB - 1, 0, 0, MB},           {3, MB - 1, 0, 0, 3 * MB / 2}};
-  for (const Case& c : cases) {
-    limit = c.limit;
+  // Cache asked for (MB), largest block granted, cache obtained, pieces, the size the failure message names.
+  const std::tuple<long, long, long, int, long> cases[] = {{256, 3 * MB, 2 * MB, 3, 0}, {256, 256 * MB, 256 * MB, 3, 0},
+      {4, MB, MB, 3, 0}, {5, MB, 0, 0, 5 * MB / 4}, {1, MB - 1, 0, 0, MB}, {3, MB - 1, 0, 0, 3 * MB / 2}};
+  for (const auto& [cacheMB, granted, allocated, pieces, lastTried] : cases) {
+    limit = granted;
     testing::internal::CaptureStdout();
-    int ok = InitTablebases(1, ThreeManDir("emd").c_str(), c.cacheMB * MB);
+    int ok = InitTablebases(1, ThreeManDir("emd").c_str(), cacheMB * MB);
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(std::tuple(ok, tbMaxPieces, TablebaseCacheBytes()), std::tuple(c.pieces ? 1 : 0, c.pieces, c.allocated));
-    const std::string message = "info string *** Cannot allocate " + std::to_string(c.lastTried) + " bytes of memory\n";
-    EXPECT_EQ(out, c.pieces ? "" : message) << c.cacheMB;
+    EXPECT_EQ(std::tuple(ok, tbMaxPieces, TablebaseCacheBytes()), std::tuple(pieces ? 1 : 0, pieces, allocated));
+    const std::string message = "info string *** Cannot allocate " + std::to_string(lastTried) + " bytes of memory\n";
+    EXPECT_EQ(out, pieces ? "" : message) << cacheMB;
   }
   limit = 256 * MB;
   EXPECT_EQ(InitTablebases(0, ThreeManDir("emd").c_str(), 8 * MB), 1);
