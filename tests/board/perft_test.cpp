@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <utility>
 
 #include "board_helpers.h"
 #include "tool/perft.h"
@@ -10,16 +11,13 @@ namespace {
 
 constexpr uint64_t ShallowNodeLimit = 200000;
 
-struct SuiteResult {
+// The positions of a suite, and the depths compared.
+std::pair<int, int> RunSuite(const char* file) {
   int positions = 0, depths = 0;
-};
-
-SuiteResult RunSuite(const char* file) {
-  SuiteResult result;
   for (const std::string& line : ReadLines(file)) {
     std::string fen = line.substr(0, line.find(';'));
     EXPECT_TRUE(SetupPerftPosition(fen.c_str())) << fen;
-    result.positions++;
+    positions++;
     std::istringstream rest(line.substr(line.find(';')));
     std::string tag;
     uint64_t expected;
@@ -27,10 +25,10 @@ SuiteResult RunSuite(const char* file) {
       int depth = std::stoi(tag.substr(2));
       if (depth > 3 || expected > ShallowNodeLimit) continue;
       EXPECT_EQ(Perft(depth), expected) << fen << " depth " << depth;
-      result.depths++;
+      depths++;
     }
   }
-  return result;
+  return {positions, depths};
 }
 
 class PerftSuite : public BoardTest {
@@ -39,15 +37,15 @@ class PerftSuite : public BoardTest {
 };
 
 TEST_F(PerftSuite, StandardPositions) {
-  SuiteResult r = RunSuite("perft.epd");
-  EXPECT_EQ(r.positions, 327);
-  EXPECT_GT(r.depths, 800);
+  const auto [positions, depths] = RunSuite("perft.epd");
+  EXPECT_EQ(positions, 327);
+  EXPECT_GT(depths, 800);
 }
 
 TEST_F(PerftSuite, Chess960Positions) {
-  SuiteResult r = RunSuite("perft960.epd");
-  EXPECT_EQ(r.positions, 48);
-  EXPECT_GT(r.depths, 40);
+  const auto [positions, depths] = RunSuite("perft960.epd");
+  EXPECT_EQ(positions, 48);
+  EXPECT_GT(depths, 40);
 }
 
 }  // namespace

@@ -47,9 +47,8 @@ struct Walker {
         nullMoves++;
       } else {
         MakeMove(m);
-        if (IsPromotion(m)) promotions++;
-        if (MoveKind(m) == KindCastle) castlings++;
-        if (MoveKind(m) == KindEnPassant) enPassants++;
+        promotions += IsPromotion(m) != 0;
+        castlings += MoveKind(m) == KindCastle, enPassants += MoveKind(m) == KindEnPassant;
       }
       moves[depth++] = m;
       plies++;

@@ -58,8 +58,7 @@ class Learning : public ::testing::Test {
 
 TEST_F(Learning, AFinishedGameAdjustsTheEngineBookMoves) {
   const std::vector<int> good(6, 200), poor(6, -200);  // above and below the rising band
-  // Name, engine colour, result (0 none, 1 draw, 2 White won, 3 Black won), newest ply, book plies, the engine's
-  // scores after its last book move, learned weights before (own, rival) and after, marks after and before.
+  // Colour, result (1 draw, 2/3 White/Black won), newest ply, book plies, scores after, weights, marks after/before.
   using Plies = std::vector<int>;
   const std::tuple<const char*, int, int, int, Plies, Plies, int, int, Plies, uint16_t, uint16_t> cases[] = {
       {"won", White, 2, 17, {2, 4}, good, 28, 20, {31, 31}, Won, 0},

@@ -7,24 +7,13 @@
 
 namespace {
 
-class Evaluation : public ::testing::Test {
- protected:
-  void SetUp() override {
-    BoardReady();
-    InitEvaluation();
-    ResizeEvalCache(0);
-    Options.drawValue = 0;
-    SetDrawScores(White);
-    PrepareEvaluationForSearch(White, 0);
-  }
-  void TearDown() override {
-    ResizeEvalCache(0);
-    Options.drawValue = 0;
-    SetDrawScores(White);
-  }
-};
-
-TEST_F(Evaluation, LazyEstimateAfterANullMoveCountsNoCapture) {
+TEST(Evaluation, LazyEstimateAfterANullMoveCountsNoCapture) {
+  BoardReady();
+  InitEvaluation();
+  ResizeEvalCache(0);
+  Options.drawValue = 0;
+  SetDrawScores(White);
+  PrepareEvaluationForSearch(White, 0);
   // White has just taken the queen: after the null move, the parent turned round, no capture taken twice.
   SetFen("r3k3/8/8/3q4/8/8/8/3QK2R w - - 0 1");
   ASSERT_TRUE(Play("d1d5"));

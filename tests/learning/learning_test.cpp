@@ -96,8 +96,7 @@ class PositionLearning : public ::testing::Test {
 
 TEST_F(PositionLearning, ASearchWhoseScoreSwungIsPinnedWithItsBoundDraftAndAge) {
   constexpr uint32_t Both = FlagPositionLearning | FlagRetainHash;
-  // What, depth, highest, lowest and last score, root bound, plies from the base, options, from a FEN;
-  // the bound learned (0: nothing).
+  // Depth, highest, lowest and last score, root bound, plies from base, options, from a FEN; bound learned.
   const std::tuple<const char*, int, int, int, int, int, int, uint32_t, bool, uint16_t> cases[] = {
       {"+30 to -40, failed low", 5, 30, -40, -40, BoundKindUpper, 10, Both, false, BoundUpper},
       {"+30 to -40, iteration running", 5, 30, -40, -40, BoundKindRunning, 10, Both, false, BoundExact},

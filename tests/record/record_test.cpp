@@ -65,8 +65,7 @@ class Record : public ::testing::Test {
 // Without a result record the header used to name the engine as Black.
 TEST_F(Record, TheResultAndTheHeaderFollowTheEnginesLastMove) {
   const char *Three = "e2e4 e7e5 g1f3", *Four = "e2e4 e7e5 g1f3 b8c6";
-  // The moves, the engine's colour, its score and flags on each of its moves, whether the GUI has played
-  // the last move back, whether the strength is limited, and the result.
+  // Moves, engine colour, its score and flags per move, last move played back, strength limited, result.
   const std::tuple<const char*, const char*, int, int, uint16_t, bool, bool, const char*> cases[] = {
       {"+250 is not decisive", Three, White, 250, Result | Own, false, false, "*"},
       {"+257 wins", Three, White, 257, Result | Own, false, false, "1-0"},
@@ -96,8 +95,7 @@ TEST_F(Record, TheResultAndTheHeaderFollowTheEnginesLastMove) {
 }
 
 TEST_F(Record, TheMovesInStandardNotation) {
-  // The FEN, the moves, the ply the engine marked as a mate, whether White's moves carry the engine's score,
-  // depth and time, and the movetext.
+  // FEN, moves, the ply marked as the engine's mate, whether White's moves carry score, depth, time; movetext.
   const std::tuple<const char*, const char*, int, bool, const char*> cases[] = {
       {"4k3/8/8/8/8/8/4P3/R3K3 b Q - 0 40", "e8d7 e1c1 d7c6 e2e4", 0, false,
        "40...Kd7 {0} 41.O-O-O+ {0} Kc6 {0} 42.e4 {0} \n*\n\n"},

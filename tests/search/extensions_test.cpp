@@ -49,8 +49,7 @@ constexpr int Pv = NodePv, Off = NodeNullWindow, Threat = EntryMateThreat, W = W
 
 // The extension of the node after the moves, in 1/32 ply.
 TEST_F(Extensions, EachRuleExtendsWhereItCanDecideTheNode) {
-  // What, FEN, moves, iteration, node flags, eval, alpha, beta, table flags, lower and upper estimates,
-  // the threat accumulator set before (or Unset), the extension.
+  // FEN, moves, iteration, node flags, eval, window, table flags, estimates, threat swing set before, extension.
   const std::tuple<const char*, const char*, const char*, int, int, int, int, int, int, int, int, int, int> cases[] = {
       {"check", Rook, "a1a8", 10, Off, 0, -W, W, 0, -W, W, Unset, 32},
       {"mate threat", Pawns, "e2e3", 10, Off, 0, -W, W, Threat, -W, W, Unset, 16},

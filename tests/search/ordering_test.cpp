@@ -54,8 +54,7 @@ TEST_F(Ordering, TableMoveComesFirstEvenWhenItLosesAndKeepsItsCheckMark) {
   EXPECT_FALSE(MarkTableMove(Ply, Quiet("d1", "d8")));  // not in the list
 }
 
-// A promotion onto a guarded square (knight c7, or h1 guarding nothing): the plain pass risks the
-// pawn, the king-zone pass (mode 1) a queen, whatever the pawn becomes.
+// A promotion onto a guarded square: the plain pass risks the pawn, the king-zone pass (mode 1) a queen.
 TEST_F(Ordering, PromotionOntoAGuardedSquareRisks) {
   const char* straightGuarded = "8/P1n5/6k1/8/8/8/8/4K3 w - - 0 1";
   const char* straightFree = "8/P7/6k1/8/8/8/8/4K2n w - - 0 1";
@@ -84,8 +83,7 @@ TEST_F(Ordering, PromotionOntoAGuardedSquareRisks) {
   EXPECT_EQ(First(), Promotion("a7", "a8", KindPromoQueen));
 }
 
-// Qb7 mates the king on a8 (Nd6 guards b7): the contact mask of a queen south-east of the king,
-// in the ordering and, from the defender's side (Qb2 against Ka1), in the quiescence mating net.
+// Qb7 mates Ka8 (Nd6 guards b7): the contact mask in the ordering and, for Qb2 v Ka1, the quiescence net.
 TEST_F(Ordering, QueenContactMateGetsTheNoFlightBonus) {
   ASSERT_TRUE(SetFen("k7/8/1Q1N4/8/8/8/8/4K3 w - - 0 1"));
   QuiescenceCheckMargin = 0;

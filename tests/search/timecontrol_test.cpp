@@ -40,12 +40,6 @@ class TimeControlTest : public ::testing::Test {
     SetInputDescriptor(0);
   }
 
-  // The check a search node makes when its countdown has run out.
-  static int NodeCheck() {
-    NodeCountdown = 0;
-    return CheckTime();
-  }
-
   void SixtySeconds() { SetupTimeControl(30, 60000, 0); }
 };
 
@@ -109,15 +103,15 @@ TEST_F(TimeControlTest, CheckTimeStopsAtTheLimit) {
   SearchLimits.MoveTimeMs = 100;
   SixtySeconds();
   SearchClockStart = GetTickCount() - 100;
-  NodeCheck();
-  EXPECT_EQ(StopReason, StopHardLimit);
-  StopReason = StopByGui;
-  NodeCheck();
-  EXPECT_EQ(StopReason, StopByGui);
+  for (uint8_t stop : {StopHardLimit, StopByGui}) {
+    NodeCountdown = 0;  // the check of a search node whose countdown has run out
+    CheckTime();
+    EXPECT_EQ(StopReason, stop);
+    StopReason = StopByGui;
+  }
 }
 
-// The speed estimate pacing the time checks: at start only down to the calibrated speed; measured
-// after an iteration or a ponderhit (pondering included), never below an eighth of the calibrated speed.
+// The speed estimate: at start down to the calibrated one; measured later, never below an eighth of it.
 TEST_F(TimeControlTest, SpeedEstimateBetweenIterations) {
   enum When { AtStart, AfterIteration, AtPonderHit };
   // What, when, calibrated speed, estimate before, ms pondered, ms searched, nodes; the estimate's bounds.

@@ -70,10 +70,8 @@ class Dispatch : public ::testing::Test {
     SearchHook = RecordingSearch;
   }
   void TearDown() override {
-    for (int& fd : input_) {
+    for (int fd : input_)
       if (fd >= 0) close(fd);
-      fd = -1;
-    }
     SetInputDescriptor(0);
     SearchHook = nullptr;
     alarm(0);
@@ -109,14 +107,13 @@ TEST_F(Dispatch, GoLinesGiveTheirSearchLimits) {
        SearchModeNormal},
   };
   for (const auto& [line, timeMode, depth, moveTime, clock, inc, movesToGo, mode] : cases) {
-    EXPECT_EQ(Run(line), "") << line;
+    SCOPED_TRACE(line);
+    EXPECT_EQ(Run(line), "");
     const SearchLimitsRecord& l = SearchLimits;
     EXPECT_EQ(std::tuple(int(l.TimeMode), l.DepthLimit, l.MoveTimeMs, l.movesToGo, HookMode, HookSide, OpponentColour),
-              std::tuple(int(timeMode), depth, moveTime, movesToGo, mode, int(White), int(Black)))
-        << line;
-    EXPECT_EQ(std::tuple(Two(l.clockTimeMs[0], l.clockTimeMs[1]), Two(l.clockIncMs[0], l.clockIncMs[1])),
-              std::tuple(clock, inc))
-        << line;
+              std::tuple(int(timeMode), depth, moveTime, movesToGo, mode, int(White), int(Black)));
+    EXPECT_EQ(std::pair(Two(l.clockTimeMs[0], l.clockTimeMs[1]), Two(l.clockIncMs[0], l.clockIncMs[1])),
+              std::pair(clock, inc));
   }
   EXPECT_EQ(HookCalls, int(std::size(cases)));
 

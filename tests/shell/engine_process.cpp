@@ -78,10 +78,7 @@ std::vector<std::string> EngineSession::Starting(const std::string& prefix) cons
 
 std::string EngineSession::BestMove() const {
   auto lines = Starting("bestmove ");
-  std::istringstream in(lines.empty() ? "" : lines.back());
-  std::string word, move;
-  in >> word >> move;
-  return move;
+  return lines.empty() ? "" : lines.back().substr(9, lines.back().find(' ', 9) - 9);
 }
 
 void EngineSession::Quit() {

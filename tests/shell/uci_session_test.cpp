@@ -24,11 +24,8 @@ const std::string EloLineStart = "option name UCI_Elo type spin min 1250 max ";
 std::string FillEloMax(std::string answer, const std::string& output) {
   size_t line = output.rfind(EloLineStart);
   if (line == std::string::npos) return answer;
-  size_t start = line + EloLineStart.size();
-  std::string max = output.substr(start, output.find(' ', start) - start);
-  for (size_t p = answer.find(EloMaxMark); p != std::string::npos; p = answer.find(EloMaxMark))
-    answer.replace(p, EloMaxMark.size(), max);
-  return answer;
+  const size_t at = line + EloLineStart.size();
+  return answer.replace(answer.find(EloMaxMark), EloMaxMark.size(), output.substr(at, output.find(' ', at) - at));
 }
 
 // The answer to "uci" at the default settings, with the given book state.

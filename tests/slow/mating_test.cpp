@@ -13,10 +13,7 @@
 
 namespace {
 
-constexpr int MoveLimit = 50;
-constexpr int AttackerMs = 1000;
-constexpr int DefenderMs = 200;
-constexpr int PositionsPerEnding = 3;
+constexpr int MoveLimit = 50, AttackerMs = 1000, DefenderMs = 200, PositionsPerEnding = 3;
 constexpr unsigned Seed = 20240611;
 
 // White's king and pieces against Black's king on random squares, White to move, Black not in check.

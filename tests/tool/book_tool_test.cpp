@@ -14,31 +14,28 @@
 namespace {
 
 TEST(PgnReader, KeepsTheMainLineAndTheTagsItNeeds) {
-  const struct {
-    const char* text;
-    std::vector<std::vector<std::string>> games;  // per game: result, fen, then the moves
-    size_t maxMoves = SIZE_MAX;
-  } cases[] = {
-      {"[Event \"x\"]\n[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 1-0\n", {{"1-0", "", "e4", "e5", "Nf3"}}},
-      {"1. e4 {best by test; 2. d4} e5 ; rest of line 2. Nf3\n2... Nc6 *", {{"*", "", "e4", "e5", "Nc6"}}},
-      {"1. e4 (1. d4 d5 (1... Nf6 {x)} 2. c4)) e5 (1... c5) 2. Nf3 1/2-1/2", {{"1/2-1/2", "", "e4", "e5", "Nf3"}}},
-      {"1. e4! e5?! 2. Nf3 $1 Nc6 $14 3. Bb5!! 0-1", {{"0-1", "", "e4", "e5", "Nf3", "Nc6", "Bb5"}}},
-      {"1.e4 e5 2.Nf3 2...Nc6 3.O-O-O+ *", {{"*", "", "e4", "e5", "Nf3", "Nc6", "O-O-O+"}}},
-      {"[Event \"a\"]\n1. e4 e5\n\n[Event \"b\"]\n1. d4 *", {{"", "", "e4", "e5"}, {"*", "", "d4"}}},  // no result
+  // The text; per game the result, the FEN and the moves; the moves read per game (0: all).
+  const std::tuple<const char*, std::vector<std::vector<std::string>>, size_t> cases[] = {
+      {"[Event \"x\"]\n[Result \"1-0\"]\n\n1. e4 e5 2. Nf3 1-0\n", {{"1-0", "", "e4", "e5", "Nf3"}}, 0},
+      {"1. e4 {best by test; 2. d4} e5 ; rest of line 2. Nf3\n2... Nc6 *", {{"*", "", "e4", "e5", "Nc6"}}, 0},
+      {"1. e4 (1. d4 d5 (1... Nf6 {x)} 2. c4)) e5 (1... c5) 2. Nf3 1/2-1/2", {{"1/2-1/2", "", "e4", "e5", "Nf3"}}, 0},
+      {"1. e4! e5?! 2. Nf3 $1 Nc6 $14 3. Bb5!! 0-1", {{"0-1", "", "e4", "e5", "Nf3", "Nc6", "Bb5"}}, 0},
+      {"1.e4 e5 2.Nf3 2...Nc6 3.O-O-O+ *", {{"*", "", "e4", "e5", "Nf3", "Nc6", "O-O-O+"}}, 0},
+      {"[Event \"a\"]\n1. e4 e5\n\n[Event \"b\"]\n1. d4 *", {{"", "", "e4", "e5"}, {"*", "", "d4"}}, 0},  // no result
       {"[Event \"the \\\"open\\\" [1]\"]\n[FEN \"8/8/8/8/8/8/8/K1k5 w - - 0 1\"]\n1. Kb1 *",
-       {{"*", "8/8/8/8/8/8/8/K1k5 w - - 0 1", "Kb1"}}},
-      {"  {nothing}\n ; here\n", {}},
+       {{"*", "8/8/8/8/8/8/8/K1k5 w - - 0 1", "Kb1"}}, 0},
+      {"  {nothing}\n ; here\n", {}, 0},
       {"1. e4 e5 2. Nf3 Nc6 1-0\n1. d4 d5 0-1", {{"1-0", "", "e4", "e5", "Nf3"}, {"0-1", "", "d4", "d5"}}, 3},
   };
-  for (const auto& c : cases) {
-    PgnReader reader(c.text);
+  for (const auto& [text, games, maxMoves] : cases) {
+    PgnReader reader(text);
     PgnGame game;
     std::vector<std::vector<std::string>> read;
-    while (reader.Next(game, c.maxMoves)) {
+    while (reader.Next(game, maxMoves ? maxMoves : SIZE_MAX)) {
       read.push_back({game.result, game.fen});
       read.back().insert(read.back().end(), game.moves.begin(), game.moves.end());
     }
-    EXPECT_EQ(read, c.games) << c.text;
+    EXPECT_EQ(read, games) << text;
   }
 }
 
