@@ -1,8 +1,6 @@
 // The game history: repetitions, take-backs and compaction of long games.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "board_helpers.h"
 
 namespace {

@@ -16,9 +16,7 @@ constexpr int DoubleCheck = 0x2000, KingMoveCount = 0xFF;
 // The generators against each other, IsPseudoLegal and MakeMove's check flag on perft positions and children.
 class GeneratorAgreement : public MoveGen {
  protected:
-  struct Tally {
-    int positions = 0, inCheck = 0, quietChecks = 0;
-  };
+  int positions = 0, inCheckNodes = 0, quietChecks = 0;
 
   static bool LeavesKingSafe(Move m) {
     const int side = Pos.sideToMove;
@@ -37,11 +35,11 @@ class GeneratorAgreement : public MoveGen {
     return out;
   }
 
-  static void CheckNode(int ply, const std::string& where, Tally& tally) {
+  void CheckNode(int ply, const std::string& where) {
     const int side = Pos.sideToMove;
     const bool inCheck = Pos.InCheck();
-    tally.positions++;
-    tally.inCheck += inCheck;
+    positions++;
+    inCheckNodes += inCheck;
     // In check the evasions are exactly the legal moves of the full list, king moves only in a double check.
     const std::set<Move> legal = inCheck ? Legal(ply, GenerateMoves(side, ply, 0)) : std::set<Move>{};
     int info = 0;
@@ -75,7 +73,7 @@ class GeneratorAgreement : public MoveGen {
       ASSERT_EQ(IsPseudoLegal(side, &completed), 1) << where << " " << Text(m);
       EXPECT_EQ(completed, m) << where << " " << Text(m);
       if (!LeavesKingSafe(m)) continue;
-      tally.quietChecks++;
+      quietChecks++;
       MakeMove(m);
       EXPECT_NE(Pos.undoStack[Pos.undoTop - 1].checkFlag & RecordInCheck, 0) << where << " " << Text(m);
       UnmakeMove();
@@ -84,24 +82,23 @@ class GeneratorAgreement : public MoveGen {
 };
 
 TEST_F(GeneratorAgreement, PerftPositionsAndTheirChildren) {
-  Tally tally;
   for (const char* file : {"perft.epd", "perft960.epd"}) {
     for (const std::string& line : ReadLines(file)) {
       std::string fen = line.substr(0, line.find(';'));
       ASSERT_TRUE(SetFen(fen)) << fen;
-      CheckNode(0, fen, tally);
+      CheckNode(0, fen);
       for (Move m : LegalMoves(0)) {
         MakeMove(m);
-        CheckNode(1, fen + " " + Text(m), tally);
+        CheckNode(1, fen + " " + Text(m));
         UnmakeMove();
         if (HasFatalFailure()) return;
       }
     }
   }
-  RecordProperty("positions", tally.positions);
-  EXPECT_GT(tally.positions, 5000);
-  EXPECT_GT(tally.inCheck, 100);
-  EXPECT_GT(tally.quietChecks, 500);
+  RecordProperty("positions", positions);
+  EXPECT_GT(positions, 5000);
+  EXPECT_GT(inCheckNodes, 100);
+  EXPECT_GT(quietChecks, 500);
 }
 
 }  // namespace

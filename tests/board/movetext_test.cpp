@@ -1,7 +1,6 @@
 // Move text: reading coordinate and SAN input (the written forms are seen in the pipe sessions and the PGN tests).
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
 
 #include "board_helpers.h"

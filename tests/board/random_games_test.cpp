@@ -1,7 +1,6 @@
 // Make and unmake along random games: derived fields equal a rebuild, unmake restores the position.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 
 #include "board_helpers.h"

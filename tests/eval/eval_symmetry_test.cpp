@@ -1,8 +1,6 @@
 // The whole evaluation scores a position and its colour-flipped mirror the same for the side to move.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "../board/board_helpers.h"
 #include "board/geometry.h"
 #include "core/settings.h"

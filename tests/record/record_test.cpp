@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "board/board.h"
 #include "book/book_helpers.h"

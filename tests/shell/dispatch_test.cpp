@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <random>
 #include <string>
 #include <tuple>

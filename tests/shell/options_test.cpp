@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "../board/board_helpers.h"
 #include "search/tt.h"
@@ -54,24 +53,22 @@ const std::string Path = "C:\\tb one;D:\\tb two ";
 // clang-format off
 const std::tuple<std::string, const char*, std::string> OptionCases[] = {
     {"Steady Search value TRUE", "Steady Search", "true"}, {"Steady Search value yes", "Steady Search", "true"},
-    {"steady search value False", "Steady Search", "false"},
-    {"Selectivity value 3", "Selectivity", "3"}, {"Selectivity value 8", "Selectivity", "3"},
-    {"Selectivity value abc", "Selectivity", "0"}, {"MultiPV value 127", "MultiPV", "127"},
-    {"MultiPV value 0", "MultiPV", "127"}, {"MultiPV value 3x", "MultiPV", "3"},
-    {"Corvid Draw Value value 128", "Corvid Draw Value", "163"},
+    {"steady search value False", "Steady Search", "false"}, {"Selectivity value 3", "Selectivity", "3"},
+    {"Selectivity value 8", "Selectivity", "3"}, {"Selectivity value abc", "Selectivity", "0"},
+    {"MultiPV value 127", "MultiPV", "127"}, {"MultiPV value 0", "MultiPV", "127"},
+    {"MultiPV value 3x", "MultiPV", "3"}, {"Corvid Draw Value value 128", "Corvid Draw Value", "163"},
     {"Corvid Draw Value value -1", "Corvid Draw Value", "-1"},
     {"Corvid Draw Value value -100", "Corvid Draw Value", "-128"},
     {"playing style value solid", "Playing Style", "Solid"}, {"Playing Style value Wild", "Playing Style", "Solid"},
     {"Playing Style value OwnBook value true", "OwnBook", "true"}, {"UCI_Elo value 1249", "UCI_Elo", "2270"},
-    {"UCI_Elo value 2986", "UCI_Elo", "2270"}, {"UCI_Elo value 1250", "UCI_Elo", "1250"},
-    {"Hash value 8", "Hash", "8"}, {"Hash value 0", "Hash", "8"},
-    {"NalimovPath value " + Path, "NalimovPath", Path},
+    {"UCI_Elo value 2986", "UCI_Elo", "2270"}, {"UCI_Elo value 1250", "UCI_Elo", "1250"}, {"Hash value 8", "Hash", "8"},
+    {"Hash value 0", "Hash", "8"}, {"NalimovPath value " + Path, "NalimovPath", Path},
     {"NalimovPath value " + std::string(160, 'x'), "NalimovPath", Path},
     {"NalimovPath value " + std::string(159, 'y'), "NalimovPath", std::string(159, 'y')},
     // Refused, or options whose entry always shows the default.
-    {"Ponder value false", nullptr, ""}, {"UCI_LimitStrength value true", nullptr, ""},
-    {"Foo value 3", nullptr, ""}, {"Selectivity 3", nullptr, ""}, {"Selectivityx value 3", nullptr, ""},
-    {"Hash", nullptr, ""}, {"NalimovPath", nullptr, ""}};
+    {"Ponder value false", nullptr, ""}, {"UCI_LimitStrength value true", nullptr, ""}, {"Foo value 3", nullptr, ""},
+    {"Selectivity 3", nullptr, ""}, {"Selectivityx value 3", nullptr, ""}, {"Hash", nullptr, ""},
+    {"NalimovPath", nullptr, ""}};
 // clang-format on
 }  // namespace
 

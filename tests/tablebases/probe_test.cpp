@@ -1,7 +1,6 @@
 // Registering table files and probing them: names, paths, cache, damaged blocks, evaluation scores.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <tuple>
