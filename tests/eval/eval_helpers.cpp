@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <fstream>
 #include <sstream>
 
 #include "../board/board_helpers.h"
@@ -38,8 +37,7 @@ std::string MirrorFen(const std::string& fen) {
 
 std::vector<std::string> DataPositions(const std::string& file) {
   std::vector<std::string> out;
-  std::ifstream in(std::string(CORVID_TEST_DATA_DIR) + "/" + file);
-  for (std::string line; std::getline(in, line);) {
+  for (const std::string& line : ReadLines(file)) {
     std::istringstream fields(line.substr(0, line.find(';')));
     std::string board, side, castling, ep;
     if (fields >> board >> side >> castling >> ep) out.push_back(board + " " + side + " " + castling + " " + ep + " 0 1");

@@ -47,14 +47,10 @@ class Record : public ::testing::Test {
   static std::string Moves(const std::string& pgn) { return pgn.substr(pgn.find("}\n", pgn.find("{CT=")) + 2); }
   // What pgn-extract finds wrong with the autosave file, which should hold `games` games.
   static std::string ReaderComplaints(int games) {
-    std::string reader = access("/usr/games/pgn-extract", X_OK) == 0 ? "/usr/games/pgn-extract" : "pgn-extract";
-    FILE* out = popen((reader + " -r " + AutoSaveFileName + " 2>&1").c_str(), "r");
-    std::string report;
-    for (char buffer[512]; out && std::fgets(buffer, sizeof buffer, out);) report += buffer;
-    if (out) pclose(out);
-    if (report.find(std::to_string(games) + " games matched out of " + std::to_string(games) + ".") ==
-        std::string::npos)
-      return report;
+    const char* reader = access("/usr/games/pgn-extract", X_OK) == 0 ? "/usr/games/pgn-extract" : "pgn-extract";
+    const std::string report = RunCommand(std::string(reader) + " -r " + AutoSaveFileName);
+    const std::string n = std::to_string(games);
+    if (report.find(n + " games matched out of " + n + ".") == std::string::npos) return report;
     for (const char* complaint : {"Line number", "Failed", "Missing", "Unknown", "rror", "arning"})
       if (report.find(complaint) != std::string::npos) return report;
     return "";

@@ -38,9 +38,9 @@ std::string ReadFile(const std::string& path) {
 
 void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
-std::string RunTool(const std::string& arguments, int* status) {
+std::string RunCommand(const std::string& command, int* status) {
   std::string text;
-  FILE* out = popen((std::string(CORVID_TOOL_BINARY) + " " + arguments + " 2>&1").c_str(), "r");
+  FILE* out = popen((command + " 2>&1").c_str(), "r");
   for (char buffer[512]; out && std::fgets(buffer, sizeof buffer, out);) text += buffer;
   const int exit = out ? pclose(out) : -1;
   if (status) *status = exit;

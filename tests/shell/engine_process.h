@@ -70,5 +70,8 @@ inline bool StartsWith(const std::string& s, const std::string& prefix) { return
 long NumberAfter(const std::string& line, const std::string& word);
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
-// Runs corvid-tool with the arguments: its output (stderr included) and exit status.
-std::string RunTool(const std::string& arguments, int* status = nullptr);
+// Runs a shell command, or corvid-tool with the arguments: the output (stderr included) and exit status.
+std::string RunCommand(const std::string& command, int* status = nullptr);
+inline std::string RunTool(const std::string& arguments, int* status = nullptr) {
+  return RunCommand(CORVID_TOOL_BINARY " " + arguments, status);
+}
