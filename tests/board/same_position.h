@@ -8,9 +8,7 @@
 #include "board/position.h"
 
 template <class T>
-bool Same(const T& x, const T& y) {
-  return std::memcmp(&x, &y, sizeof x) == 0;
-}
+bool Same(const T& x, const T& y) { return std::memcmp(&x, &y, sizeof x) == 0; }
 
 // `withMoveScratch` false also leaves out threatSwingScaled and gainScaled (they describe the last move).
 inline std::string FirstDifference(const Position& a, const Position& b, bool withMoveScratch = true) {

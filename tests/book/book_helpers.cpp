@@ -1,15 +1,23 @@
 #include "book/book_helpers.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 #include "../board/board_helpers.h"
 #include "board/board.h"
 #include "core/settings.h"
 #include "eval/eval.h"
+#include "record/record.h"
 #include "tool/book_tool.h"
 
-void BookTestReady() { BoardReady(); }
+void BookTestReady() {
+  BoardReady();
+  SettingsFlags &= ~FlagLimitStrength;  // the reset keeps the strength limit as it was
+  Options.settingsFlags2 |= Flag2AutoSavePgn;
+  ClearGameRecord();
+  std::remove(AutoSaveFileName);
+}
 
 bool PlayLine(const std::string& line, const std::string& fen) {
   ResetGameState();

@@ -16,7 +16,8 @@ struct TestBookMove {
   uint16_t marks = 0;
 };
 
-void BookTestReady();  // builds the static tables once and sets up the start position with the default settings
+// The start position with the default settings, no strength limit, AutoSave PGN on, no game record or autosave file.
+void BookTestReady();
 // Sets up the start position (or a FEN) and plays `line` into the game (false when a move fails).
 bool PlayLine(const std::string& line, const std::string& fen = "");
 // Writes the records sorted by key and opens the book; the game is left at the start position.

@@ -64,8 +64,7 @@ TEST_F(Book, TheChoiceOfABookMove) {
 }
 
 TEST_F(Book, TheWindowHoldsTwentyRecordsBeforeTheHitAndNineteenAfter) {
-  // The binary search first hits record (before + count + after) / 2.
-  // Records before key 1000, of it and after it; the index of its first record and how many are in the window.
+  // Records before key 1000, of it, after it (the search hits record n / 2); its first index, records in the window.
   const std::tuple<int, int, int, int, int> cases[] = {
       {0, 21, 0, 0, 21},  {0, 40, 0, 0, 40},  // hit 20: 20 before, 19 after
       {0, 41, 0, 0, 40},                      // the 41st is 20 after the hit

@@ -29,10 +29,7 @@ std::string MoveAt(int ply) { return Prefix(ply - 1).substr(Prefix(ply - 2).size
 
 class Learning : public ::testing::Test {
  protected:
-  void SetUp() override {
-    BookTestReady();
-    SettingsFlags &= ~FlagLimitStrength;  // the reset keeps the strength limit as it was
-  }
+  void SetUp() override { BookTestReady(); }
   void TearDown() override { CloseBook(); }
 
   // Book: the engine's move at each book ply (weight `own`) and a rival (`other`); game: Line to `newestPly`.

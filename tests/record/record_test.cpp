@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 #include <tuple>
 
@@ -22,11 +21,7 @@ class Record : public ::testing::Test {
  protected:
   void SetUp() override {
     BookTestReady();
-    SettingsFlags &= ~FlagLimitStrength;
-    Options.settingsFlags2 |= Flag2AutoSavePgn;
     SearchFlags = SettingsFlags;
-    ClearGameRecord();
-    std::remove(AutoSaveFileName);
   }
 
   // The words the search writes for a ply it recorded.

@@ -26,8 +26,7 @@ class EngineProcess {
  private:
   bool ReadSome(int timeoutMs);
   pid_t pid_ = -1;
-  int toEngine_ = -1;
-  int fromEngine_ = -1;
+  int toEngine_ = -1, fromEngine_ = -1;
   std::string output_;
 };
 

@@ -1,7 +1,6 @@
 // Game ends as the dispatcher sees them (ucinewgame, a new position, quit): saved and learned once.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,8 +18,6 @@ class GameEnd : public ::testing::Test {
  protected:
   void SetUp() override {
     BookTestReady();
-    SettingsFlags &= ~FlagLimitStrength;
-    Options.settingsFlags2 |= Flag2AutoSavePgn;
     UciStarted = 2;
     QuitFlag = 0;
     NewGameFlag = false;
@@ -28,8 +25,6 @@ class GameEnd : public ::testing::Test {
     LastPositionText[0] = 0;
     LearnBase = -1;
     LearnBaseKey = 0;
-    ClearGameRecord();
-    std::remove(AutoSaveFileName);
   }
   void TearDown() override { CloseBook(); }
   static void Run(const std::vector<std::string>& lines) {

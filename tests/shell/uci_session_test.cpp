@@ -177,10 +177,8 @@ TEST(UciSession, TheBookFoundAtStartUp) {
   const std::tuple<const char*, std::string, bool, std::string, int> cases[] = {
       {"a count", BookHeader(12345) + std::string(8, '\0'), false, "Loaded OK", 12345},
       {"read-only", BookHeader(77) + std::string(8, '\0'), true, "READ ONLY BOOK - NO LEARNING", 77},
-      // A directory opens for reading, also for the superuser, but has no count: no book.
-      {"a directory", "<directory>", false, "NO BOOK FOUND", 0},
-      // A file too short to hold the count is no book either (it used to be reported "Loaded OK").
-      {"too short for its count", "ab", false, "NO BOOK FOUND", 0},
+      {"a directory", "<directory>", false, "NO BOOK FOUND", 0},  // opens for reading, but has no count
+      {"too short for its count", "ab", false, "NO BOOK FOUND", 0},  // it used to be reported "Loaded OK"
       {"no records", BookHeader(0), false, "Loaded OK", 0},
   };
   for (const auto& [name, bytes, readOnly, status, positions] : cases) {

@@ -77,13 +77,11 @@ TEST_F(Builder, CountsEveryMoveOfThePliesAndWeighsIt) {
 }
 
 TEST_F(Builder, AGameStopsAtAMoveThatCannotBePlayed) {
-  const std::tuple<const char*, long, long, size_t> cases[] = {
-      // games, games skipped, records
+  const std::tuple<const char*, long, long, size_t> cases[] = {  // PGN; games, games skipped, records
       // Nf6 is no move of White's, O-O not possible at the start, the FEN unreadable; no result counts as a draw.
       {"1. e4 e5 2. Nf6 Nc6 *\n1. O-O *\n[FEN \"not a fen\"]\n1. e4 *\n1. e4 c5 *\n", 4, 3, 3},
       {"[FEN \"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1\"]\n1. O-O O-O-O 2. Rfe1 *\n"
-       "[FEN \"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1\"]\n1. 0-0-0 0-0 *\n",
-       2, 0, 5},
+       "[FEN \"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1\"]\n1. 0-0-0 0-0 *\n", 2, 0, 5},
   };
   for (const auto& [pgn, games, skipped, records] : cases) {
     BookBuilder builder({10, 1});
