@@ -1,6 +1,8 @@
 // The game history: repetitions, take-backs and compaction of long games.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "board_helpers.h"
 
 namespace {
@@ -18,11 +20,9 @@ class GameHistory : public BoardTest {
 // Knights out and back repeat the start; a pawn move ends the comparison.
 TEST_F(GameHistory, KnightsOutAndBackRepeatUntilAnIrreversibleMove) {
   for (int i = 0; i < 3; i++) ASSERT_TRUE(ShuffleKnight());
-  EXPECT_EQ(IsRepetition(), 0);
-  EXPECT_EQ(CountGameRepetitions(), 0);
+  EXPECT_EQ(std::pair(IsRepetition(), CountGameRepetitions()), std::pair(0, 0));
   ASSERT_TRUE(ShuffleKnight());
-  EXPECT_EQ(IsRepetition(), 1);
-  EXPECT_EQ(CountGameRepetitions(), 1);
+  EXPECT_EQ(std::pair(IsRepetition(), CountGameRepetitions()), std::pair(1, 1));
   for (int i = 0; i < 4; i++) ASSERT_TRUE(ShuffleKnight());
   EXPECT_EQ(CountGameRepetitions(), 2);
   ASSERT_TRUE(Play("e2e4"));
@@ -30,8 +30,7 @@ TEST_F(GameHistory, KnightsOutAndBackRepeatUntilAnIrreversibleMove) {
   for (int i = 0; i < 3; i++) ASSERT_TRUE(ShuffleKnight());
   EXPECT_EQ(IsRepetition(), 0);
   ASSERT_TRUE(ShuffleKnight());
-  EXPECT_EQ(IsRepetition(), 1);
-  EXPECT_EQ(CountGameRepetitions(), 1);
+  EXPECT_EQ(std::pair(IsRepetition(), CountGameRepetitions()), std::pair(1, 1));
 }
 
 TEST_F(GameHistory, LongReversibleGameNeverOverflowsTheHistory) {

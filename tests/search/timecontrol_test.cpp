@@ -124,8 +124,7 @@ TEST_F(TimeControlTest, SpeedEstimateBetweenIterations) {
   for (const auto& [what, when, calibrated, estimateBefore, ponderMs, elapsedMs, nodes, low, high] : cases) {
     CalibratedSpeed = calibrated;
     SpeedEstimate = estimateBefore;
-    StopReason = StopNone;
-    ReportFlags = ReportStarted;  // the search has been running for a while
+    SearchStarting(ReportStarted);  // the search has been running for a while
     SearchMode = when == AtPonderHit ? SearchModePonder : SearchModeNormal;
     IterationDepth = 1;
     NodeCount = nodes;

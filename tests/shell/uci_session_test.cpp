@@ -71,8 +71,6 @@ std::string UciAnswer(const std::string& ownBook, const std::string& bookStatus,
   return s.str();
 }
 
-const std::string NoBookAnswer = UciAnswer("false", "NO BOOK FOUND", 0);
-
 // The engine's output so far must be exactly `expected`: the banner, then the answers.
 struct ExactSession : EngineSession {
   std::string expected = Banner;
@@ -81,7 +79,7 @@ struct ExactSession : EngineSession {
   void StartUci() {
     engine.Send("uci\n");
     ASSERT_TRUE(engine.ReadUntil("uciok\n", WaitMs, expected.size())) << engine.Output();
-    expected += FillEloMax(NoBookAnswer, engine.Output());
+    expected += FillEloMax(UciAnswer("false", "NO BOOK FOUND", 0), engine.Output());
     ASSERT_EQ(engine.Output(), expected);
   }
   void Expect(const std::string& lines, const std::string& answer) {
