@@ -125,8 +125,7 @@ TEST_F(Record, TheTimeOfAPlyAndTheEnginesScoreFromWhitesView) {
   // clang-format on
   for (const auto& [mover, score, depth, flags, ms, comment] : cases) {
     PlayLine("e2e4 e7e5 g1f3 b8c6");
-    Mark(2, 0, 0, 0, 5000);
-    Mark(3, 0, 0, 0, 5000);
+    for (int ply : {2, 3}) Mark(ply, 0, 0, 0, 5000);
     Mark(4 + mover, score, flags, depth, ms);
     const std::string white = mover == White ? comment : "{0}", black = mover == Black ? comment : "{0}";
     EXPECT_EQ(Moves(Finish(5)), "1.e4 {5} e5 {5} 2.Nf3 " + white + " Nc6 " + black + " \n*\n\n")
@@ -136,11 +135,9 @@ TEST_F(Record, TheTimeOfAPlyAndTheEnginesScoreFromWhitesView) {
 
 TEST_F(Record, EveryGameCountsARoundAndGamesOfThreePliesAreSaved) {
   // The moves, AutoSave PGN, whether saved; a game of three moves without AutoSave is counted, not saved.
-  const std::tuple<const char*, bool, bool> cases[] = {{"", true, false},
-                                                       {"e2e4", true, false},
-                                                       {"e2e4 e7e5", true, true},
-                                                       {"e2e4 e7e5 g1f3", false, false},
-                                                       {"e2e4 e7e5 g1f3", true, true}};
+  const std::tuple<const char*, bool, bool> cases[] = {
+      {"", true, false}, {"e2e4", true, false}, {"e2e4 e7e5", true, true}, {"e2e4 e7e5 g1f3", false, false},
+      {"e2e4 e7e5 g1f3", true, true}};
   for (const auto& [line, autoSave, saved] : cases) {
     PlayLine(line);
     Options.settingsFlags2 = autoSave ? Flag2AutoSavePgn : 0;

@@ -26,9 +26,8 @@ class TimeControlTest : public ::testing::Test {
     SearchLimits.TimeMode = TimeModeClock;
     SearchLimits.MoveTimeMs = NoMoveTime;
     Options.strengthBudget = CalibratedSpeed = SpeedEstimate = PonderTimeMs = RootResultFlags = 0;
-    NodeCount = 0;
     LearnBase = -100;  // far from the start of the game
-    IterationDepth = RootMoveCount = BestMoveChanges = StableIterations = PreviousSearchScore = 0;
+    NodeCount = IterationDepth = RootMoveCount = BestMoveChanges = StableIterations = PreviousSearchScore = 0;
     EasyMove = false;
   }
   void TearDown() override {

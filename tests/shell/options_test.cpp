@@ -19,10 +19,9 @@ TEST(SetOption, ClearHashAndRetainHashOffSoftClear) {
   ASSERT_NE(ResizeTable(1024), 0);
   TableHit hit;
   // Each line, and whether the ordinary entry survives it (a learned entry always does).
-  const std::pair<const char*, bool> lines[] = {{"Clear Hash", false},
-                                                {"Retain Hash value true", true},
-                                                {"Retain Hash value false", false},
-                                                {"Retain Hash value false", true}};  // already off: no clear
+  const std::pair<const char*, bool> lines[] = {
+      {"Clear Hash", false}, {"Retain Hash value true", true}, {"Retain Hash value false", false},
+      {"Retain Hash value false", true}};  // already off: no clear
   for (const auto& [line, kept] : lines) {
     StoreEntry(White, uint16_t(CurrentAge | BoundExact), 10, 0, 5, 1, 0);
     StoreEntry(Black, uint16_t(BoundExact | EntryPinned), 20, 70, 5, 1, 0);
