@@ -54,8 +54,7 @@ struct Walker {
       Check("after make", m);
       if (::testing::Test::HasFatalFailure()) return;
     }
-    while (depth > 0) {
-      depth--;
+    while (--depth >= 0) {
       if (moves[depth]) UnmakeMove(); else UnmakeNullMove();
       Check("after unmake", moves[depth]);
       if (::testing::Test::HasFatalFailure()) return;

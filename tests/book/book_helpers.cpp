@@ -31,9 +31,7 @@ bool PlayLine(const std::string& line, const std::string& fen) {
   return true;
 }
 
-namespace {
-
-BookRecord MakeRecord(const TestBookMove& m) {
+static BookRecord MakeRecord(const TestBookMove& m) {
   PlayLine(m.line);
   Move move = ParseMoveText(m.move.c_str());
   BookRecord r{BookKey(Pos.key, Game.side), uint16_t((move & BookMoveMask) | (m.staticWeight << BookStaticShift)),
@@ -41,8 +39,6 @@ BookRecord MakeRecord(const TestBookMove& m) {
   PlayLine("");
   return r;
 }
-
-}  // namespace
 
 void WriteTestBook(const std::string& path, const std::vector<TestBookMove>& moves) {
   std::vector<BookRecord> records;

@@ -9,8 +9,7 @@
 #include "eval/eval.h"
 
 void EvalTablesReady() {
-  static const bool ready = (BoardReady(), true);   // once: later calls leave the settings alone
-  (void)ready;
+  [[maybe_unused]] static const bool ready = (BoardReady(), true);  // once: later calls leave the settings alone
 }
 
 void SetUpForSearch(const std::string& fen, int style) {

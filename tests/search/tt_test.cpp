@@ -89,8 +89,7 @@ class Table : public ::testing::Test {
 
 TEST_F(Table, FailedAllocationFallsBackToASizeThatFits) {
   // The largest block granted, the size asked for and the size obtained (KB).
-  const std::tuple<std::size_t, long, long> cases[] = {
-      {2048 * 1024, 16384, 8192}, {256 * 1024, 3072, 1024}, {0, 16384, 0}};
+  const std::tuple<std::size_t, long, long> cases[] = {{2 << 20, 16384, 8192}, {256 << 10, 3072, 1024}, {0, 16384, 0}};
   TableAllocHook = LimitedAlloc;
   for (const auto& [limit, request, obtained] : cases) {
     AllocLimit = limit;
