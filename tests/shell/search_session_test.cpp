@@ -10,19 +10,13 @@
 
 #include "shell/engine_process.h"
 
-namespace {
-
-const std::string MateInOne = "position fen 7k/8/6K1/8/8/8/8/5Q2 w - - 0 1\n";  // Qf8 mates
-
-}  // namespace
-
 TEST(SearchSession, ShortSearchesAndSpecialPositions) {
-  // The lines sent, the whole bestmove line ("" for any) and a part of each "info depth" line expected.
+  // Lines sent, the whole bestmove line ("": any; a mate has no ponder move), a part of each "info depth" line.
   const std::tuple<std::string, const char*, std::vector<std::string>> cases[] = {
       // A quick search prints only its final line, without a bound.
       {"position startpos moves e2e4\ngo depth 3\n", "", {"info depth 3 seldepth "}},
       {"position startpos\ngo depth 0\n", "", {"info depth 1 "}},
-      {MateInOne + "go depth 1\n", "bestmove f1f8 ", {" score mate 1 pv f1f8 "}},            // no ponder move
+      {"position fen 7k/8/6K1/8/8/8/8/5Q2 w - - 0 1\ngo depth 1\n", "bestmove f1f8 ", {" score mate 1 pv f1f8 "}},
       {"position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1\ngo depth 3\n", "bestmove (none)", {}},  // stalemate
   };
   EngineSession s;

@@ -13,9 +13,7 @@
 namespace {
 
 constexpr int WaitMs = 5000;
-const std::string Banner =
-    "CORVID by Avery Quill\n"
-    "Copyright (c) Avery Quill. All rights reserved.\n";
+const std::string Banner = "CORVID by Avery Quill\nCopyright (c) Avery Quill. All rights reserved.\n";
 
 // The UCI_Elo maximum follows from the speed measured at start-up: filled in from the output.
 const std::string EloMaxMark = "@ELOMAX@";
