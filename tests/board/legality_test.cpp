@@ -10,7 +10,6 @@ namespace {
 using Legality = BoardTest;
 
 const char* const Start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
-const char* const Castles960 = "rk5r/8/8/8/8/8/8/RK4R1 w GAha - 0 1";  // king b1, rooks a1 and g1
 
 TEST_F(Legality, MovesFromOutsideAreCheckedAndCompleted) {
   // A move word from outside (FEN, origin, destination, kind): whether it passes, the kind it is completed to.
@@ -21,7 +20,7 @@ TEST_F(Legality, MovesFromOutsideAreCheckedAndCompleted) {
       {"4k3/8/8/8/8/4n3/4P3/4K3 w - - 0 1", 12, 28, KindQuiet, 0, 0},  // the double step needs both squares
       {"4k3/8/8/8/8/8/8/4K2R w K - 0 1", 4, 6, KindQuiet, 1, KindCastle},
       // Chess960: the king takes its own rook; an ordinary step to c1 is no castling.
-      {Castles960, 1, 0, KindQuiet, 1, KindCastle},
+      {"rk5r/8/8/8/8/8/8/RK4R1 w GAha - 0 1", 1, 0, KindQuiet, 1, KindCastle},  // king b1, rooks a1 and g1
       {"rk5r/8/8/8/8/b7/8/RK4R1 w GAha - 0 1", 1, 0, KindQuiet, 0, 0},         // c1 attacked
       {"rk1r4/8/8/8/8/8/8/RK4R1 w Aa - 0 1", 1, 0, KindQuiet, 1, KindCastle},  // d1 attacked: the king does not pass it
       // Pieces move only where they attack directly: the bishop sees c3 only through its queen.

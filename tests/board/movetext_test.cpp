@@ -11,7 +11,6 @@ using MoveText = BoardTest;
 
 const char* const Start = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
 const char* const TwoKnights = "4k3/8/8/8/8/5N2/8/1N2K3 w - - 0 1";
-const char* const Promotion = "k7/4P3/8/8/8/8/8/4K3 w - - 0 1";
 
 // The move word a text reads as for the side to move (0: none); the kind is completed later.
 TEST_F(MoveText, ReadingCoordinatesAndSan) {
@@ -21,7 +20,7 @@ TEST_F(MoveText, ReadingCoordinatesAndSan) {
       {TwoKnights, "Nbd2", MakeMoveWord(1, 11)},
       {TwoKnights, "Nd2", 0},                                              // ambiguous
       {"4k3/8/8/8/8/5N2/8/rN2K3 w - - 0 1", "Nd2", MakeMoveWord(21, 11)},  // the b1 knight is pinned
-      {Promotion, "e8=Q+", MakeMoveWord(52, 60, KindPromoQueen)},
+      {"k7/4P3/8/8/8/8/8/4K3 w - - 0 1", "e8=Q+", MakeMoveWord(52, 60, KindPromoQueen)},
       {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "O-O", 0},  // castling only in coordinates
       {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "e1g1", MakeMoveWord(4, 6)},
   };

@@ -306,9 +306,8 @@ TEST(LearningSession, ALearnedRefutationChangesTheEnginesMove) {
   }
 }
 
-// Positions whose score swings in a fresh engine at depth 5 (the tactic is found late).
+// A position whose score swings in a fresh engine at depth 5 (the tactic is found late).
 const char* const RookToE1 = "6k1/6p1/p7/3Pn3/5p2/4rBqP/P4RP1/5QK1 b - - 0 1";
-const char* const QueenToD1 = "8/8/2R5/1p2qp1k/1P2r3/2PQ2P1/5K2/8 w - - 0 1";
 
 // Quit saves the learning; a fatal error logs, saves the game, exits 1, leaves the file as it was.
 TEST(LearningSession, QuitSavesWhatWasLearnedAFatalErrorDoesNot) {
@@ -333,7 +332,7 @@ TEST(LearningSession, QuitSavesWhatWasLearnedAFatalErrorDoesNot) {
   WriteFile(dir.File("debug.txt"), "earlier\n");
   WriteFile(autoSave, "earlier\n");
   EngineSession s(true, dir.Path());
-  BestMove(s, QueenToD1, 5);   // learned, not saved
+  BestMove(s, "8/8/2R5/1p2qp1k/1P2r3/2PQ2P1/5K2/8 w - - 0 1", 5);  // Qd1 found late: learned, not saved
   s.engine.Send("position startpos moves e2e4 e7e5\nsetoption name NalimovPath value " + dir.File("tb") + "\n");
   EXPECT_EQ(s.engine.WaitExit(WaitMs), 1);
   const std::string message = "*** " + dir.File("tb/kqk.nbw") + " corrupted ";

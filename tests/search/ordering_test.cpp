@@ -35,11 +35,9 @@ class Ordering : public ::testing::Test {
   static Move First() { return SelectNextMove(MoveListBegin(Ply), MoveListEnd(Ply))->move; }
 };
 
-// Qd1xd5 loses the queen for a pawn (e6 defends d5); Ng1xh3 wins a free knight.
-const char* LosingCaptureFen = "4k3/8/4p3/3p4/8/7n/1P6/3QK1N1 w - - 0 1";
-
 TEST_F(Ordering, TableMoveComesFirstEvenWhenItLosesAndKeepsItsCheckMark) {
-  ASSERT_TRUE(SetFen(LosingCaptureFen));
+  // Qd1xd5 loses the queen for a pawn (e6 defends d5); Ng1xh3 wins a free knight.
+  ASSERT_TRUE(SetFen("4k3/8/4p3/3p4/8/7n/1P6/3QK1N1 w - - 0 1"));
   GenerateOrderedMoves(White, Ply, 0);
   const Move qxd5 = Capture("d1", "d5");
   ASSERT_LT(ScoreOf(qxd5), -30000);  // rated as a losing capture
