@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -14,9 +13,8 @@
 #include "search/search.h"
 #include "search/search_state.h"
 #include "shell/options.h"
-#include "core/platform.h"
 #include "core/settings.h"
-#include "search/report.h"
+#include "shell/engine_process.h"
 #include "tool/tool_search.h"
 
 namespace {
@@ -78,9 +76,7 @@ class RootIteration : public ::testing::Test {
   // The best moves announced by the PV lines of `output`, with their scores in centipawns.
   static std::vector<std::pair<std::string, int>> Announced(const std::string& output) {
     std::vector<std::pair<std::string, int>> lines;
-    std::istringstream in(output);
-    std::string line;
-    while (std::getline(in, line)) {
+    for (const std::string& line : Lines(output)) {
       size_t cp = line.find(" score cp "), pv = line.find(" pv ");
       if (cp == std::string::npos || pv == std::string::npos) continue;
       std::string move = line.substr(pv + 4);

@@ -47,6 +47,10 @@ std::string RunCommand(const std::string& command, int* status) {
   return text;
 }
 
+std::string RunTool(const std::string& arguments, int* status) {
+  return RunCommand(CORVID_TOOL_BINARY " " + arguments, status);
+}
+
 EngineSession::EngineSession(bool uci, const std::string& workDir) : engine(workDir.empty() ? dir.Path() : workDir) {
   if (uci) {
     engine.Send("uci\n");

@@ -71,6 +71,4 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 // Runs a shell command, or corvid-tool with the arguments: the output (stderr included) and exit status.
 std::string RunCommand(const std::string& command, int* status = nullptr);
-inline std::string RunTool(const std::string& arguments, int* status = nullptr) {
-  return RunCommand(CORVID_TOOL_BINARY " " + arguments, status);
-}
+std::string RunTool(const std::string& arguments, int* status = nullptr);
