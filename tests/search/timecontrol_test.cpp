@@ -13,7 +13,6 @@
 #include "search/root.h"
 #include "search/search.h"
 #include "search/search_state.h"
-#include "shell/engine.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "search/search_state.h"
 #include "search/timecontrol.h"
 #include "shell/engine.h"
-#include "shell/options.h"
 #include "core/platform.h"
+#include "core/settings.h"
 
 namespace {
 

@@ -5,7 +5,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "../board/board_helpers.h"
 #include "tablebases/emd.h"
 #include "tablebases/tablebases.h"
 
