@@ -250,6 +250,10 @@ struct KingAttackState {
 template <int C>
 int AttackOnKing(Position& p, UndoRecord& record, const unsigned* bishopShades, bool* net);
 
+inline int AttackOn(int c, Position& p, UndoRecord& record, const unsigned* bishopShades, bool* net) {
+  return c == White ? AttackOnKing<White>(p, record, bishopShades, net) : AttackOnKing<Black>(p, record, bishopShades, net);
+}
+
 // Square shades (bit 0 light, bit 1 dark) holding a bishop of each colour.
 void BishopShades(const Position& p, unsigned shades[2]) {
   for (int side = 0; side < 2; side++) {
@@ -264,8 +268,7 @@ int KingAttack(int c) {
   bool net;
   unsigned shades[2];
   BishopShades(Pos, shades);
-  return c == White ? AttackOnKing<White>(Pos, EvaluationRecord(), shades, &net)
-                    : AttackOnKing<Black>(Pos, EvaluationRecord(), shades, &net);
+  return AttackOn(c, Pos, EvaluationRecord(), shades, &net);
 }
 
 namespace {
@@ -405,7 +408,7 @@ int KingSafety(int* perColour) {
       for (unsigned set = FilesWithoutPawns(p, c) & near; set; set &= set - 1) s -= OwnOpenFilePenalty[kf][LowestSlot(set)];
     }
     bool net;
-    s += c == White ? AttackOnKing<White>(p, record, shades, &net) : AttackOnKing<Black>(p, record, shades, &net);
+    s += AttackOn(c, p, record, shades, &net);
     if (net) {
       p.secondThreat[c] = p.largestThreat[c];
       p.largestThreat[c] = MatingNetThreat;
