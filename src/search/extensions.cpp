@@ -63,11 +63,12 @@ int ComputeExtension(int ply, int nodeFlags, int eval, int alpha, int beta, int 
   const bool pv = (nodeFlags & NodePv) != 0;
   const bool byTableMove = (here.checkFlag & RecordTableMove) != 0;
 
-  // Step 3: clean the accumulator. A threat is only worth extending at a non-PV node that did
-  // not come from the table move when it can decide the node: the evaluation stands at or
-  // above alpha, the threatening move did not lose its piece, and the threatened material
-  // (the change of the side to move's threat sum, a loss from its view) could take the
-  // node down to alpha.
+  // Step 3: clean the accumulator. Off the PV, a node that did not come from the table move
+  // keeps a threat only when the evaluation stands at or above alpha, the threatening move did
+  // not lose its piece, and the evaluation plus the threat change (the growth of the side to
+  // move's threat sum over the mover's) stays at or below alpha. A growing threat rarely
+  // passes that, so threat extensions go mostly to PV nodes and table-move lines, where they
+  // pay; extending them everywhere measured weaker in games.
   int& accumulator = p.threatSwingScaled;
   if (pv || byTableMove) {
     if (accumulator < 0) accumulator = 0;
@@ -75,7 +76,7 @@ int ComputeExtension(int ply, int nodeFlags, int eval, int alpha, int beta, int 
     // The threat change from the record (the threat sums come back exactly on unmake).
     const int threatChange =
         (p.threatSum[side] - here.prevThreatSum[side]) - (p.threatSum[mover] - here.prevThreatSum[mover]);
-    if (!(eval >= alpha && here.gainMinusThreat >= 0 && eval - threatChange <= alpha)) accumulator = 0;
+    if (!(eval >= alpha && here.gainMinusThreat >= 0 && eval + threatChange <= alpha)) accumulator = 0;
   }
 
   // Step 4: the threat accumulator is the base.

@@ -55,10 +55,11 @@ TEST_F(Extensions, EachRuleExtendsWhereItCanDecideTheNode) {
       {"beyond", "4k3/8/8/8/8/8/8/R3K3 b - - 0 1", "e8d8 a1a8", 1, Off, 0, -W, W, 0, -W, W, Unset, 16},
       // Estimates outside the window give nothing.
       {"lower >= beta", Rook, "a1a8", 10, Off, 0, -50, 50, Threat, 50, 400, Unset, 0},
-      // Threats off the PV only where the evaluation is at or above alpha and the loss would reach alpha.
+      // A growing threat extends on the PV; off it only if the evaluation plus the change stays at or below alpha.
       {"threat on the PV", Pawns, "e2e3", 10, Pv, 0, -W, W, 0, -W, W, 12, 12},
       {"threat below alpha", Pawns, "e2e3", 10, Off, -100, -50, 50, 0, -W, W, 12, 0},
-      {"Rd1 on the loose knight", "4k3/8/8/3n4/8/8/8/R3K3 w - - 0 1", "a1d1", 10, Off, 100, 0, 200, 0, -W, W, Unset, 6},
+      {"Rd1 on the loose knight, on the PV", "4k3/8/8/3n4/8/8/8/R3K3 w - - 0 1", "a1d1", 10, Pv, 100, 0, 200, 0, -W, W, Unset, 6},
+      {"Rd1 on the loose knight, off it", "4k3/8/8/3n4/8/8/8/R3K3 w - - 0 1", "a1d1", 10, Off, 100, 0, 200, 0, -W, W, Unset, 0},
       // A recapture on the PV; off it only when the exchange can matter for the window.
       {"recapture", Exchange, "e4d5 d8d5", 10, Pv, 0, -W, W, 0, -W, W, Unset, 32},
       // A pawn on its sixth rank, by how well the square before it is held; none when blocked.
