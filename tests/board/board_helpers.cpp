@@ -3,11 +3,7 @@
 
 #include <fstream>
 
-#include "core/platform.h"
 #include "core/settings.h"
-#include "search/report.h"
-#include "search/search.h"
-#include "search/search_state.h"
 
 void BoardReady() {
   static bool ready = false;
@@ -20,17 +16,6 @@ void BoardReady() {
   CountEveryPromotion = false;
   ResetGameState();
   SetupPosition(2, SetupAllCastling);
-}
-
-void SearchStarting(int reportFlags) {
-  SearchMode = SearchModeNormal;
-  StopReason = StopNone;
-  InputMode = 0;
-  ReportFlags = reportFlags;
-  SearchLimits.DepthLimit = SearchMaxDepth;
-  RootBound = BoundKindRunning;
-  RootUnstable = 0;
-  SearchClockStart = GetTickCount();
 }
 
 bool SetFen(const std::string& fen) {

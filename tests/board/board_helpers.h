@@ -14,8 +14,6 @@ class BoardTest : public ::testing::Test {
  protected:
   void SetUp() override { BoardReady(); }
 };
-// A search about to start: normal mode, no stop, no polling or report, iteration running, clock started now.
-void SearchStarting(int reportFlags = 0);
 bool SetFen(const std::string& fen);  // sets up a FEN as the game position (true when accepted)
 std::string Text(Move m);             // coordinate text
 inline int SquareOf(const char* name) { return (name[1] - '1') * 8 + (name[0] - 'a'); }  // "e4" -> 28

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../board/board_helpers.h"
+#include "search_helpers.h"
 #include "board/board.h"
 #include "eval/eval.h"
 #include "search/root.h"

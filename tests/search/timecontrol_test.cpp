@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "board/board_helpers.h"
+#include "search/search_helpers.h"
 #include "book/book.h"
 #include "core/platform.h"
 #include "core/settings.h"
