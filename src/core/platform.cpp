@@ -20,7 +20,14 @@
 
 // ---------------------------------------------------------------- clock and calendar
 
+namespace {
+ClockSource Clock = nullptr;
+}  // namespace
+
+void SetClockSource(ClockSource source) { Clock = source; }
+
 uint32_t GetTickCount() {
+  if (Clock) return Clock();
   using namespace std::chrono;
   auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
   return uint32_t(uint64_t(ms));

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "board/board.h"
@@ -41,7 +42,23 @@ class QuietOutput {
   int saved_ = -1;
 };
 
+// The node clock: the nodes of the finished tool searches plus those of the running one. The
+// search restarts its count after setting up the root, so the clock holds its highest reading
+// rather than step back.
+uint32_t NodesPerMs = 0;
+uint64_t NodesBefore = 0;
+uint32_t NodeClockMs = 0;
+uint32_t NodeClock() {
+  NodeClockMs = std::max(NodeClockMs, uint32_t((NodesBefore + NodeCount) / NodesPerMs));
+  return NodeClockMs;
+}
+
 }  // namespace
+
+void UseNodeClock(uint32_t nodesPerMs) {
+  NodesPerMs = nodesPerMs;
+  SetClockSource(nodesPerMs ? NodeClock : nullptr);
+}
 
 bool PrepareToolSearches(long tableKB, uint32_t calibratedSpeed) {
   ResetSettings();
@@ -99,6 +116,7 @@ Move SearchGameQuietly(int depth, int moveTimeMs, int clockMs, ToolSearchResult*
   }
   result->ms = GetTickCount() - start;
   result->nodes = NodeCount;
+  NodesBefore += NodeCount;
   result->score = RootMoveCount > 0 ? RootMoves[0].score : 0;
   SearchMode = SearchModeIdle;
   return RootMoveCount > 0 ? Move(RootMoves[0].line[1] & ~CheckMark) : Move(0);

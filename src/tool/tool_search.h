@@ -8,6 +8,9 @@
 // The engine's start-up settings without the book and with no input polling, a table of
 // `tableKB` and a fixed calibrated speed (so that the search tunes itself the same on every machine).
 bool PrepareToolSearches(long tableKB, uint32_t calibratedSpeed);
+// From now on the tool searches measure time in nodes: `nodesPerMs` nodes make a millisecond
+// (0: real time again). A timed search then plays the same moves on any machine and under any load.
+void UseNodeClock(uint32_t nodesPerMs);
 // Searches a FEN to `depth` (0 = no depth limit) or for `moveTimeMs` (0 = no time limit) with a
 // cleared table; returns the best move (0 when the FEN is refused or there is no move). With
 // `clockMs` the search is clock-driven instead, as "go wtime/btime" with that time for both sides.
