@@ -44,13 +44,14 @@ class QuietOutput {
 
 // The node clock: the nodes of the finished tool searches plus those of the running one. The
 // search restarts its count after setting up the root, so the clock holds its highest reading
-// rather than step back.
+// rather than step back. The reading is kept in 64 bits and wraps only when returned, like the
+// real tick counter; a 32-bit maximum would stop the clock at the wrap.
 uint32_t NodesPerMs = 0;
 uint64_t NodesBefore = 0;
-uint32_t NodeClockMs = 0;
+uint64_t NodeClockMs = 0;
 uint32_t NodeClock() {
-  NodeClockMs = std::max(NodeClockMs, uint32_t((NodesBefore + NodeCount) / NodesPerMs));
-  return NodeClockMs;
+  NodeClockMs = std::max(NodeClockMs, (NodesBefore + NodeCount) / NodesPerMs);
+  return uint32_t(NodeClockMs);
 }
 
 }  // namespace
