@@ -65,6 +65,13 @@ int SetupCheck(const Placement* records, int count, int side, uint32_t flags, in
       FenRejection = r.type == King ? "more than one king" : "too many pieces";
       return 0;
     }
+    // A pawn on the first or last rank cannot arise in a game, and the move generator and the
+    // pawn terms would step off the board from it.
+    if (r.type == Pawn && (RankOf(r.square) == 0 || RankOf(r.square) == 7)) {
+      RestoreState();
+      FenRejection = "pawn on the first or last rank";
+      return 0;
+    }
     Pos.pieceType[r.square] = r.type;
     Pos.colour[r.square] = r.colour;
   }

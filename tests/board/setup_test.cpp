@@ -43,6 +43,9 @@ TEST_F(Setup, RefusedFensKeepThePreviousPosition) {
       "4k3/4R3/8/8/8/8/8/4K3 w - - 0 1",            // the side to move could take the king
       "4k3/8/8/8/8/8/8/4K3 {w - - 0 1}",             // a comment hides the other fields
       "nnnn1k2/8/8/8/8/8/8/4K3 w - - 0 1",          // a fourth knight
+      "4k3/8/8/8/8/8/8/4K1p1 b - - 0 1",            // a black pawn on its promotion rank
+      "4kP2/8/8/8/8/8/8/4K3 w - - 0 1",             // a white pawn on its promotion rank
+      "4k3/8/8/8/8/8/8/4K1P1 w - - 0 1",            // a white pawn on its own first rank
       "4k3/8/8/8/8/8/8/4K3 w - - 0 1234567890123456789012345678901234",   // over-long field
   };
   for (const char* fen : bad) {
