@@ -65,13 +65,6 @@ int SetupCheck(const Placement* records, int count, int side, uint32_t flags, in
       FenRejection = r.type == King ? "more than one king" : "too many pieces";
       return 0;
     }
-    // A pawn on the first or last rank cannot arise in a game, and the move generator and the
-    // pawn terms would step off the board from it.
-    if (r.type == Pawn && (RankOf(r.square) == 0 || RankOf(r.square) == 7)) {
-      RestoreState();
-      FenRejection = "pawn on the first or last rank";
-      return 0;
-    }
     Pos.pieceType[r.square] = r.type;
     Pos.colour[r.square] = r.colour;
   }
@@ -149,6 +142,9 @@ int ParseFen(const char* input) {
       int index = int(hit - PieceLetters);
       int type = index > 6 ? index - 6 : index, colour = index > 6 ? Black : White;
       int sq = rank * 8 + file;
+      // A pawn on the first or last rank cannot arise in a game, and the move generator and the
+      // pawn terms would step off the board from it.
+      if (type == Pawn && (rank == 0 || rank == 7)) return Reject("pawn on the first or last rank");
       records[count++] = {uint8_t(sq), uint8_t(type), uint8_t(colour)};
       if (type == King) kingSquare[colour] = sq;
       file++;
