@@ -4,6 +4,9 @@
 #include "board/keys.h"
 
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 uint64_t NodeCount;
 void (*MoveKeyHook)(int sideToMove, uint64_t key);
@@ -14,7 +17,27 @@ using namespace attack_update;
 
 // The attack tables as they stood before each move on the undo stack. Unmaking a search
 // move copies them back instead of walking every ray of the move a second time.
-AttackEntry savedAttacks[MaxPly][2][64];
+alignas(64) AttackEntry savedAttacks[MaxPly][2][64];
+
+// Copies both attack tables (1 KB). A plain 16-byte loop: the compiler turns a fixed-size memcpy
+// into a string instruction whose start-up cost is large for a copy made on every move.
+inline void CopyAttackTables(AttackEntry (*to)[64], const AttackEntry (*from)[64]) {
+  static_assert(sizeof(AttackEntry[2][64]) % 16 == 0);
+#ifdef __SSE2__
+  auto* d = reinterpret_cast<__m128i*>(to);
+  auto* s = reinterpret_cast<const __m128i*>(from);
+  for (std::size_t i = 0; i < sizeof(AttackEntry[2][64]) / 16; i += 4) {
+    const __m128i a = _mm_loadu_si128(s + i), b = _mm_loadu_si128(s + i + 1);
+    const __m128i c = _mm_loadu_si128(s + i + 2), e = _mm_loadu_si128(s + i + 3);
+    _mm_storeu_si128(d + i, a);
+    _mm_storeu_si128(d + i + 1, b);
+    _mm_storeu_si128(d + i + 2, c);
+    _mm_storeu_si128(d + i + 3, e);
+  }
+#else
+  std::memcpy(to, from, sizeof(AttackEntry[2][64]));
+#endif
+}
 
 constexpr int CastlingGain = 64;
 constexpr int EnPassantGain = 128;
@@ -183,7 +206,7 @@ void MakeMove(Move m) {
   u.capturedType = 0;
   u.capturedSlotBit = 0;
   p.lastTo = uint8_t(t);
-  std::memcpy(savedAttacks[p.undoTop - 1], p.attackTable, sizeof p.attackTable);
+  CopyAttackTables(savedAttacks[p.undoTop - 1], p.attackTable);
 
   // Step 2: the old en-passant square goes.
   if (p.epSquare) {
@@ -413,7 +436,7 @@ void UnmakeMove() {
   const bool journaled = u.journalCount != NoJournal;
   if (journaled) {
     UnmakePieces<false>(p, u);
-    std::memcpy(p.attackTable, savedAttacks[p.undoTop - 1], sizeof p.attackTable);
+    CopyAttackTables(p.attackTable, savedAttacks[p.undoTop - 1]);
   } else {
     UnmakePieces<true>(p, u);
   }
